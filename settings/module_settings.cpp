@@ -1,0 +1,7 @@
+#include "settings/module_settings.h"
+
+#include <cstring>
+
+TModuleSettings ModuleSettings{};
+
+void ClearSettings(TModuleSettings& record) { std::memset(&record, 0, sizeof record); }

@@ -1,0 +1,48 @@
+#include "settings/text_number.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+double TextToNumber(std::string_view text, std::size_t maxChars) {
+  text = text.substr(0, maxChars);
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const std::size_t first = i;
+  std::size_t digits = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) ++digits;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && IsDigit(text[i]); ++i) ++digits;
+  }
+  if (digits == 0) return 0.0;
+
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(text.data() + first, text.data() + i, value, std::chars_format::fixed);
+  (void)end;
+  if (error != std::errc{} || !std::isfinite(value)) return 0.0;
+  return negative ? -value : value;
+}
+
+std::int64_t FloorAsSingle(double value) {
+  const float single = static_cast<float>(value);
+  // Only a value from outside TextToNumber can be out of range here; saturate rather than overflow.
+  if (!std::isfinite(single)) return 0;
+  const double floored = std::floor(static_cast<double>(single));
+  if (floored >= 9.2e18) return INT64_MAX;
+  if (floored <= -9.2e18) return INT64_MIN;
+  return static_cast<std::int64_t>(floored);
+}
