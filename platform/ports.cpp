@@ -1,0 +1,108 @@
+#include "platform/ports.h"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "platform/kernel.h"
+#include "platform/serial.h"
+
+namespace fs = std::filesystem;
+
+namespace platform {
+namespace {
+
+std::string ReadAttribute(const fs::path& file) {
+  std::ifstream in(file);
+  std::string value;
+  std::getline(in, value);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\n' || value.back() == '\r'))
+    value.pop_back();
+  return value;
+}
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Driver, then for USB devices "USB vvvv:pppp", maker, product and serial as far as sysfs tells them.
+std::string Describe(const fs::path& ttyEntry) {
+  std::error_code ec;
+  const fs::path device = ttyEntry / "device";
+  std::string text = fs::read_symlink(device / "driver", ec).filename().string();
+  fs::path dir = fs::canonical(device, ec);
+  for (int up = 0; !ec && up < 6 && !dir.empty() && dir != dir.root_path(); ++up, dir = dir.parent_path()) {
+    if (!fs::exists(dir / "idVendor", ec)) continue;
+    std::string usb = "USB " + ReadAttribute(dir / "idVendor") + ":" + ReadAttribute(dir / "idProduct");
+    for (const char* attribute : {"manufacturer", "product"}) {
+      const std::string value = ReadAttribute(dir / attribute);
+      if (!value.empty()) usb += " " + value;
+    }
+    const std::string serial = ReadAttribute(dir / "serial");
+    if (!serial.empty()) usb += ", serial " + serial;
+    text += text.empty() ? usb : ", " + usb;
+    break;
+  }
+  return text;
+}
+
+// Serial core UARTs exist in sysfs whether or not the hardware does; "type" 0 means none answered.
+bool UartPresent(const fs::path& ttyEntry) {
+  const std::string type = ReadAttribute(ttyEntry / "type");
+  return !type.empty() && type != "0";
+}
+
+int UartNumber(const std::string& name) {
+  try {
+    return std::stoi(name.substr(4));
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+std::vector<SerialPortInfo> ListSerialPorts(const fs::path& root) {
+  std::vector<std::pair<int, SerialPortInfo>> uarts;
+  std::vector<SerialPortInfo> others;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(root / "sys/class/tty", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!fs::exists(entry.path() / "device", ec)) continue;  // virtual terminals and the like
+    if (StartsWith(name, "ttyUSB") || StartsWith(name, "ttyACM")) {
+      others.push_back({"/dev/" + name, "/dev/" + name, Describe(entry.path())});
+    } else if (StartsWith(name, "ttyS") && UartPresent(entry.path())) {
+      const int n = UartNumber(name);
+      if (n >= 0)
+        uarts.push_back({n, {"COM" + std::to_string(n + 1), "/dev/" + name, Describe(entry.path())}});
+    } else if (UartPresent(entry.path())) {
+      others.push_back({"/dev/" + name, "/dev/" + name, Describe(entry.path())});
+    }
+  }
+  for (const auto& link : fs::directory_iterator(root / "dev/serial/by-id", ec)) {
+    const fs::path target = fs::read_symlink(link.path(), ec);
+    if (ec) continue;
+    const std::string ttyName = target.filename().string();
+    const std::string name = "/dev/serial/by-id/" + link.path().filename().string();
+    std::string description = "link to /dev/" + ttyName;
+    const std::string detail = Describe(root / "sys/class/tty" / ttyName);
+    if (!detail.empty()) description += ", " + detail;
+    others.push_back({name, name, description});
+  }
+  std::sort(uarts.begin(), uarts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(others.begin(), others.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+  std::vector<SerialPortInfo> result;
+  for (auto& u : uarts) result.push_back(std::move(u.second));
+  for (auto& o : others) result.push_back(std::move(o));
+  return result;
+}
+
+PortState ProbePort(const std::string& name) {
+  const HANDLE h =
+      CreateFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return PortState::Free;
+  }
+  return GetLastError() == ERROR_FILE_NOT_FOUND ? PortState::NotFound : PortState::Busy;
+}
+
+}  // namespace platform

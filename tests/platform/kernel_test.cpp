@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/kernel.h"
+
+using namespace platform;
+
+namespace {
+
+TEST(Events, ManualResetWaitsAndPrecedence) {
+  const HANDLE a = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE b = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE both[] = {a, b};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_TIMEOUT);
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitForSingleObject(a, 30), WAIT_TIMEOUT);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+
+  SetEvent(b);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, INFINITE), WAIT_OBJECT_0 + 1);
+  SetEvent(a);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, INFINITE), WAIT_OBJECT_0) << "lowest index wins";
+  EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_OBJECT_0) << "manual reset stays set";
+  EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_OBJECT_0);
+  ResetEvent(a);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_TIMEOUT);
+
+  // A wait on another thread ends when the event is set.
+  std::thread setter([a] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    SetEvent(a);
+  });
+  EXPECT_EQ(WaitForSingleObject(a, 5000), WAIT_OBJECT_0);
+  setter.join();
+
+  EXPECT_TRUE(CloseHandle(a));
+  EXPECT_TRUE(CloseHandle(b));
+  EXPECT_FALSE(CloseHandle(a)) << "a closed handle is invalid";
+  EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_FAILED);
+}
+
+TEST(Events, AutoResetReleasesOneWait) {
+  const HANDLE e = CreateEvent(nullptr, FALSE, TRUE, nullptr);
+  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
+  CloseHandle(e);
+}
+
+TEST(CriticalSection, IsReentrant) {
+  CRITICAL_SECTION section;
+  InitializeCriticalSection(&section);
+  EnterCriticalSection(&section);
+  EnterCriticalSection(&section);
+  LeaveCriticalSection(&section);
+  bool entered = false;
+  std::thread other([&] {
+    EnterCriticalSection(&section);
+    entered = true;
+    LeaveCriticalSection(&section);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(entered) << "still held once";
+  LeaveCriticalSection(&section);
+  other.join();
+  EXPECT_TRUE(entered);
+  DeleteCriticalSection(&section);
+}
+
+TEST(TickCount, WrapsAndDiffsAcrossTheWrap) {
+  EXPECT_EQ(TickDiff(5, 0xFFFFFFF0U), 0x15U);
+  EXPECT_EQ(TickDiff(100, 40), 60U);
+
+  SetTickCountBiasForTesting(0xFFFFFFFFU - GetTickCount() - 10);  // 10 ms before the wrap
+  const DWORD before = GetTickCount();
+  Sleep(30);
+  const DWORD after = GetTickCount();
+  SetTickCountBiasForTesting(0);
+  EXPECT_LT(after, before) << "the count wrapped";
+  EXPECT_GE(TickDiff(after, before), 30U);
+  EXPECT_LT(TickDiff(after, before), 2000U);
+}
+
+TEST(LastError, IsPerThreadAndHasText) {
+  SetLastError(2);
+  std::thread([] { EXPECT_EQ(GetLastError(), 0U); }).join();
+  EXPECT_EQ(GetLastError(), 2U);
+  EXPECT_EQ(ErrorText(2), "No such file or directory");
+  EXPECT_EQ(ErrorText(ERROR_IO_PENDING), "Overlapped I/O operation is in progress");
+}
+
+}  // namespace

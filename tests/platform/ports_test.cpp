@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/kernel.h"
+#include "platform/ports.h"
+#include "platform/serial.h"
+#include "tests/support/pty.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+void Put(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << text << "\n";
+}
+
+TEST(Ports, DiscoveryReadsSysfs) {
+  const fs::path root = fs::temp_directory_path() / ("vexa_sysfs_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  const fs::path tty = root / "sys/class/tty";
+  const fs::path devices = root / "sys/devices";
+  // A UART that answered, one that did not, a virtual terminal, a USB adapter and its by-id link.
+  fs::create_directories(devices / "platform/serial8250/tty/ttyS0");
+  fs::create_directories(root / "sys/bus/platform/drivers/serial8250");
+  fs::create_directories(tty / "ttyS0");
+  fs::create_directory_symlink(devices / "platform/serial8250", tty / "ttyS0/device");
+  fs::create_directory_symlink(root / "sys/bus/platform/drivers/serial8250",
+                               devices / "platform/serial8250/driver");
+  Put(tty / "ttyS0/type", "4");
+  fs::create_directories(tty / "ttyS1");
+  fs::create_directory_symlink(devices / "platform/serial8250", tty / "ttyS1/device");
+  Put(tty / "ttyS1/type", "0");
+  fs::create_directories(tty / "tty0");
+  const fs::path usb = devices / "pci0/usb1/1-2";
+  fs::create_directories(usb / "1-2:1.0/ttyUSB0");
+  fs::create_directories(root / "sys/bus/usb-serial/drivers/ftdi_sio");
+  fs::create_directory_symlink(root / "sys/bus/usb-serial/drivers/ftdi_sio", usb / "1-2:1.0/ttyUSB0/driver");
+  Put(usb / "idVendor", "0403");
+  Put(usb / "idProduct", "6001");
+  Put(usb / "manufacturer", "FTDI");
+  Put(usb / "product", "FT232R USB UART");
+  Put(usb / "serial", "A1B2C3");
+  fs::create_directories(tty / "ttyUSB0");
+  fs::create_directory_symlink(usb / "1-2:1.0/ttyUSB0", tty / "ttyUSB0/device");
+  fs::create_directories(root / "dev/serial/by-id");
+  fs::create_symlink("../../ttyUSB0", root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+
+  const auto ports = ListSerialPorts(root);
+  fs::remove_all(root);
+  ASSERT_EQ(ports.size(), 3U);
+  EXPECT_EQ(ports[0].name, "COM1");
+  EXPECT_EQ(ports[0].path, "/dev/ttyS0");
+  EXPECT_EQ(ports[0].description, "serial8250");
+  EXPECT_EQ(ports[1].name, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+  EXPECT_EQ(ports[1].description,
+            "link to /dev/ttyUSB0, ftdi_sio, USB 0403:6001 FTDI FT232R USB UART, serial A1B2C3");
+  EXPECT_EQ(ports[2].name, "/dev/ttyUSB0");
+  EXPECT_EQ(ports[2].description, "ftdi_sio, USB 0403:6001 FTDI FT232R USB UART, serial A1B2C3");
+}
+
+TEST(Ports, ProbeTellsFreeBusyAndMissing) {
+  testing_support::Pty pty;
+  EXPECT_EQ(ProbePort(pty.slave()), PortState::Free);
+  const HANDLE h = CreateFile(pty.slave().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ProbePort(pty.slave()), PortState::Busy);
+  CloseHandle(h);
+  EXPECT_EQ(ProbePort(pty.slave()), PortState::Free);
+  EXPECT_EQ(ProbePort("/dev/ttyNoSuchDevice"), PortState::NotFound);
+  EXPECT_EQ(ProbePort("COM0"), PortState::NotFound);
+}
+
+}  // namespace
