@@ -236,7 +236,7 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
       for (std::size_t i = 1; i < fds.size(); ++i)
         if (fds[i].revents != 0) sources[i - 1]->ServiceFromWaiter(fds[i].fd, fds[i].revents);
     }
-    for (const auto& source : sources) source->EndWait();
+    for (std::size_t i = 0; i < sources.size(); ++i) sources[i]->EndWait(fds[i + 1].fd);
     sources.clear();  // outside the lock, as the last reference may end a device
     lock.lock();
     if (ready == 0 && milliseconds != INFINITE && std::chrono::steady_clock::now() >= deadline) {
@@ -250,15 +250,13 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  std::shared_ptr<KernelObject> object;
-  {
-    std::lock_guard lock(detail::gTableMutex);
-    const auto it = detail::gTable.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == detail::gTable.end()) return Fail(EBADF);
-    object = std::move(it->second);
-    detail::gTable.erase(it);
-  }
+  const auto object = detail::LookupObject(handle);
+  if (!object) return Fail(EBADF);
+  // Close while the handle still resolves: a thread that cancels its operation at the same moment
+  // must find the object and wait for this, not miss it and free what the operation writes into.
   object->Close();
+  std::lock_guard lock(detail::gTableMutex);
+  if (detail::gTable.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) return Fail(EBADF);
   return TRUE;
 }
 

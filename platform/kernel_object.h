@@ -30,9 +30,10 @@ class IoSource {
   virtual ~IoSource() = default;
   virtual void WaitPoll(int* fd, short* events) = 0;
   virtual void ServiceFromWaiter(int fd, short revents) = 0;
-  // Bracket a waiter's sleep on WaitFd, so the source may leave the servicing to it meanwhile.
+  // Bracket a waiter's sleep on what WaitPoll named (fd), so the source may leave the servicing to
+  // it meanwhile and know when nobody polls its descriptors any more.
   virtual void BeginWait() = 0;
-  virtual void EndWait() = 0;
+  virtual void EndWait(int fd) = 0;
 };
 
 // Marks event as driven by source (null clears it).

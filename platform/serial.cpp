@@ -92,7 +92,7 @@ class CommDevice : public detail::KernelObject,
   void WaitPoll(int* fd, short* events) override;
   void ServiceFromWaiter(int fd, short revents) override;
   void BeginWait() override;
-  void EndWait() override;
+  void EndWait(int fd) override;
 
   BOOL Setup(DWORD inQueue, DWORD outQueue);
   BOOL GetState(DCB* dcb);
@@ -179,6 +179,10 @@ class CommDevice : public detail::KernelObject,
   // the next wait's own look at the queue. A thread woken for nothing costs more than it saves here.
   int waiters_ = 0;
   std::uint32_t watching_ = 0;
+  // Waiters polling the terminal itself: a poll in progress keeps the file, and so its flock, alive
+  // after close(), so Close lets them go before it closes the descriptor.
+  int directPollers_ = 0;
+  std::condition_variable directPollersGone_;
 
   std::thread ioThread_;
   std::thread modemThread_;
@@ -217,10 +221,11 @@ bool CommDevice::Start() {
 
 void CommDevice::Close() {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (closed_) return;
     closed_ = true;
-    CancelAll(ECANCELED);
+    CancelAll(ECANCELED);  // wakes every waiter of a pending operation
+    directPollersGone_.wait_for(lock, std::chrono::seconds(2), [this] { return directPollers_ == 0; });
   }
   Wake();
   if (ioThread_.joinable()) ioThread_.join();
@@ -278,6 +283,7 @@ void CommDevice::WaitPoll(int* fd, short* events) {
   }
   *fd = fd_;
   *events = static_cast<short>(POLLIN | (writes_.empty() ? 0 : POLLOUT));
+  ++directPollers_;
 }
 
 void CommDevice::BeginWait() {
@@ -286,9 +292,10 @@ void CommDevice::BeginWait() {
   UpdateWatch();
 }
 
-void CommDevice::EndWait() {
+void CommDevice::EndWait(int fd) {
   std::lock_guard lock(mutex_);
   --waiters_;
+  if (fd != waitEpollFd_ && --directPollers_ == 0) directPollersGone_.notify_all();
   UpdateWatch();
 }
 

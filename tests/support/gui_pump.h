@@ -1,0 +1,75 @@
+// Test support: the test's own thread plays the GUI thread. Workers hand it steps through the
+// synchronous call and wait; the test runs them while it pumps.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <semaphore>
+
+namespace testing_support {
+
+class GuiPump {
+ public:
+  // Blocks the calling worker until the pumping thread has run step.
+  void Call(const std::function<void()>& step) {
+    Item item{&step, std::binary_semaphore(0)};
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(&item);
+    }
+    queued_.notify_one();  // only the pumping thread waits here
+    item.done.acquire();
+  }
+
+  // Runs queued steps until done() holds or the time is up; tells which.
+  bool PumpUntil(const std::function<bool()>& done,
+                 std::chrono::milliseconds within = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    for (;;) {
+      RunQueued();
+      if (done()) return true;
+      std::unique_lock lock(mutex_);
+      if (!queue_.empty()) continue;
+      // Conditions may also change outside the steps (a byte arrives at the test's peer): look again soon.
+      const auto until = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(2));
+      queued_.wait_until(lock, until, [&] { return !queue_.empty(); });
+      if (queue_.empty() && std::chrono::steady_clock::now() >= deadline) {
+        lock.unlock();
+        return done();
+      }
+    }
+  }
+
+  void PumpFor(std::chrono::milliseconds span) {
+    PumpUntil([] { return false; }, span);
+  }
+
+ private:
+  struct Item {
+    const std::function<void()>* step;
+    std::binary_semaphore done;
+  };
+
+  void RunQueued() {
+    for (;;) {
+      Item* item;
+      {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) return;
+        item = queue_.front();
+        queue_.pop_front();
+      }
+      (*item->step)();
+      item->done.release();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable queued_;
+  std::deque<Item*> queue_;
+};
+
+}  // namespace testing_support
