@@ -1,0 +1,76 @@
+// The Ixor adapter in front of the simulated module: request framing, the set-up handshake, module
+// requests, and the faults a test or a demonstration can switch on. No I/O: bytes in, answers out.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sim/vexa_module.h"
+
+namespace sim {
+
+struct Faults {
+  bool noModule = false;                       // the open is refused (C0)
+  bool setupRefused = false;                   // set-up steps are refused (90)
+  std::optional<std::uint16_t> refuseReadAt;   // reads of this address are refused (C4)
+  std::optional<std::uint16_t> refuseWriteAt;  // writes to this address are refused (C2)
+  bool noAnswer = false;                       // requests are swallowed
+  unsigned delayMs = 0;                        // added before each answer
+  std::optional<std::size_t> cutTo;            // answers are cut to this many bytes
+  unsigned gapMs = 0;                          // a pause in the middle of each answer
+  double corruptProbability = 0;               // a byte of an answer is flipped
+  double dropProbability = 0;                  // a byte of an answer is left out
+  unsigned seed = 1;
+  std::optional<unsigned> hangUpAfter;  // the line closes after this many requests
+};
+
+struct Answer {
+  std::vector<std::uint8_t> bytes;
+  unsigned delayMs = 0;      // before the first byte, beyond the turnaround
+  std::size_t gapAfter = 0;  // a pause of gapMs after this many bytes (0: none)
+  unsigned gapMs = 0;
+};
+
+// A complete request and what the adapter answers to it (nothing: silence).
+struct Exchange {
+  std::vector<std::uint8_t> request;
+  std::optional<Answer> answer;
+};
+
+class Adapter {
+ public:
+  explicit Adapter(VexaModule& module) : module_(module) {}
+
+  void SetFaults(const Faults& faults);
+  const Faults& faults() const { return faults_; }
+
+  // Takes received bytes; returns the requests they complete with their answers, in order.
+  std::vector<Exchange> Receive(const std::vector<std::uint8_t>& bytes, double nowMs);
+  // A partial request older than the quiet time is dropped.
+  void Quiet(double nowMs);
+  bool HangUpDue() const { return faults_.hangUpAfter && requests_ >= *faults_.hangUpAfter; }
+  bool ModuleOpen() const { return open_; }
+  std::size_t PendingBytes() const { return pending_.size(); }
+
+  static constexpr double kQuietMs = 20;
+
+ private:
+  std::optional<std::size_t> ExpectedLength() const;
+  std::optional<Answer> Handle(const std::vector<std::uint8_t>& request, double nowMs);
+  Answer Damage(std::vector<std::uint8_t> bytes);
+
+  VexaModule& module_;
+  Faults faults_;
+  std::mt19937 random_{1};
+  std::vector<std::uint8_t> pending_;
+  double lastByteMs_ = 0;
+  bool open_ = false;
+  unsigned requests_ = 0;
+};
+
+std::string Hex(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace sim

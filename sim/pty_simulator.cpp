@@ -1,0 +1,163 @@
+#include "sim/pty_simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace sim {
+namespace {
+
+void SleepUntil(const timespec& when) {
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) == EINTR) {
+  }
+}
+
+timespec Add(timespec t, double ms) {
+  const auto ns = static_cast<long long>(ms * 1e6);
+  t.tv_sec += static_cast<time_t>(ns / 1000000000LL);
+  t.tv_nsec += static_cast<long>(ns % 1000000000LL);
+  if (t.tv_nsec >= 1000000000L) {
+    t.tv_nsec -= 1000000000L;
+    ++t.tv_sec;
+  }
+  return t;
+}
+
+}  // namespace
+
+PtySimulator::PtySimulator(Options options)
+    : options_(std::move(options)), start_(std::chrono::steady_clock::now()), module_(0), adapter_(module_) {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+    throw std::runtime_error("no pseudo-terminal");
+  char name[128];
+  if (ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("no pseudo-terminal name");
+  slavePath_ = name;
+  // Raw from the start: a tool that opens the line sees no echo and no translation.
+  termios tio{};
+  tcgetattr(master_, &tio);
+  cfmakeraw(&tio);
+  cfsetspeed(&tio, B19200);
+  tcsetattr(master_, TCSANOW, &tio);
+  keepAlive_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  stopFd_ = eventfd(0, EFD_CLOEXEC);
+  if (options_.stateFile) module_.UseStateFile(*options_.stateFile);
+  adapter_.SetFaults(options_.faults);
+  thread_ = std::thread([this] { Run(); });
+}
+
+PtySimulator::~PtySimulator() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const auto n = ::write(stopFd_, &one, sizeof one);
+  thread_.join();
+  if (master_ >= 0) ::close(master_);
+  if (keepAlive_ >= 0) ::close(keepAlive_);
+  ::close(stopFd_);
+}
+
+double PtySimulator::NowMs() const {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+}
+
+ModuleMemory PtySimulator::Working() {
+  std::lock_guard lock(mutex_);
+  return module_.Working();
+}
+
+ModuleMemory PtySimulator::Stored() {
+  std::lock_guard lock(mutex_);
+  return module_.Stored();
+}
+
+std::vector<LogEntry> PtySimulator::Log() {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+void PtySimulator::SetFaults(const Faults& faults) {
+  std::lock_guard lock(mutex_);
+  adapter_.SetFaults(faults);
+}
+
+void PtySimulator::SetLogSink(std::function<void(const LogEntry&)> sink) {
+  std::lock_guard lock(mutex_);
+  sink_ = std::move(sink);
+}
+
+void PtySimulator::PinAdc(int ch, std::optional<double> adc) {
+  std::lock_guard lock(mutex_);
+  module_.PinAdc(ch, adc);
+}
+
+void PtySimulator::Record(bool request, const std::vector<std::uint8_t>& bytes) {
+  LogEntry entry{NowMs(), request, bytes};
+  if (sink_) sink_(entry);
+  log_.push_back(std::move(entry));
+}
+
+void PtySimulator::Run() {
+  std::vector<std::uint8_t> buffer(512);
+  for (;;) {
+    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {master_, POLLIN, 0}};
+    const int ready = ::poll(fds, hungUp_ ? 1 : 2, static_cast<int>(Adapter::kQuietMs));
+    if (ready < 0 && errno != EINTR) return;
+    if (fds[0].revents != 0) return;
+    std::vector<Exchange> exchanges;
+    if (!hungUp_ && (fds[1].revents & POLLIN)) {
+      const ssize_t n = ::read(master_, buffer.data(), buffer.size());
+      if (n > 0) {
+        const std::vector<std::uint8_t> bytes(buffer.begin(), buffer.begin() + n);
+        std::lock_guard lock(mutex_);
+        exchanges = adapter_.Receive(bytes, NowMs());
+        for (const Exchange& e : exchanges) Record(true, e.request);
+      }
+    } else if (!hungUp_ && (fds[1].revents & (POLLHUP | POLLERR))) {
+      // No tool has the line open (the keep-alive makes this rare): do not spin on it.
+      ::poll(nullptr, 0, 10);
+    }
+    {
+      std::lock_guard lock(mutex_);
+      adapter_.Quiet(NowMs());
+    }
+    for (const Exchange& e : exchanges)
+      if (e.answer) Send(*e.answer);
+
+    bool hangUp;
+    {
+      std::lock_guard lock(mutex_);
+      hangUp = adapter_.HangUpDue();
+    }
+    if (hangUp && !hungUp_) {
+      hungUp_ = true;
+      ::close(master_);  // the line is gone for the tool: its reads fail, its waits end
+      master_ = -1;
+      ::close(keepAlive_);
+      keepAlive_ = -1;
+    }
+  }
+}
+
+// One burst after the turnaround: bytes on a fixed time grid, so there are no gaps inside it.
+void PtySimulator::Send(const Answer& answer) {
+  {
+    std::lock_guard lock(mutex_);
+    Record(false, answer.bytes);
+  }
+  timespec next{};
+  clock_gettime(CLOCK_MONOTONIC, &next);
+  next = Add(next, options_.turnaroundMs + answer.delayMs);
+  for (std::size_t i = 0; i < answer.bytes.size(); ++i) {
+    SleepUntil(next);
+    if (master_ < 0 || ::write(master_, &answer.bytes[i], 1) != 1) return;
+    next = Add(next, options_.byteMs);
+    if (answer.gapMs > 0 && i + 1 == answer.gapAfter) next = Add(next, answer.gapMs);
+  }
+}
+
+}  // namespace sim
