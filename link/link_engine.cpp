@@ -1,0 +1,277 @@
+#include "link/link_engine.h"
+
+#include <span>
+
+#include "settings/settings_codec.h"
+
+namespace {
+
+constexpr std::uint8_t kSetup1[] = {0x10, 0x28, 0x30};
+constexpr std::uint8_t kSetup2[] = {0x10, 0x22, 0x30};
+constexpr std::uint8_t kOpenModule[] = {0x40, 0x28, 0x00};
+constexpr std::uint8_t kStatusRead[] = {0x44, 0x28, 0x01, 0xC0, 0x10, 0x00};
+constexpr std::uint8_t kUnblock[] = {0x42, 0x28, 0xFF, 0xE0, 0x01, 0x41, 0x00};
+constexpr std::uint8_t kBlock[] = {0x42, 0x28, 0xFF, 0xE0, 0x01, 0x40, 0x00};
+constexpr std::uint8_t kReset[] = {0x42, 0x28, 0xFF, 0xE0, 0x01, 0xF2, 0x00};
+constexpr std::uint8_t kReadParam[] = {0x44, 0x28, 0x00, 0xC0, 0x36, 0x00};
+constexpr std::uint8_t kSaveEeprom[] = {0x42, 0x28, 0xFF, 0xE2, 0x01, 0x53, 0x00};
+constexpr std::uint8_t kHeaderRead[] = {0x44, 0x28, 0x00, 0xC0, 0x03, 0x00};
+
+}  // namespace
+
+void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
+  for (int i = 0; i < length; ++i) port_.WriteByte(data[i]);
+  TimeOut_count = 100;
+  Wait_first_byte = 1;
+  Rx_quiet_count = 3;
+  Rx_len = 0;
+  Wait_reply = 1;
+}
+
+void LinkEngine::SioComm1OnRxChar(int count) {
+  Rx_quiet_count = 3;
+  Wait_first_byte = 0;
+  for (int i = 0; i < count; ++i) {
+    std::uint8_t byte;
+    // Count is what was waiting when the event was raised; stop if the queue says otherwise.
+    if (!port_.ReadByte(byte)) break;
+    if (Wait_reply) Rx_buf[Rx_len++] = byte;
+    if (Rx_len >= 100) Rx_len = 99;
+  }
+}
+
+void LinkEngine::Timer1Timer() {
+  // 1. Poll divider.
+  if (Poll_count != 0) {
+    --Poll_count;
+  } else {
+    Poll_count = 50;
+    if (!Wait_reply && Connected && Request_code == 0) Request_code = Req_status;
+  }
+  // 2. Send.
+  if (!Wait_reply && Request_code != 0) {
+    SendRequest(Request_code);
+    Request_code = 0;
+  }
+  // 3. No-answer watch.
+  if (Wait_first_byte) {
+    if (TimeOut_count != 0) {
+      --TimeOut_count;
+    } else {
+      Status_no_connect();
+      window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
+    }
+  }
+  // 4. Reply.
+  if (Rx_len != 0) {
+    if (Rx_quiet_count != 0) {
+      --Rx_quiet_count;
+    } else {
+      Dispatch();
+    }
+  }
+  // 5. Completion.
+  if (Done_message != 0 && !window_.Timer2Running()) window_.StartTimer2();
+}
+
+void LinkEngine::Timer2Timer() {
+  const std::uint8_t done = Done_message;
+  Done_message = 0;
+  window_.StopTimer2();
+  if (done == 2) {
+    window_.MessageBox(kWriteDoneText, kMessageCaption);
+  } else if (done == 1) {
+    window_.MessageBox(kReadDoneText, kMessageCaption);
+  }
+}
+
+void LinkEngine::Status_connect() {
+  Connected = 1;
+  window_.Status_connect();
+}
+
+void LinkEngine::Status_no_connect() {
+  Wait_first_byte = 0;
+  Wait_reply = 0;
+  Rx_len = 0;
+  Connected = 0;
+  window_.SetExchangeLamp(kColorSilver);
+  window_.Status_no_connect();
+}
+
+void LinkEngine::SendRequest(int code) {
+  switch (code) {
+    case Req_setup:
+      Send_messages(kSetup1, 3);
+      break;
+    case Req_status:
+      Send_messages(kStatusRead, 6);
+      window_.SetExchangeLamp(kColorLime);
+      break;
+    case Req_unblock:
+      Send_messages(kUnblock, 7);
+      break;
+    case Req_block:
+      Send_messages(kBlock, 7);
+      break;
+    case Req_reset:
+      Send_messages(kReset, 7);
+      break;
+    case Req_read_param:
+      Send_messages(kReadParam, 6);
+      Head_only = 0;
+      break;
+    case Req_write_param: {
+      const std::string number = window_.NumberText();
+      const std::string year = window_.YearText();
+      Build_sys_frame(record_.SysSet, number, year, std::span(work_).first<kSysFrameSize>());
+      Send_messages(work_, static_cast<int>(kSysFrameSize));
+      break;
+    }
+    case Req_save_eeprom:
+      Send_messages(kSaveEeprom, 7);
+      break;
+    case Req_out_zero:
+      Send_messages(Tx_buf, 8);
+      break;
+    default:
+      break;  // unknown codes are dropped
+  }
+}
+
+// The reply is taken as it stands; Rx_len is cleared first so that bytes arriving while a box of this
+// dispatch is open start a new reply instead of being wiped when the dispatch ends.
+void LinkEngine::Dispatch() {
+  Wait_reply = 0;
+  Rx_len = 0;
+  if (Rx_buf[0] & 0x80) {
+    Rx_buf[0] &= 0x7F;
+    switch (Rx_buf[0]) {
+      case 0x10:
+        Status_no_connect();
+        window_.MessageBox(kModeRefusedText, kLinkErrorCaption);
+        break;
+      case 0x40:
+        Send_messages(kSetup1, 3);
+        Disconnect_req = 1;
+        window_.MessageBox(kNoVexaText, kLinkErrorCaption);
+        break;
+      case 0x44:
+      case 0x42:
+        window_.SetExchangeLamp(kColorYellow);
+        break;
+      default:
+        break;
+    }
+    return;
+  }
+  switch (Rx_buf[0]) {
+    case 0x10:
+      if (Rx_buf[1] == 0x22) {
+        Send_messages(kOpenModule, 3);
+      } else if (Rx_buf[1] == 0x28) {
+        if (Disconnect_req) {
+          Status_no_connect();
+        } else {
+          Send_messages(kSetup2, 3);
+        }
+      }
+      break;
+    case 0x40:
+      Status_connect();
+      Send_messages(kHeaderRead, 6);
+      Head_only = 1;
+      break;
+    case 0x42:
+      DispatchWrite();
+      break;
+    case 0x44:
+      DispatchRead();
+      break;
+    default:
+      break;
+  }
+}
+
+void LinkEngine::DispatchRead() {
+  const std::uint8_t* payload = Rx_buf + 5;
+  const std::uint8_t block = Rx_buf[3];
+  const int ch = block == 0x00 ? 0 : block == 0x30 ? 1 : block == 0x60 ? 2 : block == 0x90 ? 3 : -1;
+  std::uint8_t frame[6] = {0x44, 0x28, 0x00, 0x00, 0x00, 0x00};
+
+  if (Rx_buf[2] != 0) {  // live data
+    if (block == 0xC0) {
+      window_.SetExchangeLamp(kColorSilver);
+      window_.Out_module_status(payload);
+      frame[2] = 0x01;
+      frame[3] = 0x00;
+      frame[4] = 0x0B;
+      Send_messages(frame, 6);
+    } else if (ch >= 0) {
+      window_.Out_chanel_status(ch, payload);
+      if (ch < 3) {
+        frame[2] = 0x01;
+        frame[3] = static_cast<std::uint8_t>(0x30 * (ch + 1));
+        frame[4] = 0x0B;
+        Send_messages(frame, 6);
+      }
+    }
+    return;
+  }
+  if (block == 0xC0) {
+    const DecodeOutcome outcome = Decode_sys_settings(
+        record_.SysSet, std::span<const std::uint8_t, kSysPayloadSize>(payload, kSysPayloadSize),
+        Head_only != 0);
+    window_.ShowNumberAndYear(*outcome.numberText, *outcome.yearText);
+    window_.RefreshViews(outcome.refresh);
+    if (!Head_only) {
+      frame[4] = 0x2C;
+      Send_messages(frame, 6);
+    }
+  } else if (ch >= 0) {
+    const DecodeOutcome outcome = Decode_chan_settings(
+        record_.ChanSet[ch], std::span<const std::uint8_t, kChanPayloadSize>(payload, kChanPayloadSize));
+    window_.RefreshViews(outcome.refresh);
+    if (ch < 3) {
+      frame[3] = static_cast<std::uint8_t>(0x30 * (ch + 1));
+      frame[4] = 0x2C;
+      Send_messages(frame, 6);
+    } else {
+      Rx_buf[3] = 0x95;
+      Done_message = 1;
+    }
+  }
+}
+
+void LinkEngine::SendChannelWrite(int ch) {
+  Build_chan_frame(record_.ChanSet[ch], ch, std::span(work_).first<kChanFrameSize>());
+  Send_messages(work_, static_cast<int>(kChanFrameSize));
+}
+
+void LinkEngine::DispatchWrite() {
+  const std::uint8_t high = Rx_buf[2], low = Rx_buf[3];
+  if (high == 0xFF && low == 0xE0) {
+    Request_code = Req_status;
+  } else if (high == 0x00) {
+    switch (low) {
+      case 0xC0:
+        SendChannelWrite(0);
+        break;
+      case 0x00:
+        SendChannelWrite(1);
+        break;
+      case 0x30:
+        SendChannelWrite(2);
+        break;
+      case 0x60:
+        SendChannelWrite(3);
+        break;
+      case 0x90:
+        Rx_buf[3] = 0x95;
+        Done_message = 2;
+        break;
+      default:
+        break;
+    }
+  }
+}

@@ -1,0 +1,66 @@
+// The adapter link engine: a 10 ms tick that sends one request at a time, collects the answer until
+// the line is quiet and dispatches it to the decoders and the next request of its chain.
+#pragma once
+
+#include <cstdint>
+
+#include "link/link_interfaces.h"
+#include "settings/module_settings.h"
+
+constexpr int Req_setup = 1;
+constexpr int Req_status = 2;
+constexpr int Req_unblock = 3;
+constexpr int Req_block = 4;
+constexpr int Req_reset = 5;
+constexpr int Req_read_param = 6;
+constexpr int Req_write_param = 7;
+constexpr int Req_save_eeprom = 9;
+constexpr int Req_out_zero = 11;
+
+inline constexpr const char* kLinkErrorCaption = "Ошибка связи";
+inline constexpr const char* kNoAnswerText = "Нет ответа от модуля Ixor";
+inline constexpr const char* kModeRefusedText = "Режим работы не поддерживается модулем Ixor";
+inline constexpr const char* kNoVexaText = "Модуль VEXA не обнаружен.";
+inline constexpr const char* kMessageCaption = "Сообщение";
+inline constexpr const char* kReadDoneText = "Параметры работы из модуля прочитаны.";
+inline constexpr const char* kWriteDoneText = "Параметры работы в модуль загружены.";
+
+class LinkEngine {
+ public:
+  LinkEngine(ILinkPort& port, ILinkWindow& window, TModuleSettings& record = ModuleSettings)
+      : port_(port), window_(window), record_(record) {}
+
+  // Link state; the window and the commands read and set some of it.
+  int Request_code = 0;
+  int Wait_reply = 0;
+  int Wait_first_byte = 0;
+  int TimeOut_count = 0;
+  int Rx_quiet_count = 0;
+  int Poll_count = 50;
+  int Connected = 0;
+  int Disconnect_req = 0;
+  std::uint8_t Head_only = 0;
+  std::uint8_t Done_message = 0;
+  std::uint8_t Rx_buf[100] = {};
+  int Rx_len = 0;
+  std::uint8_t Tx_buf[8] = {};
+
+  void Send_messages(const std::uint8_t* data, int length);
+  void SioComm1OnRxChar(int count);
+  void Timer1Timer();
+  void Timer2Timer();
+  void Status_connect();
+  void Status_no_connect();
+
+ private:
+  void SendRequest(int code);
+  void Dispatch();
+  void DispatchRead();
+  void DispatchWrite();
+  void SendChannelWrite(int ch);
+
+  ILinkPort& port_;
+  ILinkWindow& window_;
+  TModuleSettings& record_;
+  std::uint8_t work_[60] = {};
+};

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "link/module_commands.h"
+#include "tests/link/fakes.h"
+
+using namespace link_test;
+
+namespace {
+
+TEST(LinkEngine, ConnectHandshakeHeaderReadAndFirstPoll) {
+  Harness h;
+  h.engine.Request_code = Req_setup;
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x10, 0x28, 0x30}));
+  EXPECT_EQ(h.Reply({0x10, 0x28}), (Bytes{0x10, 0x22, 0x30}));
+  EXPECT_EQ(h.Reply({0x10, 0x22}), (Bytes{0x40, 0x28, 0x00}));
+  EXPECT_EQ(h.Reply({0x40, 0x28}), (Bytes{0x44, 0x28, 0x00, 0xC0, 0x03, 0x00}));
+  EXPECT_EQ(h.engine.Connected, 1);
+  EXPECT_EQ(h.engine.Head_only, 1);
+  EXPECT_EQ(h.window.log, (std::vector<std::string>{"connect"}));
+
+  std::memset(&h.record.SysSet, 0x5A, sizeof h.record.SysSet);
+  Bytes header = {0x44, 0x28, 0x00, 0xC0, 0x03, 0x39, 0x30, 0x07};  // 12345: out of range
+  EXPECT_TRUE(h.Reply(header).empty()) << "the header read is not followed by channel reads";
+  EXPECT_EQ(h.record.SysSet.Number, 0);
+  EXPECT_EQ(h.record.SysSet.Year, 7);
+  EXPECT_EQ(h.record.SysSet.RS485_WrLock, 0x5A) << "only number and year change";
+  EXPECT_EQ(h.window.log.back(), "refresh 7");
+  EXPECT_EQ(h.window.log[h.window.log.size() - 2], "show [   0][ 7]");
+
+  // The divider started at 50 with the engine: it first expires on tick 51.
+  Harness fresh;
+  fresh.engine.Connected = 1;
+  fresh.Tick(50);
+  EXPECT_TRUE(fresh.Sent().empty());
+  fresh.Tick();
+  EXPECT_EQ(fresh.Sent(), (Bytes{0x44, 0x28, 0x01, 0xC0, 0x10, 0x00}));
+  EXPECT_EQ(fresh.window.lamp, kColorLime);
+}
+
+TEST(LinkEngine, StatusCycleRunsFiveExchanges) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  h.Sent();
+  EXPECT_EQ(h.Reply(ReadAnswer(0x01, 0xC0, 16)), (Bytes{0x44, 0x28, 0x01, 0x00, 0x0B, 0x00}));
+  EXPECT_EQ(h.window.lamp, kColorSilver);
+  EXPECT_EQ(h.Reply(ReadAnswer(0x01, 0x00, 11)), (Bytes{0x44, 0x28, 0x01, 0x30, 0x0B, 0x00}));
+  EXPECT_EQ(h.Reply(ReadAnswer(0x01, 0x30, 11)), (Bytes{0x44, 0x28, 0x01, 0x60, 0x0B, 0x00}));
+  EXPECT_EQ(h.Reply(ReadAnswer(0x01, 0x60, 11)), (Bytes{0x44, 0x28, 0x01, 0x90, 0x0B, 0x00}));
+  EXPECT_TRUE(h.Reply(ReadAnswer(0x01, 0x90, 11)).empty());
+  EXPECT_EQ(h.window.log,
+            (std::vector<std::string>{"module 0", "channel 0", "channel 1", "channel 2", "channel 3"}));
+}
+
+TEST(LinkEngine, NoAnswerOnTheExactTickAndOnlyTheFirstByteStopsTheWatch) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_status;
+  h.Tick();  // sends; the countdown goes 100 -> 99 on this tick already
+  h.Tick(99);
+  EXPECT_TRUE(h.window.boxes.empty());
+  EXPECT_EQ(h.engine.Connected, 1);
+  h.Tick();
+  ASSERT_EQ(h.window.boxes.size(), 1U);
+  EXPECT_EQ(h.window.boxes[0], "Ошибка связи: Нет ответа от модуля Ixor");
+  EXPECT_EQ(h.window.log.back(), "no_connect");
+  EXPECT_EQ(h.engine.Connected, 0);
+  EXPECT_EQ(h.window.lamp, kColorSilver);
+
+  Harness g;
+  g.Connect();
+  g.engine.Request_code = Req_status;
+  g.Tick();
+  g.engine.Connected = 0;  // no polls of its own during the watch
+  g.Answer({0x44});        // a reply that stops short
+  g.Tick(200);
+  EXPECT_TRUE(g.window.boxes.empty());
+  EXPECT_EQ(g.engine.Rx_len, 0) << "dispatched as it stood";
+}
+
+TEST(LinkEngine, Refusals) {
+  Harness h;
+  h.engine.Request_code = Req_setup;
+  h.Tick();
+  h.Reply({0x90, 0x28});
+  EXPECT_EQ(h.window.boxes,
+            (std::vector<std::string>{"Ошибка связи: Режим работы не поддерживается модулем Ixor"}));
+  EXPECT_EQ(h.window.log, (std::vector<std::string>{"no_connect"}));
+
+  // No VEXA: set-up step 1 goes out with Disconnect_req set; its answer, arriving while the box is
+  // still open, closes the connection.
+  Harness g;
+  g.engine.Request_code = Req_setup;
+  g.Tick();
+  g.Reply({0x10, 0x28});
+  g.Reply({0x10, 0x22});
+  g.window.duringBox = [&] {
+    EXPECT_EQ(g.Sent(), (Bytes{0x10, 0x28, 0x30}));
+    EXPECT_EQ(g.engine.Disconnect_req, 1);
+    g.Reply({0x10, 0x28});
+  };
+  g.Reply({0xC0, 0x28});
+  EXPECT_EQ(g.window.boxes, (std::vector<std::string>{"Ошибка связи: Модуль VEXA не обнаружен."}));
+  EXPECT_EQ(g.window.log, (std::vector<std::string>{"no_connect"}));
+
+  for (const std::uint8_t refused : {std::uint8_t{0xC4}, std::uint8_t{0xC2}}) {
+    Harness r;
+    r.Connect();
+    r.engine.Request_code = Req_read_param;
+    r.Tick();
+    r.Sent();
+    EXPECT_TRUE(r.Reply({refused, 0x28, 0x00, 0xC0, 0x36}).empty());
+    EXPECT_EQ(r.window.lamp, kColorYellow);
+    r.Tick(10);
+    EXPECT_EQ(r.engine.Done_message, 0);
+    EXPECT_TRUE(r.window.boxes.empty());
+  }
+}
+
+TEST(LinkEngine, QuietTimeAndLongReplies) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  h.Sent();
+  h.Answer(ReadAnswer(0x01, 0xC0, 16));
+  h.Tick(3);
+  EXPECT_TRUE(h.Sent().empty()) << "not on the third tick";
+  h.Tick();
+  EXPECT_FALSE(h.Sent().empty()) << "on the fourth";
+
+  Harness l;
+  l.Connect();
+  l.engine.Request_code = Req_status;
+  l.Tick();
+  Bytes longReply(120);
+  for (std::size_t i = 0; i < longReply.size(); ++i) longReply[i] = static_cast<std::uint8_t>(i);
+  l.Answer(longReply);
+  EXPECT_EQ(l.engine.Rx_len, 99);
+  EXPECT_EQ(l.engine.Rx_buf[98], 98);
+  EXPECT_EQ(l.engine.Rx_buf[99], 119);
+}
+
+TEST(LinkEngine, RequestsWaitForTheChainAndStrayBytesAreDropped) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  h.Sent();
+  h.Reply(ReadAnswer(0x01, 0xC0, 16));
+  h.engine.Request_code = Req_block;
+  h.engine.Request_code = Req_unblock;  // the later one wins
+  h.Reply(ReadAnswer(0x01, 0x00, 11));
+  h.Reply(ReadAnswer(0x01, 0x30, 11));
+  h.Reply(ReadAnswer(0x01, 0x60, 11));
+  EXPECT_TRUE(h.Reply(ReadAnswer(0x01, 0x90, 11)).empty());
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x42, 0x28, 0xFF, 0xE0, 0x01, 0x41, 0x00}));
+  // Its acknowledgement starts a status cycle at once.
+  h.Reply(WriteAck(0xFF, 0xE0, 1));
+  EXPECT_EQ(h.engine.Request_code, Req_status);
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x44, 0x28, 0x01, 0xC0, 0x10, 0x00}));
+  h.Reply(ReadAnswer(0x01, 0xC0, 16));
+
+  // Disconnecting during the cycle: step 1 goes out after the last answer, its answer closes.
+  h.engine.Disconnect_req = 1;
+  h.engine.Request_code = Req_setup;
+  for (std::uint8_t block : {0x00, 0x30, 0x60}) EXPECT_EQ(h.Reply(ReadAnswer(0x01, block, 11))[0], 0x44);
+  EXPECT_TRUE(h.Reply(ReadAnswer(0x01, 0x90, 11)).empty());
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x10, 0x28, 0x30}));
+  h.Reply({0x10, 0x28});
+  EXPECT_EQ(h.window.log.back(), "no_connect");
+
+  // Idle: stray bytes are read and dropped, and never start the next answer.
+  h.Answer({0x44, 0x28, 0x01});
+  h.Tick(10);
+  EXPECT_EQ(h.engine.Rx_len, 0);
+  EXPECT_TRUE(h.port.incoming.empty());
+}
+
+TEST(LinkEngine, SettingsReadAndWriteChains) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_read_param;
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x44, 0x28, 0x00, 0xC0, 0x36, 0x00}));
+  EXPECT_EQ(h.engine.Head_only, 0);
+  EXPECT_EQ(h.Reply(ReadAnswer(0x00, 0xC0, 54, 0x01)), (Bytes{0x44, 0x28, 0x00, 0x00, 0x2C, 0x00}));
+  EXPECT_EQ(h.record.SysSet.Number, 0x0101);
+  EXPECT_EQ(h.Reply(ReadAnswer(0x00, 0x00, 44, 0x02)), (Bytes{0x44, 0x28, 0x00, 0x30, 0x2C, 0x00}));
+  EXPECT_EQ(h.Reply(ReadAnswer(0x00, 0x30, 44)), (Bytes{0x44, 0x28, 0x00, 0x60, 0x2C, 0x00}));
+  EXPECT_EQ(h.Reply(ReadAnswer(0x00, 0x60, 44)), (Bytes{0x44, 0x28, 0x00, 0x90, 0x2C, 0x00}));
+  h.Answer(ReadAnswer(0x00, 0x90, 44, 0x03));
+  h.Tick(4);
+  EXPECT_EQ(h.engine.Done_message, 1);
+  EXPECT_EQ(h.engine.Rx_buf[3], 0x95);
+  EXPECT_EQ(h.record.ChanSet[0].Aprox, 0x02);
+  EXPECT_EQ(h.record.ChanSet[3].OutZero, 0x0303);
+  EXPECT_TRUE(h.window.timer2) << "the tick starts Timer2";
+  h.engine.Timer2Timer();
+  EXPECT_EQ(h.window.boxes, (std::vector<std::string>{"Сообщение: Параметры работы из модуля прочитаны."}));
+  EXPECT_FALSE(h.window.timer2);
+
+  // Write: the 60-byte system frame with the window's number and year, then a 50-byte frame after
+  // each acknowledgement.
+  h.window.boxes.clear();
+  h.engine.Request_code = Req_write_param;
+  h.Tick();
+  Bytes frame = h.Sent();
+  ASSERT_EQ(frame.size(), 60U);
+  EXPECT_EQ(frame[5], 42) << "number from the window's field";
+  EXPECT_EQ(frame[7], 7);
+  const std::uint8_t blocks[] = {0xC0, 0x00, 0x30, 0x60};
+  for (int i = 0; i < 4; ++i) {
+    frame = h.Reply(WriteAck(0x00, blocks[i], i == 0 ? 0x36 : 0x2C));
+    ASSERT_EQ(frame.size(), 50U);
+    EXPECT_EQ(frame[3], static_cast<std::uint8_t>(0x30 * i));
+  }
+  EXPECT_TRUE(h.Reply(WriteAck(0x00, 0x90, 0x2C)).empty());
+  EXPECT_EQ(h.engine.Done_message, 2);
+  h.engine.Timer2Timer();
+  EXPECT_EQ(h.window.boxes, (std::vector<std::string>{"Сообщение: Параметры работы в модуль загружены."}));
+
+  // Refused at the third block: the chain stops, no completion.
+  Harness r;
+  r.Connect();
+  r.engine.Request_code = Req_write_param;
+  r.Tick();
+  r.Sent();
+  r.Reply(WriteAck(0x00, 0xC0, 0x36));
+  r.Reply(WriteAck(0x00, 0x00, 0x2C));
+  EXPECT_TRUE(r.Reply({0xC2, 0x28, 0x00, 0x30, 0x2C}).empty());
+  r.Tick(20);
+  EXPECT_EQ(r.engine.Done_message, 0);
+  EXPECT_EQ(r.window.lamp, kColorYellow);
+}
+
+TEST(LinkEngine, AcknowledgementsThatEndTheExchange) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_save_eeprom;
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x42, 0x28, 0xFF, 0xE2, 0x01, 0x53, 0x00}));
+  EXPECT_TRUE(h.Reply(WriteAck(0xFF, 0xE2, 1)).empty());
+  EXPECT_EQ(h.engine.Request_code, 0);
+
+  const Bytes zero = {0x42, 0x28, 0x00, 0x2A, 0x02, 0x34, 0x12, 0x00};
+  std::memcpy(h.engine.Tx_buf, zero.data(), 8);
+  h.engine.Request_code = Req_out_zero;
+  h.Tick();
+  EXPECT_EQ(h.Sent(), zero);
+  EXPECT_TRUE(h.Reply(WriteAck(0x00, 0x2A, 2)).empty());
+  EXPECT_EQ(h.engine.Request_code, 0);
+  EXPECT_EQ(h.engine.Done_message, 0);
+}
+
+TEST(LinkEngine, AnswerArrivingUnderABoxIsNotLost) {
+  // The "no VEXA" box opens at the end of a dispatch; under it the answer to the set-up step that
+  // dispatch sent arrives and is still waiting for its quiet time when the box closes.
+  Harness h;
+  h.engine.Request_code = Req_setup;
+  h.Tick();
+  h.Reply({0x10, 0x28});
+  h.Reply({0x10, 0x22});
+  h.Sent();
+  h.window.duringBox = [&] {
+    EXPECT_EQ(h.Sent(), (Bytes{0x10, 0x28, 0x30}));
+    h.Answer({0x10, 0x28});
+    h.Tick();  // one nested tick: not yet quiet long enough
+  };
+  h.Reply({0xC0, 0x28});
+  ASSERT_EQ(h.window.boxes.size(), 1U);
+  EXPECT_EQ(h.engine.Rx_len, 2) << "the interrupted dispatch must not wipe the new answer";
+  EXPECT_TRUE(h.window.log.empty() || h.window.log.back() != "no_connect");
+  h.Tick(4);
+  EXPECT_EQ(h.window.log.back(), "no_connect") << "the answer is dispatched once, after the box";
+  EXPECT_TRUE(h.Sent().empty()) << "nothing is sent twice";
+}
+
+class Host : public ICommandHost {
+ public:
+  bool BlockChecked() override { return checked; }
+  bool Confirm(std::string_view text) override {
+    asked.emplace_back(text);
+    return yes;
+  }
+  void Warn(std::string_view text) override { warned.emplace_back(text); }
+  bool checked = false, yes = true;
+  std::vector<std::string> asked, warned;
+};
+
+TEST(ModuleCommands, ConfirmationsAndPrecondition) {
+  Harness h;
+  Host host;
+  MenuExec_BlockClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, Req_block);
+  host.checked = true;
+  MenuExec_BlockClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, Req_unblock);
+
+  h.engine.Request_code = 0;
+  host.yes = false;
+  MenuExec_ResetClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, 0);
+  EXPECT_EQ(host.asked.back(), "Выполнить сброс модуля?");
+  host.yes = true;
+  MenuExec_ResetClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, Req_reset);
+
+  MenuExec_ReadParamClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, Req_read_param);
+
+  h.engine.Request_code = 0;
+  host.checked = false;
+  MenuExec_WriteParamClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, 0);
+  EXPECT_EQ(host.warned.back(), "При загрузке параметров логические выходы должны быть заблокированы!");
+  MenuExec_SaveEEPROMClick(h.engine, host);
+  EXPECT_EQ(host.warned.back(), "При записи параметров логические выходы должны быть заблокированы!");
+  host.checked = true;
+  MenuExec_SaveEEPROMClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, Req_save_eeprom);
+  MenuExec_WriteParamClick(h.engine, host);
+  EXPECT_EQ(h.engine.Request_code, Req_write_param);
+  EXPECT_EQ(host.asked.back(), "Выполнить загрузку параметров в модуль VEXA?");
+}
+
+}  // namespace
