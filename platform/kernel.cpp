@@ -19,8 +19,9 @@ namespace platform {
 namespace detail {
 namespace {
 
-std::mutex gTableMutex;
-std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> gTable;
+// Never destroyed: detached worker threads may still close their handles while the process exits.
+std::mutex& gTableMutex = *new std::mutex;
+auto& gTable = *new std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>>;
 std::uintptr_t gNextHandle = 0x100;
 
 }  // namespace
@@ -56,7 +57,7 @@ std::atomic<DWORD> gTickBias{0};
 
 // All events share one mutex: waits on several events need one lock to see them together, and the
 // traffic here is a handful of events per serial exchange.
-std::mutex gEventMutex;
+std::mutex& gEventMutex = *new std::mutex;
 
 // A waiting thread sleeps in poll() on its own eventfd, which SetEvent writes; the same poll can then
 // also watch the devices that drive the awaited events.

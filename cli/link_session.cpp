@@ -1,0 +1,137 @@
+#include "cli/link_session.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+}  // namespace
+
+LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record) {
+  comm_.SetSyncCall([this](const std::function<void()>& step) { calls_.Call(step); });
+  comm_.SetBaudrate(br19200);
+  comm_.OnRxChar = [this](TSioCustomComm*, int count) { engine_.SioComm1OnRxChar(count); };
+  timer1_.setTimerType(Qt::PreciseTimer);
+  timer1_.setInterval(10);
+  connect(&timer1_, &QTimer::timeout, this, [this] { engine_.Timer1Timer(); });
+  timer2_.setTimerType(Qt::PreciseTimer);
+  timer2_.setInterval(10);
+  connect(&timer2_, &QTimer::timeout, this, [this] { engine_.Timer2Timer(); });
+  timer1_.start();
+}
+
+LinkSession::~LinkSession() {
+  timer1_.stop();
+  timer2_.stop();
+  comm_.Close();
+  // The component's threads end by themselves after a close; let them, running the steps they may
+  // still hand over, so that none outlives this object or the process's clean-up.
+  QElapsedTimer clock;
+  clock.start();
+  while (TSioThread::RunningCount() > 0 && clock.elapsed() < 2000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void LinkSession::InstallInterruptHandler() {
+  std::signal(SIGINT, [](int) { gInterrupted = 1; });
+}
+
+bool LinkSession::Interrupted() const { return gInterrupted != 0; }
+
+bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (!failure_.empty() || gInterrupted || clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  }
+  return true;
+}
+
+bool LinkSession::Connect(const std::string& device) {
+  try {
+    comm_.SetDeviceName(device);
+    comm_.Open();
+  } catch (const ESioCommError& e) {
+    failure_ = e.what();
+    return false;
+  }
+  engine_.Disconnect_req = 0;
+  engine_.Request_code = Req_setup;
+  // Connected, and the header read answered: the module's number and year are known.
+  return RunUntil([this] { return engine_.Connected && !engine_.Wait_reply && engine_.Request_code == 0; },
+                  5000);
+}
+
+void LinkSession::Disconnect() {
+  if (!comm_.Active()) return;
+  const bool wasInterrupted = gInterrupted != 0;
+  gInterrupted = 0;
+  const std::string failure = failure_;
+  failure_.clear();
+  engine_.Disconnect_req = 1;
+  engine_.Request_code = Req_setup;
+  RunUntil([this] { return !comm_.Active(); }, 3000);
+  comm_.Close();
+  if (failure_.empty()) failure_ = failure;
+  gInterrupted = wasInterrupted ? 1 : 0;
+}
+
+void LinkSession::WriteByte(std::uint8_t byte) {
+  // The engine writes a whole frame before it waits for the answer: the first byte counts it.
+  if (!frameStarted_) {
+    ++frames_;
+    frameStarted_ = true;
+  }
+  comm_.WriteChar(static_cast<char>(byte));
+}
+
+bool LinkSession::ReadByte(std::uint8_t& byte) {
+  frameStarted_ = false;
+  char ch;
+  if (!comm_.ReadChar(ch)) return false;
+  byte = static_cast<std::uint8_t>(ch);
+  return true;
+}
+
+void LinkSession::Status_no_connect() { comm_.Close(); }
+
+void LinkSession::SetExchangeLamp(std::uint32_t color) {
+  if (color == kColorYellow) {
+    // A refused read or write: which block is in the answer that was refused.
+    refused_ = engine_.Rx_buf[3];
+    char text[64];
+    std::snprintf(text, sizeof text, "the module refused the exchange at address %02X%02X", engine_.Rx_buf[2],
+                  engine_.Rx_buf[3]);
+    failure_ = text;
+  }
+}
+
+void LinkSession::MessageBox(std::string_view text, std::string_view caption) {
+  if (caption == kMessageCaption) {
+    completion_ = text == kReadDoneText ? 1 : 2;
+    return;
+  }
+  failure_ = std::string(text);
+}
+
+void LinkSession::Out_module_status(const std::uint8_t* data) {
+  moduleStatus_ = data[15];
+  if (live_.Module_view.version != nullptr) live_.Out_module_status(data);  // only when shown
+}
+
+void LinkSession::Out_chanel_status(int ch, const std::uint8_t* data) {
+  if (live_.Chanel_view[ch].value != nullptr) live_.Out_chanel_status(ch, data);
+  if (ch == 3) ++cycles_;
+}
+
+void LinkSession::ShowNumberAndYear(const std::string& number, const std::string& year) {
+  number_ = numberOverride_.value_or(number);
+  year_ = yearOverride_.value_or(year);
+}

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "settings/settings_file.h"
+#include "sim/pty_simulator.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int code = -1;
+  std::string out, err;
+};
+
+// Runs vexa_cli with the arguments; the simulators stay in this process.
+Result Cli(const std::vector<std::string>& args) {
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    close(outPipe[0]);
+    close(errPipe[0]);
+    std::vector<char*> argv{const_cast<char*>(VEXA_CLI)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(VEXA_CLI, argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  Result r;
+  // Both pipes at once: a child that fills one while this waits on the other would never end.
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  char buffer[4096];
+  int open = 2;
+  while (open > 0 && poll(fds, 2, 60000) > 0) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? r.out : r.err).append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("vexa_cli_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  fs::path dir_;
+};
+
+bool WroteAnything(sim::PtySimulator& simulator) {
+  for (const auto& e : simulator.Log())
+    if (e.request && !e.bytes.empty() && e.bytes[0] == 0x42) return true;
+  return false;
+}
+
+TEST_F(CliTest, StatusJsonHoldsWhatTheSimulatorServed) {
+  sim::PtySimulator simulator;
+  simulator.PinAdc(0, 500.0);
+  const Result r = Cli({"status", "--port", simulator.DevicePath(), "--json", "--cycles", "2"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
+  ASSERT_EQ(doc.array().size(), 2);
+  const QJsonObject cycle = doc.array()[1].toObject();
+  EXPECT_EQ(cycle["version"].toString(), "01.23");
+  const QJsonObject ch1 = cycle["channels"].toArray()[0].toObject();
+  EXPECT_EQ(ch1["value"].toString(), " 49.999") << "B = 0.1 reaches the module as 0.0999984741";
+  EXPECT_EQ(ch1["adc"].toString(), "  500");
+  EXPECT_EQ(ch1["dac"].toString(), " 2000");
+  EXPECT_TRUE(ch1["lamps"].toArray()[4].toBool()) << "set-point 1 (40) is exceeded";
+  EXPECT_TRUE(cycle["logic_outputs"].toArray()[0].toBool());
+
+  const Result text = Cli({"status", "--port", simulator.DevicePath()});
+  ASSERT_EQ(text.code, 0);
+  EXPECT_NE(text.out.find("channel 1  value  49.999"), std::string::npos) << text.out;
+}
+
+TEST_F(CliTest, ReadFromOneModuleAndWriteIntoAnother) {
+  // The first module starts from settings of its own, kept in a state file.
+  sim::ModuleMemory own = sim::DefaultMemory();
+  own.chan[2][0] = 7;      // averaging depth
+  own.chan[1][42] = 0x21;  // output zero
+  own.sys[40] = 0x35;      // a logic assignment
+  const std::string state = Path("first.state");
+  {
+    std::ofstream out(state, std::ios::binary);
+    for (const auto& block : own.chan) out.write(reinterpret_cast<const char*>(block.data()), block.size());
+    out.write(reinterpret_cast<const char*>(own.sys.data()), own.sys.size());
+  }
+  sim::Options options;
+  options.stateFile = state;
+  sim::PtySimulator first(options);
+  sim::PtySimulator second;
+  ASSERT_NE(first.Working(), second.Working());
+
+  const Result read = Cli({"read", "--port", first.DevicePath(), "-o", Path("plant")});
+  ASSERT_EQ(read.code, 0) << read.err;
+  EXPECT_EQ(fs::file_size(Path("plant.vxa")), kSettingsFileSize);
+
+  const Result refused = Cli({"write", "--port", second.DevicePath(), Path("plant.vxa")});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.err.find("При загрузке параметров логические выходы должны быть заблокированы!"),
+            std::string::npos);
+  EXPECT_FALSE(WroteAnything(second)) << "nothing written while the outputs are free";
+
+  ASSERT_EQ(Cli({"block", "--port", second.DevicePath()}).code, 0);
+  const Result write = Cli({"write", "--port", second.DevicePath(), Path("plant.vxa")});
+  ASSERT_EQ(write.code, 0) << write.err;
+  EXPECT_EQ(first.Working(), second.Working());
+
+  // The store needs the outputs blocked as well; after it the stored settings are the working ones.
+  ASSERT_EQ(Cli({"store", "--port", second.DevicePath()}).code, 0);
+  EXPECT_EQ(second.Stored(), second.Working());
+  ASSERT_EQ(Cli({"unblock", "--port", second.DevicePath()}).code, 0);
+  const Result store = Cli({"store", "--port", second.DevicePath()});
+  EXPECT_EQ(store.code, 1);
+  EXPECT_NE(store.err.find("При записи параметров логические выходы должны быть заблокированы!"),
+            std::string::npos);
+  EXPECT_EQ(Cli({"reset", "--port", second.DevicePath()}).code, 0);
+
+  // Offline: the report and the field listing of the file read.
+  const Result report = Cli({"report", Path("plant.vxa"), "-o", Path("plant"), "--param-range", "0", "100"});
+  ASSERT_EQ(report.code, 0) << report.err;
+  EXPECT_TRUE(fs::exists(Path("plant.txt")));
+  const Result show = Cli({"show", Path("plant.vxa"), "--json"});
+  ASSERT_EQ(show.code, 0);
+  const QJsonObject fields = QJsonDocument::fromJson(QByteArray::fromStdString(show.out)).object();
+  EXPECT_EQ(fields["channels"].toArray()[2].toObject()["averaging_depth"].toInt(), 8);
+  EXPECT_EQ(fields["system"].toObject()["number"].toInt(), 1234);
+}
+
+TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
+  sim::PtySimulator simulator;
+  sim::Faults f;
+  f.noModule = true;
+  simulator.SetFaults(f);
+  Result r = Cli({"status", "--port", simulator.DevicePath()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Модуль VEXA не обнаружен."), std::string::npos) << r.err;
+
+  f = {};
+  f.noAnswer = true;
+  simulator.SetFaults(f);
+  r = Cli({"status", "--port", simulator.DevicePath()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Нет ответа от модуля Ixor"), std::string::npos) << r.err;
+
+  // A write refused at its third block: the system block and channel 1 are already in the module.
+  simulator.SetFaults({});
+  ASSERT_EQ(Cli({"read", "--port", simulator.DevicePath(), "-o", Path("m")}).code, 0);
+  TModuleSettings changed{};
+  ASSERT_EQ(OpenSettingsFile(Path("m.vxa"), changed), FileOutcome::Done);
+  changed.SysSet.CAN_adres = 4321;
+  changed.ChanSet[0].AdcMin = 77;
+  changed.ChanSet[1].AdcMin = 88;
+  ASSERT_EQ(SaveSettingsFile(changed, Path("m.vxa")), FileOutcome::Done);
+  ASSERT_EQ(Cli({"block", "--port", simulator.DevicePath()}).code, 0);
+  f = {};
+  f.refuseWriteAt = 0x0030;
+  simulator.SetFaults(f);
+  r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("refused"), std::string::npos) << r.err;
+  const sim::ModuleMemory memory = simulator.Working();
+  EXPECT_EQ(memory.sys[14] | memory.sys[15] << 8, 4321);
+  EXPECT_EQ(memory.chan[0][38], 77);
+  EXPECT_NE(memory.chan[1][38], 88);
+
+  // A damaged file: the program's message, and nothing is sent.
+  std::vector<char> bytes(kSettingsFileSize, 0);
+  bytes[10] = 1;
+  std::ofstream(Path("bad.vxa"), std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  sim::PtySimulator untouched;
+  r = Cli({"write", "--port", untouched.DevicePath(), Path("bad.vxa")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Файл поврежден, загрузка данных не выполнена."), std::string::npos);
+  EXPECT_TRUE(untouched.Log().empty());
+
+  EXPECT_EQ(Cli({"status"}).code, 2);
+  EXPECT_EQ(Cli({"frobnicate"}).code, 2);
+}
+
+}  // namespace
