@@ -8,10 +8,13 @@
 #include <QJsonObject>
 
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/settings_file.h"
@@ -26,8 +29,9 @@ struct Result {
   std::string out, err;
 };
 
-// Runs vexa_cli with the arguments; the simulators stay in this process.
-Result Cli(const std::vector<std::string>& args) {
+// Runs vexa_cli with the arguments; the simulators stay in this process. With interruptAfterMs the
+// child gets a SIGINT after that time, as from Ctrl-C.
+Result Cli(const std::vector<std::string>& args, int interruptAfterMs = 0) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
   const pid_t child = fork();
@@ -44,6 +48,13 @@ Result Cli(const std::vector<std::string>& args) {
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  std::thread interrupter;
+  if (interruptAfterMs > 0) {
+    interrupter = std::thread([child, interruptAfterMs] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+      kill(child, SIGINT);
+    });
+  }
   Result r;
   // Both pipes at once: a child that fills one while this waits on the other would never end.
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
@@ -64,6 +75,7 @@ Result Cli(const std::vector<std::string>& args) {
   }
   int status = 0;
   waitpid(child, &status, 0);
+  if (interrupter.joinable()) interrupter.join();
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return r;
 }
@@ -210,6 +222,17 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Файл поврежден, загрузка данных не выполнена."), std::string::npos);
   EXPECT_TRUE(untouched.Log().empty());
+
+  // Ctrl-C while it runs: set-up step 1 goes out, the port is closed, exit 130.
+  sim::PtySimulator watched;
+  r = Cli({"status", "--port", watched.DevicePath(), "--cycles", "1000"}, 1500);
+  EXPECT_EQ(r.code, 130) << r.err;
+  const auto log = watched.Log();
+  ASSERT_FALSE(log.empty());
+  std::vector<std::uint8_t> lastRequest;
+  for (const auto& e : log)
+    if (e.request) lastRequest = e.bytes;
+  EXPECT_EQ(lastRequest, (std::vector<std::uint8_t>{0x10, 0x28, 0x30}));
 
   EXPECT_EQ(Cli({"status"}).code, 2);
   EXPECT_EQ(Cli({"frobnicate"}).code, 2);
