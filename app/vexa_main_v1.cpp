@@ -1,0 +1,457 @@
+#include "app/vexa_main_v1.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QPainter>
+
+#include <cerrno>
+
+#include "app/forms.h"
+#include "gui/message_box.h"
+#include "platform/kernel.h"
+#include "platform/ports.h"
+#include "settings/settings_codec.h"
+#include "sim/pty_simulator.h"
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 14) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(x, y, w < 0 ? label->sizeHint().width() + 2 : w, h);
+  return label;
+}
+
+template <class T>
+T* Named(T* widget, const QString& name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+TShape* MakeLamp(QWidget* parent, const QString& name, int x, int y, const QString& hint = {}) {
+  auto* lamp = Named(new TShape(parent), name);
+  lamp->move(x, y);
+  if (!hint.isEmpty()) lamp->setToolTip(hint);
+  return lamp;
+}
+
+TEdit* MakeField(QWidget* parent, const QString& name, int x, int y, int w) {
+  auto* edit = Named(new TEdit(parent), name);
+  edit->setGeometry(x, y, w, 19);
+  edit->setReadOnly(true);
+  edit->setFocusPolicy(Qt::NoFocus);
+  edit->setText("0");
+  return edit;
+}
+
+// The picture of the top panel: the module's front, drawn here.
+QPixmap ModulePicture() {
+  QPixmap picture(64, 44);
+  picture.fill(Qt::transparent);
+  QPainter p(&picture);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 1));
+  p.setBrush(QColor(70, 90, 120));
+  p.drawRoundedRect(QRectF(1.5, 1.5, 61, 41), 4, 4);
+  p.setBrush(QColor(20, 30, 40));
+  p.drawRect(QRectF(6.5, 6.5, 51, 14));
+  p.setPen(QColor(120, 255, 140));
+  QFont font("DejaVu Sans Mono");
+  font.setPixelSize(11);
+  font.setBold(true);
+  p.setFont(font);
+  p.drawText(QRectF(6, 6, 52, 15), Qt::AlignCenter, "VEXA");
+  const QColor leds[] = {QColor(255, 210, 0), QColor(255, 210, 0), QColor(230, 40, 40), QColor(80, 220, 90)};
+  for (int i = 0; i < 4; ++i) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(leds[i]);
+    p.drawEllipse(QPointF(12 + 13 * i, 31), 3, 3);
+  }
+  return picture;
+}
+
+}  // namespace
+
+TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
+  setWindowTitle("Настройка модуля VEXA");
+  QFont font("DejaVu Sans");
+  font.setPixelSize(11);
+  setFont(font);
+  BuildLayout();
+  BuildMenus();
+  move(340, 203);
+
+  sioComm1_.SetSyncCall([this](const std::function<void()>& step) { calls_.Call(step); });
+  sioComm1_.SetBaudrate(br19200);
+  sioComm1_.SetDeviceName("COM%d");
+  sioComm1_.OnRxChar = [this](TSioCustomComm*, int count) { SioComm1OnRxChar(count); };
+
+  Timer1.setTimerType(Qt::PreciseTimer);
+  Timer1.setInterval(10);
+  connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  Timer2.setTimerType(Qt::PreciseTimer);
+  Timer2.setInterval(10);
+  connect(&Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  Timer_TimeOut.setInterval(2000);
+  connect(&Timer_TimeOut, &QTimer::timeout, this, [this] { Timer_TimeOutTimer(); });
+  Timer1.start();
+
+  ViewBinding binding{};
+  for (int ch = 0; ch < 4; ++ch) {
+    binding.channel[ch] = {Edit_val[ch], Edit_curr[ch], Edit_adc[ch], Edit_dac[ch], {}};
+    for (int i = 0; i < 8; ++i) binding.channel[ch].lamp[i] = Shape_ch[ch][i];
+  }
+  for (int i = 0; i < 12; ++i) binding.logic[i] = Shape_log[i];
+  for (int i = 0; i < 6; ++i) binding.module[i] = Shape_sys[i];
+  binding.version = Label_Version;
+  live_.Init_views(binding);
+}
+
+TFormMain::~TFormMain() {
+  Timer1.stop();
+  sioComm1_.Close();
+  StopSimulator();
+  // The port's threads end by themselves after the close; run the steps they may still hand over so
+  // that none of them outlives the queue.
+  for (int i = 0; i < 400 && TSioThread::RunningCount() > 0; ++i) {
+    calls_.RunQueued();
+    platform::Sleep(5);
+  }
+}
+
+void TFormMain::BuildLayout() {
+  auto* client = new QWidget(this);
+  client->setFixedSize(661, 281);
+  setCentralWidget(client);
+
+  // Top panel.
+  auto* panel = Named(new QFrame(client), "Panel1");
+  panel->setFrameShape(QFrame::StyledPanel);
+  panel->setGeometry(0, 0, 449, 61);
+  auto* image = Named(new QLabel(panel), "Image1");
+  image->setGeometry(6, 8, 64, 44);
+  image->setPixmap(ModulePicture());
+  Named(MakeLabel(panel, "Версия ПО VEXA", 84, 10), "Label24");
+  Label_Version = Named(new TLabel("--.--", panel), "Label_Version");
+  Label_Version->setGeometry(84, 30, 60, 16);
+  QFont bold = Label_Version->font();
+  bold.setBold(true);
+  bold.setPixelSize(13);
+  Label_Version->setFont(bold);
+  Named(MakeLabel(panel, "Номер модуля VEXA", 200, 10), "Label22");
+  MaskEdit_Number = Named(new TMaskEdit("9999;1;0", panel), "MaskEdit_Number");
+  MaskEdit_Number->setGeometry(330, 7, 42, 19);
+  MaskEdit_Number->setText("    ");
+  MaskEdit_Number->setFocusPolicy(Qt::ClickFocus);
+  Named(MakeLabel(panel, "Год выпуска  VEXA", 200, 35), "Label23");
+  MaskEdit_Year = Named(new TMaskEdit("99;1;0", panel), "MaskEdit_Year");
+  MaskEdit_Year->setGeometry(330, 32, 26, 19);
+  MaskEdit_Year->setText("  ");
+  MaskEdit_Year->setFocusPolicy(Qt::ClickFocus);
+  Shape_LedUpdate = MakeLamp(panel, "Shape_LedUpdate", 435, 47);
+
+  // Channel area.
+  auto* channels = Named(new QGroupBox("Текущее состояние каналов измерения", client), "GroupBox1");
+  channels->setGeometry(0, 64, 449, 217);
+  const char* const rows[] = {"Выход за уставки", "Значение параметра", "Ток датчика, мА",
+                              "Значение АЦП",     "Значение ЦАП",       "Ошибка параметров"};
+  const int rowY[] = {46, 72, 98, 124, 150, 180};
+  for (int r = 0; r < 6; ++r) MakeLabel(channels, rows[r], 8, rowY[r] + 2);
+  const char* const lampNames[] = {"crc", "corr", "smin", "smax", "p1", "p2", "p3", "p4"};
+  for (int ch = 0; ch < 4; ++ch) {
+    const int x = 156 + 72 * ch;
+    const QString n = QString::number(ch + 1);
+    auto* bevel = Named(new QFrame(channels), "Bevel" + n);
+    bevel->setFrameShape(QFrame::Box);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setGeometry(x, 16, 69, 193);
+    auto* head = MakeLabel(channels, "Канал " + n, x, 20, 69, 14);
+    head->setAlignment(Qt::AlignCenter);
+    QFont headFont = head->font();
+    headFont.setBold(true);
+    headFont.setUnderline(true);
+    head->setFont(headFont);
+    for (int k = 0; k < 4; ++k) {
+      auto* digit = MakeLabel(channels, QString::number(k + 1), x + 9 + 14 * k, 36, 9, 10);
+      QFont small = digit->font();
+      small.setPixelSize(8);
+      digit->setFont(small);
+      digit->setAlignment(Qt::AlignCenter);
+      Shape_ch[ch][4 + k] =
+          MakeLamp(channels, QString("Shape_ch_%1_%2").arg(lampNames[4 + k]).arg(n), x + 9 + 14 * k, 48);
+    }
+    Edit_val[ch] = MakeField(channels, "Edit_val_" + n, x + 6, 70, 57);
+    Shape_ch[ch][2] =
+        MakeLamp(channels, "Shape_ch_smin_" + n, x + 4, 96, "Ток датчика ниже допустимого уровня");
+    Shape_ch[ch][3] =
+        MakeLamp(channels, "Shape_ch_smax_" + n, x + 4, 106, "Ток датчика выше допустимого уровня");
+    Edit_curr[ch] = MakeField(channels, "Edit_curr_" + n, x + 15, 96, 49);
+    Edit_adc[ch] = MakeField(channels, "Edit_adc_" + n, x + 6, 122, 57);
+    Edit_dac[ch] = MakeField(channels, "Edit_dac_" + n, x + 6, 148, 57);
+    Shape_ch[ch][0] = MakeLamp(channels, "Shape_ch_crc_" + n, x + 22, 184, "Ошибка контрольной суммы");
+    Shape_ch[ch][1] =
+        MakeLamp(channels, "Shape_ch_corr_" + n, x + 38, 184, "Загрузка параметров из резервной секции");
+  }
+
+  // Module area.
+  auto* module = Named(new QGroupBox("Текущее состояние модуля", client), "GroupBox2");
+  module->setGeometry(452, 0, 209, 281);
+  auto underlined = [](QLabel* label) {
+    QFont f = label->font();
+    f.setUnderline(true);
+    label->setFont(f);
+    return label;
+  };
+  underlined(MakeLabel(module, "Логические выходы", 10, 22));
+  for (int i = 0; i < 12; ++i) {
+    const int col = i / 4, row = i % 4;
+    const int x = 10 + 66 * col, y = 42 + 20 * row;
+    Shape_log[i] = MakeLamp(module, QString("Shape_log_%1").arg(i + 1), x, y + 2);
+    MakeLabel(module, QString("Вых. %1").arg(i + 1), x + 14, y);
+  }
+  underlined(MakeLabel(module, "Сигнализация", 10, 130));
+  const char* const sysLabels[] = {"Ошибка параметров",   "Коррекция параметров",
+                                   "Ошибка  CAN интерф.", "Старт. блокир. выходов",
+                                   "Блокировка выходов",  "Блокировка работы VEXA"};
+  const char* const sysNames[] = {"crc", "corr", "can", "start", "user", "off"};
+  for (int i = 0; i < 6; ++i) {
+    const int y = 150 + 21 * i;
+    MakeLabel(module, sysLabels[i], 10, y);
+    Shape_sys[i] = MakeLamp(module, QString("Shape_sys_%1").arg(sysNames[i]), 182, y + 2);
+  }
+}
+
+void TFormMain::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  const auto action = [](QMenu* menu, const QString& text, const QString& name) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(name);
+    return a;
+  };
+  MenuFile = Named(bar->addMenu("Файл"), "MenuFile");
+  MenuFile_Open = action(MenuFile, "Открыть", "MenuFile_Open");
+  MenuFile_Save = action(MenuFile, "Сохранить", "MenuFile_Save");
+  N1 = action(MenuFile, "Текстовый отчет", "N1");
+  MenuFile->addSeparator();
+  MenuFile_Reset = action(MenuFile, "Сброс формы", "MenuFile_Reset");
+
+  MenuExec = Named(bar->addMenu("Действие"), "MenuExec");
+  MenuExec_Block = action(MenuExec, "Блокировка выходов", "MenuExec_Block");
+  MenuExec_Block->setCheckable(true);
+  MenuExec_Reset = action(MenuExec, "Сброс VEXA", "MenuExec_Reset");
+  MenuExec->addSeparator();
+  MenuExec_ReadParam = action(MenuExec, "Прочитать настройки из VEXA", "MenuExec_ReadParam");
+  MenuExec_WriteParam = action(MenuExec, "Загрузить настройки в VEXA", "MenuExec_WriteParam");
+  MenuExec->addSeparator();
+  MenuExec_SaveEEPROM = action(MenuExec, "Сохранить настройки в памяти VEXA", "MenuExec_SaveEEPROM");
+  MenuExec->setEnabled(false);
+
+  MenuSetup = Named(bar->addMenu("Настройка"), "MenuSetup");
+  MenuSetup_Chanel = action(MenuSetup, "Параметры каналов измерения", "MenuSetup_Chanel");
+  MenuSetup->addSeparator();
+  MenuSetup_Interf = action(MenuSetup, "Параметры интерфейсов связи", "MenuSetup_Interf");
+  MenuSetup_Logic = action(MenuSetup, "Логическая сигнализация", "MenuSetup_Logic");
+  Tenu1 = action(MenuSetup, "Индикация варианта 'Tenu'", "Tenu1");
+
+  MenuConn = Named(bar->addMenu("Соединение"), "MenuConn");
+  MenuConn_Connect = action(MenuConn, "Соединить", "MenuConn_Connect");
+  MenuConn_Discon = action(MenuConn, "Отключить", "MenuConn_Discon");
+  MenuConn_Discon->setEnabled(false);
+  MenuConn->addSeparator();
+  MenuConn_COM1 = Named(MenuConn->addMenu("Выбор COM порта"), "MenuConn_COM1");
+  portGroup_ = new QActionGroup(this);
+  portGroup_->setExclusive(true);
+  for (int i = 0; i < 4; ++i) {
+    Menu_sel_COM[i] =
+        action(MenuConn_COM1, QString("COM %1").arg(i + 1), QString("Menu_sel_COM%1").arg(i + 1));
+    Menu_sel_COM[i]->setCheckable(true);
+    portGroup_->addAction(Menu_sel_COM[i]);
+    connect(Menu_sel_COM[i], &QAction::triggered, this, [this, i] { Menu_sel_COMClick(i + 1); });
+  }
+  Menu_sel_COM[0]->setChecked(true);
+  MenuConn_COM1->addSeparator();
+  Menu_sel_Sim = action(MenuConn_COM1, "Имитатор модуля VEXA", "Menu_sel_Sim");
+  Menu_sel_Sim->setCheckable(true);
+  portGroup_->addAction(Menu_sel_Sim);
+  connect(MenuConn_COM1, &QMenu::aboutToShow, this, [this] { RefreshPortChoices(); });
+
+  MenuView = Named(bar->addMenu("Вид"), "MenuView");
+  action(MenuView, "Состояние индикации", "MenuView_LedOut");
+  action(MenuView, "Диаграмма", "MenuView_Diagram");
+  action(MenuView, "Закрыть все вспомогательные окна", "N2");
+  MenuView->setEnabled(false);
+  MenuHelp = Named(bar->addMenu("Помощь"), "MenuHelp");
+  action(MenuHelp, "Правила работы", "MenuHelp_Manual");
+  MenuHelp->addSeparator();
+  action(MenuHelp, "О программе ...", "MenuHelp_About");
+  MenuHelp->setEnabled(false);
+
+  // An exception from a handler goes to the error box and the program goes on.
+  const auto guarded = [](auto handler) {
+    return [handler] {
+      try {
+        handler();
+      } catch (const std::exception& e) {
+        MessageBoxes().ShowError(e.what());
+      }
+    };
+  };
+  connect(MenuConn_Connect, &QAction::triggered, this, guarded([this] { MenuConn_ConnectClick(); }));
+  connect(MenuConn_Discon, &QAction::triggered, this, guarded([this] { MenuConn_DisconClick(); }));
+  connect(MenuExec_Block, &QAction::triggered, this, guarded([this] {
+            MenuExec_Block->setChecked(!MenuExec_Block->isChecked());  // only the module's answer moves it
+            MenuExec_BlockClick();
+          }));
+  connect(MenuExec_Reset, &QAction::triggered, this, guarded([this] { MenuExec_ResetClick(); }));
+  connect(MenuExec_ReadParam, &QAction::triggered, this, guarded([this] { MenuExec_ReadParamClick(); }));
+  connect(MenuExec_WriteParam, &QAction::triggered, this, guarded([this] { MenuExec_WriteParamClick(); }));
+  connect(MenuExec_SaveEEPROM, &QAction::triggered, this, guarded([this] { MenuExec_SaveEEPROMClick(); }));
+  connect(MenuSetup_Chanel, &QAction::triggered, this, [this] { MenuSetup_ChanelClick(); });
+  connect(MenuSetup_Interf, &QAction::triggered, this, [this] { MenuSetup_InterfClick(); });
+  connect(MenuSetup_Logic, &QAction::triggered, this, [this] { MenuSetup_LogicClick(); });
+  connect(Tenu1, &QAction::triggered, this, [this] { Tenu1Click(); });
+}
+
+QAction* TFormMain::AddPortChoice(const QString& caption, const std::string& device) {
+  QAction* choice = new QAction(caption, MenuConn_COM1);
+  choice->setCheckable(true);
+  choice->setData(QString::fromStdString(device));
+  choice->setProperty("discovered", true);
+  MenuConn_COM1->insertAction(Menu_sel_Sim, choice);
+  portGroup_->addAction(choice);
+  return choice;
+}
+
+// Discovered devices are listed anew each time the submenu opens; a checked one stays.
+void TFormMain::RefreshPortChoices() {
+  std::string chosen;
+  for (QAction* a : MenuConn_COM1->actions()) {
+    if (!a->property("discovered").toBool()) continue;
+    if (a->isChecked()) {
+      chosen = a->data().toString().toStdString();
+      continue;
+    }
+    portGroup_->removeAction(a);
+    delete a;
+  }
+  for (const auto& port : platform::ListSerialPorts()) {
+    if (port.name.rfind("COM", 0) == 0 && port.name.size() == 4 && port.name[3] >= '1' && port.name[3] <= '4')
+      continue;
+    if (port.path == chosen) continue;
+    AddPortChoice(QString::fromStdString(port.name + "  (" + port.description + ")"), port.path);
+  }
+}
+
+void TFormMain::Menu_sel_COMClick(int n) { Menu_sel_COM[n - 1]->setChecked(true); }
+
+void TFormMain::MenuConn_ConnectClick() {
+  MenuConn_Connect->setEnabled(false);
+  MenuConn_COM1->setEnabled(false);
+  for (int i = 0; i < 4; ++i)
+    if (Menu_sel_COM[i]->isChecked()) sioComm1_.SetDeviceName("COM" + std::to_string(i + 1));
+  if (QAction* other = portGroup_->checkedAction();
+      other != nullptr && other->property("discovered").toBool())
+    sioComm1_.SetDeviceName(other->data().toString().toStdString());
+  if (Menu_sel_Sim->isChecked()) {
+    simulator_ = std::make_unique<sim::PtySimulator>();
+    sioComm1_.SetDeviceName(simulator_->DevicePath());
+  }
+  Timer_TimeOut.start();
+  try {
+    sioComm1_.Open();
+  } catch (const ESioCommError& e) {
+    // The error box; Timer_TimeOut stays running and brings the window back to Closed.
+    std::string text = e.what();
+    const platform::DWORD code = platform::GetLastError();
+    if (code == EACCES || code == EPERM) {
+      text +=
+          "\nНет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно "
+          "dialout) и войдите в систему заново.";
+    } else if (code == EBUSY) {
+      text += "\nПорт занят другой программой.";
+    }
+    MessageBoxes().ShowError(text);
+    return;
+  }
+  engine_.Request_code = Req_setup;
+  engine_.Disconnect_req = 0;
+  Timer_TimeOut.stop();
+}
+
+void TFormMain::MenuConn_DisconClick() {
+  engine_.Request_code = Req_setup;
+  engine_.Disconnect_req = 1;
+}
+
+void TFormMain::Timer_TimeOutTimer() {
+  Timer_TimeOut.stop();
+  engine_.Status_no_connect();
+}
+
+void TFormMain::Status_connect() {
+  Timer_TimeOut.stop();
+  MenuExec->setEnabled(true);
+  MenuConn_Discon->setEnabled(true);
+  if (FormSetChanel != nullptr) FormSetChanel->Set_pwm_enabled(true);
+}
+
+void TFormMain::Status_no_connect() {
+  Timer_TimeOut.stop();
+  MenuExec->setEnabled(false);
+  MenuConn_Discon->setEnabled(false);
+  MenuConn_Connect->setEnabled(true);
+  MenuConn_COM1->setEnabled(true);
+  if (FormSetChanel != nullptr) FormSetChanel->Set_pwm_enabled(false);
+  MenuExec_WriteParam->setEnabled(false);
+  MenuExec_SaveEEPROM->setEnabled(false);
+  sioComm1_.Close();
+  StopSimulator();
+}
+
+void TFormMain::StopSimulator() { simulator_.reset(); }
+
+bool TFormMain::ReadByte(std::uint8_t& byte) {
+  char ch;
+  if (!sioComm1_.ReadChar(ch)) return false;
+  byte = static_cast<std::uint8_t>(ch);
+  return true;
+}
+
+void TFormMain::MessageBox(std::string_view text, std::string_view caption) {
+  MessageBoxes().Show(text, caption, BoxButtons::Ok);
+}
+
+void TFormMain::ShowNumberAndYear(const std::string& number, const std::string& year) {
+  MaskEdit_Number->SetText(number);
+  MaskEdit_Year->SetText(year);
+}
+
+void TFormMain::RefreshViews(unsigned refresh) {
+  if ((refresh & kRefreshLogic) && FormLogic) FormLogic->Out_data_form();
+  if ((refresh & kRefreshInterface) && FormInterf) FormInterf->Out_data_form();
+  if ((refresh & kRefreshLedTenu) && Form_Led_tenu) Form_Led_tenu->Out_data_form();
+  if ((refresh & kRefreshChanel) && FormSetChanel) FormSetChanel->Out_chanel_form();
+}
+
+void TFormMain::SetWritePermission(bool allowed) {
+  MenuExec_WriteParam->setEnabled(allowed);
+  MenuExec_SaveEEPROM->setEnabled(allowed);
+  if (FormSetChanel != nullptr) FormSetChanel->Set_pwm_enabled(allowed);
+}
+
+bool TFormMain::Confirm(std::string_view text) {
+  return MessageBoxes().Show(text, kAttentionCaption, BoxButtons::YesNo) == BoxAnswer::Yes;
+}
+
+void TFormMain::Warn(std::string_view text) { MessageBoxes().Show(text, kAttentionCaption, BoxButtons::Ok); }
+
+static void ShowDialog(QWidget* dialog) {
+  dialog->show();
+  dialog->raise();
+  dialog->activateWindow();
+}
+
+void TFormMain::MenuSetup_ChanelClick() { ShowDialog(FormSetChanel); }
+void TFormMain::MenuSetup_InterfClick() { ShowDialog(FormInterf); }
+void TFormMain::MenuSetup_LogicClick() { ShowDialog(FormLogic); }
+void TFormMain::Tenu1Click() { ShowDialog(Form_Led_tenu); }

@@ -1,0 +1,116 @@
+// The main window: live display, module number and year, menus, the port and the link engine.
+#pragma once
+
+#include <QAction>
+#include <QActionGroup>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+#include "cli/gui_call_queue.h"
+#include "comm/SioComm.h"
+#include "gui/lamp.h"
+#include "gui/text_edit.h"
+#include "link/link_engine.h"
+#include "link/live_status.h"
+#include "link/module_commands.h"
+
+namespace sim {
+class PtySimulator;
+}
+
+class TFormMain : public QMainWindow,
+                  private ILinkPort,
+                  private ILinkWindow,
+                  private IWritePermission,
+                  private ICommandHost {
+ public:
+  TFormMain();
+  ~TFormMain() override;
+
+  // Handlers, named as the program names them; tests call them directly.
+  void MenuConn_ConnectClick();
+  void MenuConn_DisconClick();
+  void Menu_sel_COMClick(int n);  // 1..4
+  void Timer_TimeOutTimer();
+  void Timer1Timer() { engine_.Timer1Timer(); }
+  void Timer2Timer() { engine_.Timer2Timer(); }
+  void SioComm1OnRxChar(int count) { engine_.SioComm1OnRxChar(count); }
+  void MenuExec_BlockClick() { ::MenuExec_BlockClick(engine_, *this); }
+  void MenuExec_ResetClick() { ::MenuExec_ResetClick(engine_, *this); }
+  void MenuExec_ReadParamClick() { ::MenuExec_ReadParamClick(engine_, *this); }
+  void MenuExec_WriteParamClick() { ::MenuExec_WriteParamClick(engine_, *this); }
+  void MenuExec_SaveEEPROMClick() { ::MenuExec_SaveEEPROMClick(engine_, *this); }
+  void MenuSetup_ChanelClick();
+  void MenuSetup_InterfClick();
+  void MenuSetup_LogicClick();
+  void Tenu1Click();
+
+  // A port beyond COM1..COM4 for the port submenu: a discovered device, or one a test provides.
+  QAction* AddPortChoice(const QString& caption, const std::string& device);
+  QAction* SimulatorChoice() { return Menu_sel_Sim; }
+  // The in-process simulator while it runs (when chosen), else null.
+  sim::PtySimulator* Simulator() { return simulator_.get(); }
+  LinkEngine& Engine() { return engine_; }
+  TSioComm& SioComm1() { return sioComm1_; }
+
+  // Controls, by their designer names.
+  TLabel* Label_Version;
+  TMaskEdit* MaskEdit_Number;
+  TMaskEdit* MaskEdit_Year;
+  TShape* Shape_LedUpdate;
+  TEdit *Edit_val[4], *Edit_curr[4], *Edit_adc[4], *Edit_dac[4];
+  TShape* Shape_ch[4][8];  // crc, corr, smin, smax, p1..p4
+  TShape* Shape_log[12];
+  TShape* Shape_sys[6];
+  QMenu *MenuFile, *MenuExec, *MenuSetup, *MenuConn, *MenuView, *MenuHelp, *MenuConn_COM1;
+  QAction *MenuFile_Open, *MenuFile_Save, *N1, *MenuFile_Reset;
+  QAction *MenuExec_Block, *MenuExec_Reset, *MenuExec_ReadParam, *MenuExec_WriteParam, *MenuExec_SaveEEPROM;
+  QAction *MenuSetup_Chanel, *MenuSetup_Interf, *MenuSetup_Logic, *Tenu1;
+  QAction *MenuConn_Connect, *MenuConn_Discon;
+  QAction* Menu_sel_COM[4];
+  QAction* Menu_sel_Sim;
+  QTimer Timer1, Timer2, Timer_TimeOut;
+
+ private:
+  void BuildLayout();
+  void BuildMenus();
+  void RefreshPortChoices();
+  void StopSimulator();
+
+  // ILinkPort
+  void WriteByte(std::uint8_t byte) override { sioComm1_.WriteChar(static_cast<char>(byte)); }
+  bool ReadByte(std::uint8_t& byte) override;
+  // ILinkWindow
+  void Status_connect() override;
+  void Status_no_connect() override;
+  void SetExchangeLamp(std::uint32_t color) override { Shape_LedUpdate->SetColor(color); }
+  void MessageBox(std::string_view text, std::string_view caption) override;
+  void Out_module_status(const std::uint8_t* data) override { live_.Out_module_status(data); }
+  void Out_chanel_status(int ch, const std::uint8_t* data) override { live_.Out_chanel_status(ch, data); }
+  std::string NumberText() override { return MaskEdit_Number->Text(); }
+  std::string YearText() override { return MaskEdit_Year->Text(); }
+  void ShowNumberAndYear(const std::string& number, const std::string& year) override;
+  void RefreshViews(unsigned refresh) override;
+  bool Timer2Running() override { return Timer2.isActive(); }
+  void StartTimer2() override { Timer2.start(); }
+  void StopTimer2() override { Timer2.stop(); }
+  // IWritePermission
+  void SetWritePermission(bool allowed) override;
+  void SetBlockChecked(bool checked) override { MenuExec_Block->setChecked(checked); }
+  // ICommandHost
+  bool BlockChecked() override { return MenuExec_Block->isChecked(); }
+  bool Confirm(std::string_view text) override;
+  void Warn(std::string_view text) override;
+
+  GuiCallQueue calls_;  // outlives sioComm1_: its threads' last steps still find it
+  TSioComm sioComm1_;
+  LinkEngine engine_;
+  LiveStatus live_;
+  QActionGroup* portGroup_;
+  std::unique_ptr<sim::PtySimulator> simulator_;
+};

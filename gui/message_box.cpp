@@ -1,0 +1,46 @@
+#include "gui/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+class QtMessageBoxes : public MessageBoxService {
+ public:
+  BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) override {
+    // No owner window, as the program's boxes have none.
+    QMessageBox box(buttons == BoxButtons::Ok ? QMessageBox::Warning : QMessageBox::Question,
+                    QString::fromUtf8(caption.data(), static_cast<int>(caption.size())),
+                    QString::fromUtf8(text.data(), static_cast<int>(text.size())),
+                    buttons == BoxButtons::Ok ? QMessageBox::Ok : (QMessageBox::Yes | QMessageBox::No));
+    const int answer = box.exec();
+    if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+    return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
+  }
+  void ShowError(std::string_view text) override {
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
+                    QString::fromUtf8(text.data(), static_cast<int>(text.size())), QMessageBox::Ok);
+    box.exec();
+  }
+};
+
+QtMessageBoxes gReal;
+MessageBoxService* gService = nullptr;
+
+}  // namespace
+
+MessageBoxService& MessageBoxes() { return gService != nullptr ? *gService : gReal; }
+void SetMessageBoxService(MessageBoxService* service) { gService = service; }
+
+BoxAnswer ScriptedMessageBoxes::Show(std::string_view text, std::string_view caption, BoxButtons buttons) {
+  shown.push_back({std::string(text), std::string(caption), buttons});
+  if (whileShown) {
+    auto nested = std::move(whileShown);
+    nested();
+  }
+  if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+  if (answers.empty()) return BoxAnswer::No;
+  const BoxAnswer answer = answers.front();
+  answers.erase(answers.begin());
+  return answer;
+}

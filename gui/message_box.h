@@ -1,0 +1,41 @@
+// Message boxes and the error box, as one replaceable service: the program's boxes have no owner
+// window, a caption and OK or Yes/No; tests put a scripted responder in its place.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class BoxButtons { Ok, YesNo };
+enum class BoxAnswer { Ok, Yes, No };
+
+class MessageBoxService {
+ public:
+  virtual ~MessageBoxService() = default;
+  // Runs a nested event loop while shown; returns the answer.
+  virtual BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) = 0;
+  // The framework's error box for an exception that reached an event handler.
+  virtual void ShowError(std::string_view text) = 0;
+};
+
+MessageBoxService& MessageBoxes();
+// Tests: replace the service (nullptr restores the real one).
+void SetMessageBoxService(MessageBoxService* service);
+
+// For tests: answers from a script and records every box shown.
+class ScriptedMessageBoxes : public MessageBoxService {
+ public:
+  struct Shown {
+    std::string text, caption;
+    BoxButtons buttons;
+  };
+  BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) override;
+  void ShowError(std::string_view text) override {
+    shown.push_back({std::string(text), "error", BoxButtons::Ok});
+  }
+
+  std::vector<Shown> shown;
+  std::vector<BoxAnswer> answers;    // taken in order for Yes/No boxes
+  std::function<void()> whileShown;  // runs inside the next box, as its nested loop would
+};

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <cstring>
+
+#include "app/forms.h"
+#include "app/vexa_main_v1.h"
+#include "gui/message_box.h"
+#include "settings/settings_codec.h"
+#include "sim/pty_simulator.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TSioCustomComm::SetClosePauseForTesting(0);
+    SetMessageBoxService(&boxes_);
+    CreateForms();
+    FormMain->show();
+    w = FormMain;
+  }
+  void TearDown() override {
+    DestroyForms();
+    SetMessageBoxService(nullptr);
+    TSioCustomComm::SetClosePauseForTesting(300);
+  }
+  bool Connected() const { return w->MenuConn_Discon->isEnabled() && w->MenuExec->isEnabled(); }
+  bool Closed() const {
+    return w->MenuConn_Connect->isEnabled() && !w->MenuConn_Discon->isEnabled() &&
+           w->MenuConn_COM1->isEnabled() && !w->MenuExec->isEnabled();
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> t;
+    for (const auto& b : boxes_.shown) t.push_back(b.text);
+    return t;
+  }
+
+  ScriptedMessageBoxes boxes_;
+  TFormMain* w = nullptr;
+};
+
+TEST_F(MainWindowTest, StartUpState) {
+  EXPECT_EQ(w->windowTitle(), "Настройка модуля VEXA");
+  EXPECT_EQ(w->centralWidget()->size(), QSize(661, 281));
+  EXPECT_TRUE(Closed());
+  EXPECT_TRUE(w->Menu_sel_COM[0]->isChecked());
+  for (int i = 1; i < 4; ++i) EXPECT_FALSE(w->Menu_sel_COM[i]->isChecked());
+  EXPECT_FALSE(w->MenuView->isEnabled());
+  EXPECT_FALSE(w->MenuHelp->isEnabled());
+  EXPECT_TRUE(w->MenuExec_WriteParam->isEnabled()) << "enabled in the initial state";
+  EXPECT_EQ(w->Label_Version->text(), "--.--");
+  EXPECT_EQ(w->findChild<QLineEdit*>("Edit_val_3")->text(), "0");
+  EXPECT_EQ(w->findChild<TShape*>("Shape_ch_p4_4")->Color(), 0xC0C0C0U);
+  EXPECT_EQ(w->findChild<TShape*>("Shape_sys_off")->Color(), 0xC0C0C0U);
+  EXPECT_EQ(FormSetChanel->windowTitle(), "Настройка каналов измерения VEXA");
+  EXPECT_FALSE(FormSetChanel->isVisible());
+  w->MenuSetup_ChanelClick();
+  EXPECT_TRUE(FormSetChanel->isVisible());
+}
+
+TEST_F(MainWindowTest, UnopenablePortShowsTheErrorAndReturnsToClosed) {
+  w->Menu_sel_COMClick(3);
+  w->MenuConn_ConnectClick();
+  EXPECT_EQ(w->SioComm1().DeviceName(), "COM3");
+  ASSERT_EQ(boxes_.shown.size(), 1U);
+  EXPECT_NE(boxes_.shown[0].text.find("COM3"), std::string::npos) << boxes_.shown[0].text;
+  EXPECT_FALSE(w->MenuConn_Connect->isEnabled());
+  QTest::qWait(1500);
+  EXPECT_FALSE(w->MenuConn_Connect->isEnabled()) << "still waiting for Timer_TimeOut";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 2000));
+}
+
+TEST_F(MainWindowTest, ConnectedToTheSimulator) {
+  w->SimulatorChoice()->setChecked(true);
+  w->MenuConn_ConnectClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
+  EXPECT_EQ(w->MaskEdit_Year->text(), "26");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Edit_val[3]->text() != "0"; }, 3000));
+  EXPECT_EQ(w->Edit_val[0]->text().size(), 7);
+  EXPECT_EQ(w->Edit_curr[0]->text().size(), 5);
+  EXPECT_EQ(w->Label_Version->text(), "01.23");
+  EXPECT_EQ(w->Shape_sys[3]->Color(), 0x00FFFFU) << "start blocking after the simulator's power-up";
+  QTest::qWait(300);
+  w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png");
+
+  // Output blocking twice: the check mark and the write permission follow the module.
+  w->MenuExec_BlockClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  EXPECT_TRUE(w->MenuExec_WriteParam->isEnabled());
+  EXPECT_TRUE(FormSetChanel->PwmEnabled());
+  w->MenuExec_BlockClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->MenuExec_Block->isChecked(); }, 3000));
+  EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
+
+  // Settings read and write through the menu, with their completion boxes.
+  w->MenuExec_ReadParamClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
+  EXPECT_EQ(ModuleSettings.SysSet.Number, 1234);
+  ModuleSettings.ChanSet[1].OutZero = 321;
+  w->MenuExec_BlockClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_WriteParamClick();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+  const sim::ModuleMemory memory = w->Simulator()->Working();
+  std::array<std::uint8_t, kChanFrameSize> frame{};
+  Build_chan_frame(ModuleSettings.ChanSet[1], 1, frame);
+  EXPECT_EQ(std::memcmp(memory.chan[1].data(), frame.data() + 5, kChanPayloadSize), 0);
+
+  // Disconnect: Closed, and writing stays disabled.
+  w->MenuConn_DisconClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
+  EXPECT_FALSE(w->MenuExec_SaveEEPROM->isEnabled());
+  EXPECT_EQ(w->Shape_LedUpdate->Color(), 0xC0C0C0U);
+}
+
+TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
+  sim::PtySimulator simulator;
+  w->AddPortChoice("test line", simulator.DevicePath())->setChecked(true);
+  sim::Faults f;
+  f.noAnswer = true;
+  simulator.SetFaults(f);
+  w->MenuConn_ConnectClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Нет ответа от модуля Ixor"});
+  EXPECT_TRUE(Closed());
+
+  boxes_.shown.clear();
+  f = {};
+  f.noModule = true;
+  simulator.SetFaults(f);
+  w->MenuConn_ConnectClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Модуль VEXA не обнаружен."});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+
+  // Pulling the line while connected: one message, Closed, no freeze.
+  boxes_.shown.clear();
+  simulator.SetFaults({});
+  w->MenuConn_ConnectClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  f = {};
+  f.hangUpAfter = 0;
+  simulator.SetFaults(f);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000));
+  QTest::qWait(300);
+  EXPECT_EQ(boxes_.shown.size(), 1U) << ::testing::PrintToString(Texts());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
