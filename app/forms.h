@@ -40,6 +40,8 @@ class TForm_Led_tenu : public TSettingsDialog {
 class TForm_Calc : public TSettingsDialog {
  public:
   TForm_Calc();
+  // The reference values the text report prints; zero until entered.
+  float Vrms_N = 0, Vrms_V = 0, Out_N = 0, Out_V = 0;
 };
 
 extern TFormMain* FormMain;

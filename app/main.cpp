@@ -2,6 +2,7 @@
 // exception that reaches an event handler is shown in the error box and the program goes on.
 #include <QApplication>
 #include <QLocale>
+#include <QTimer>
 
 #include <clocale>
 #include <exception>
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
   try {
     CreateForms();
     FormMain->show();
+    // For start-up measurements: quit as soon as the window has been shown.
+    if (qEnvironmentVariableIsSet("VEXA_EXIT_WHEN_SHOWN")) QTimer::singleShot(0, &app, &QApplication::quit);
     code = app.exec();
   } catch (const std::exception& e) {
     MessageBoxes().ShowError(e.what());

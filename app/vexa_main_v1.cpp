@@ -12,6 +12,8 @@
 #include "platform/kernel.h"
 #include "platform/ports.h"
 #include "settings/settings_codec.h"
+#include "settings/settings_file.h"
+#include "settings/text_report.h"
 #include "sim/pty_simulator.h"
 
 namespace {
@@ -96,15 +98,7 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   connect(&Timer_TimeOut, &QTimer::timeout, this, [this] { Timer_TimeOutTimer(); });
   Timer1.start();
 
-  ViewBinding binding{};
-  for (int ch = 0; ch < 4; ++ch) {
-    binding.channel[ch] = {Edit_val[ch], Edit_curr[ch], Edit_adc[ch], Edit_dac[ch], {}};
-    for (int i = 0; i < 8; ++i) binding.channel[ch].lamp[i] = Shape_ch[ch][i];
-  }
-  for (int i = 0; i < 12; ++i) binding.logic[i] = Shape_log[i];
-  for (int i = 0; i < 6; ++i) binding.module[i] = Shape_sys[i];
-  binding.version = Label_Version;
-  live_.Init_views(binding);
+  live_.Init_views(Binding());
 }
 
 TFormMain::~TFormMain() {
@@ -117,6 +111,18 @@ TFormMain::~TFormMain() {
     calls_.RunQueued();
     platform::Sleep(5);
   }
+}
+
+ViewBinding TFormMain::Binding() const {
+  ViewBinding binding{};
+  for (int ch = 0; ch < 4; ++ch) {
+    binding.channel[ch] = {Edit_val[ch], Edit_curr[ch], Edit_adc[ch], Edit_dac[ch], {}};
+    for (int i = 0; i < 8; ++i) binding.channel[ch].lamp[i] = Shape_ch[ch][i];
+  }
+  for (int i = 0; i < 12; ++i) binding.logic[i] = Shape_log[i];
+  for (int i = 0; i < 6; ++i) binding.module[i] = Shape_sys[i];
+  binding.version = Label_Version;
+  return binding;
 }
 
 void TFormMain::BuildLayout() {
@@ -306,6 +312,10 @@ void TFormMain::BuildMenus() {
   connect(MenuExec_ReadParam, &QAction::triggered, this, guarded([this] { MenuExec_ReadParamClick(); }));
   connect(MenuExec_WriteParam, &QAction::triggered, this, guarded([this] { MenuExec_WriteParamClick(); }));
   connect(MenuExec_SaveEEPROM, &QAction::triggered, this, guarded([this] { MenuExec_SaveEEPROMClick(); }));
+  connect(MenuFile_Open, &QAction::triggered, this, guarded([this] { MenuFile_OpenClick(); }));
+  connect(MenuFile_Save, &QAction::triggered, this, guarded([this] { MenuFile_SaveClick(); }));
+  connect(N1, &QAction::triggered, this, guarded([this] { N1Click(); }));
+  connect(MenuFile_Reset, &QAction::triggered, this, guarded([this] { MenuFile_ResetClick(); }));
   connect(MenuSetup_Chanel, &QAction::triggered, this, [this] { MenuSetup_ChanelClick(); });
   connect(MenuSetup_Interf, &QAction::triggered, this, [this] { MenuSetup_InterfClick(); });
   connect(MenuSetup_Logic, &QAction::triggered, this, [this] { MenuSetup_LogicClick(); });
@@ -455,3 +465,46 @@ void TFormMain::MenuSetup_ChanelClick() { ShowDialog(FormSetChanel); }
 void TFormMain::MenuSetup_InterfClick() { ShowDialog(FormInterf); }
 void TFormMain::MenuSetup_LogicClick() { ShowDialog(FormLogic); }
 void TFormMain::Tenu1Click() { ShowDialog(Form_Led_tenu); }
+
+void TFormMain::FileError(FileOutcome outcome) {
+  if (outcome != FileOutcome::Done)
+    MessageBoxes().Show(FileOutcomeText(outcome), kFileErrorCaption, BoxButtons::Ok);
+}
+
+void TFormMain::MenuFile_OpenClick() {
+  if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
+  const std::string path = WithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension);
+  // Nothing is refreshed: each dialog shows the loaded values when it next fills itself.
+  FileError(OpenSettingsFile(path, ModuleSettings));
+}
+
+void TFormMain::MenuFile_SaveClick() {
+  if (!SaveDialogData.Execute() || SaveDialogData.FileName().isEmpty()) return;
+  const std::string path = WithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension);
+  FileError(SaveSettingsFile(ModuleSettings, path));
+}
+
+void TFormMain::N1Click() {
+  if (!SaveDialogText.Execute() || SaveDialogText.FileName().isEmpty()) return;
+  const std::string path = WithExtension(SaveDialogText.FileName().toStdString(), kReportExtension);
+  ReportRanges ranges;
+  if (Form_Calc != nullptr)
+    ranges = {Form_Calc->Vrms_N, Form_Calc->Vrms_V, Form_Calc->Out_N, Form_Calc->Out_V};
+  FileError(WriteTextReport(ModuleSettings, ranges, path));
+}
+
+void TFormMain::MenuFile_ResetClick() {
+  if (!Confirm("Сбросить форму в исходное состояние?")) return;
+  live_.Init_views(Binding());  // also clears the settings record
+  RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);
+  if (FormSetChanel != nullptr) FormSetChanel->setEnabled(true);
+  for (int ch = 0; ch < 4; ++ch) {
+    for (TEdit* edit : {Edit_val[ch], Edit_curr[ch], Edit_adc[ch], Edit_dac[ch]}) edit->setText("0");
+    for (TShape* lamp : Shape_ch[ch]) lamp->SetColor(kColorSilver);
+  }
+  for (TShape* lamp : Shape_log) lamp->SetColor(kColorSilver);
+  for (TShape* lamp : Shape_sys) lamp->SetColor(kColorSilver);
+  Label_Version->setText("--.--");
+  MaskEdit_Number->setText("0000");
+  MaskEdit_Year->setText("00");
+}

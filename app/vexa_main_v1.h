@@ -13,15 +13,19 @@
 
 #include "cli/gui_call_queue.h"
 #include "comm/SioComm.h"
+#include "gui/file_dialog.h"
 #include "gui/lamp.h"
 #include "gui/text_edit.h"
 #include "link/link_engine.h"
 #include "link/live_status.h"
 #include "link/module_commands.h"
+#include "settings/file_io.h"
 
 namespace sim {
 class PtySimulator;
 }
+
+inline const QString kSettingsFilter = "Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*";
 
 class TFormMain : public QMainWindow,
                   private ILinkPort,
@@ -45,6 +49,10 @@ class TFormMain : public QMainWindow,
   void MenuExec_ReadParamClick() { ::MenuExec_ReadParamClick(engine_, *this); }
   void MenuExec_WriteParamClick() { ::MenuExec_WriteParamClick(engine_, *this); }
   void MenuExec_SaveEEPROMClick() { ::MenuExec_SaveEEPROMClick(engine_, *this); }
+  void MenuFile_OpenClick();
+  void MenuFile_SaveClick();
+  void N1Click();
+  void MenuFile_ResetClick();
   void MenuSetup_ChanelClick();
   void MenuSetup_InterfClick();
   void MenuSetup_LogicClick();
@@ -75,9 +83,14 @@ class TFormMain : public QMainWindow,
   QAction* Menu_sel_COM[4];
   QAction* Menu_sel_Sim;
   QTimer Timer1, Timer2, Timer_TimeOut;
+  TFileDialog OpenDialog1{FileDialogKind::Open, kSettingsFilter};
+  TFileDialog SaveDialogData{FileDialogKind::Save, kSettingsFilter};
+  TFileDialog SaveDialogText{FileDialogKind::Save, "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"};
 
  private:
   void BuildLayout();
+  ViewBinding Binding() const;
+  void FileError(FileOutcome outcome);
   void BuildMenus();
   void RefreshPortChoices();
   void StopSimulator();

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
+#include "gui/file_dialog.h"
 #include "gui/message_box.h"
 #include "settings/settings_codec.h"
 #include "sim/pty_simulator.h"
@@ -100,7 +106,7 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   w->MenuExec_ReadParamClick();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
   EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
-  EXPECT_EQ(ModuleSettings.SysSet.Number, 1234);
+  EXPECT_EQ(+ModuleSettings.SysSet.Number, 1234);
   ModuleSettings.ChanSet[1].OutZero = 321;
   w->MenuExec_BlockClick();
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
@@ -152,6 +158,89 @@ TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000));
   QTest::qWait(300);
   EXPECT_EQ(boxes_.shown.size(), 1U) << ::testing::PrintToString(Texts());
+}
+
+TEST_F(MainWindowTest, FileCommandsAndFormReset) {
+  ScriptedFileDialogs dialogs;
+  SetFileDialogService(&dialogs);
+  const std::string dir = QDir::tempPath().toStdString() + "/vexa_app_" + std::to_string(::getpid());
+  QDir().mkpath(QString::fromStdString(dir));
+
+  ModuleSettings.ChanSet[2].AdcMax = 900;
+  ModuleSettings.SysSet.Number = 77;
+  dialogs.names = {QString::fromStdString(dir + "/plant1")};
+  w->MenuFile_SaveClick();
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(dir + "/plant1.vxa")));
+  EXPECT_EQ(dialogs.asked.back().filter, "Файлы настройки VEXA (*.vxa);;Все файлы (*.*)");
+  EXPECT_EQ(dialogs.asked.back().start, ".");
+
+  ModuleSettings.ChanSet[2].AdcMax = 1;
+  w->MaskEdit_Number->setText("1234");
+  dialogs.names = {QString::fromStdString(dir + "/plant1.vxa")};
+  w->MenuFile_OpenClick();
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].AdcMax, 900);
+  EXPECT_EQ(w->MaskEdit_Number->text(), "1234") << "opening refreshes nothing";
+  dialogs.names = {""};  // cancelled, although a name was chosen before
+  ModuleSettings.ChanSet[2].AdcMax = 5;
+  w->MenuFile_OpenClick();
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].AdcMax, 5);
+
+  QFile bad(QString::fromStdString(dir + "/bad.vxa"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write(QByteArray(403, 1));
+  bad.close();
+  dialogs.names = {bad.fileName()};
+  w->MenuFile_OpenClick();
+  ASSERT_FALSE(boxes_.shown.empty());
+  EXPECT_EQ(boxes_.shown.back().text, "Файл поврежден, загрузка данных не выполнена.");
+  EXPECT_EQ(boxes_.shown.back().caption, "Ошибка!");
+
+  dialogs.names = {QString::fromStdString(dir + "/report")};
+  w->N1Click();
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(dir + "/report.txt")));
+
+  // Form reset, confirmed: the record is zero and the display back to its first look.
+  w->Edit_val[1]->setText("12.5");
+  w->Shape_log[3]->SetColor(0x0000FF);
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuFile_ResetClick();
+  EXPECT_EQ(boxes_.shown.back().text, "Сбросить форму в исходное состояние?");
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].AdcMax, 0);
+  EXPECT_EQ(w->Edit_val[1]->text(), "0");
+  EXPECT_EQ(w->Shape_log[3]->Color(), 0xC0C0C0U);
+  EXPECT_EQ(w->Label_Version->text(), "--.--");
+  EXPECT_EQ(w->MaskEdit_Number->text(), "0000");
+  EXPECT_EQ(w->MaskEdit_Year->text(), "00");
+
+  SetFileDialogService(nullptr);
+  QDir(QString::fromStdString(dir)).removeRecursively();
+}
+
+// Connected and polling for 10 s: the process's CPU (the simulator's thread included) and memory.
+TEST_F(MainWindowTest, ConnectedWindowIsCheap) {
+  w->SimulatorChoice()->setChecked(true);
+  w->MenuConn_ConnectClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  QTest::qWait(500);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  QTest::qWait(10000);
+  getrusage(RUSAGE_SELF, &after);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+  const double cpuMs = ms(after.ru_utime) + ms(after.ru_stime) - ms(before.ru_utime) - ms(before.ru_stime);
+  long rssKb = 0;
+  QFile status("/proc/self/status");
+  if (status.open(QIODevice::ReadOnly))
+    for (const QByteArray& line : status.readAll().split('\n'))
+      if (line.startsWith("VmRSS:")) rssKb = line.mid(6).trimmed().split(' ').first().toLong();
+  std::printf("connected 10 s: CPU %.1f ms (%.2f %% of one core), resident %ld kB\n", cpuMs, cpuMs / 100.0,
+              rssKb);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  EXPECT_LT(cpuMs / 100.0, 3.0);
+  EXPECT_LT(rssKb, 80 * 1024);
+#endif
+  w->MenuConn_DisconClick();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
 }
 
 }  // namespace

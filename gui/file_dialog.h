@@ -1,0 +1,48 @@
+// The open and save dialogs: a filter in "text|pattern|..." pairs, the initial folder ".", and the
+// name last chosen in each dialog remembered by that dialog. The asking itself is a replaceable
+// service, scripted in tests.
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <string>
+
+enum class FileDialogKind { Open, Save };
+
+class FileDialogService {
+ public:
+  virtual ~FileDialogService() = default;
+  // The chosen name, or empty when cancelled.
+  virtual QString Ask(FileDialogKind kind, const QString& qtFilter, const QString& start) = 0;
+};
+
+FileDialogService& FileDialogs();
+void SetFileDialogService(FileDialogService* service);  // nullptr restores the real one
+
+// "text|pattern|text|pattern" as Qt writes filters: "text (pattern);;text (pattern)".
+QString QtFilter(const QString& pairs);
+
+class TFileDialog {
+ public:
+  TFileDialog(FileDialogKind kind, QString filter) : kind_(kind), filter_(std::move(filter)) {}
+  // True when a name was chosen; it is remembered for the next time.
+  bool Execute();
+  const QString& FileName() const { return fileName_; }
+
+ private:
+  FileDialogKind kind_;
+  QString filter_;
+  QString fileName_;
+};
+
+// For tests: answers with names from a queue (an empty name cancels) and records each request.
+class ScriptedFileDialogs : public FileDialogService {
+ public:
+  QString Ask(FileDialogKind kind, const QString& qtFilter, const QString& start) override;
+  std::deque<QString> names;
+  struct Asked {
+    FileDialogKind kind;
+    QString filter, start;
+  };
+  std::deque<Asked> asked;
+};
