@@ -90,6 +90,9 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_EQ(w->Edit_curr[0]->text().size(), 5);
   EXPECT_EQ(w->Label_Version->text(), "01.23");
   EXPECT_EQ(w->Shape_sys[3]->Color(), 0x00FFFFU) << "start blocking after the simulator's power-up";
+  // The exchange lamp: green from a status request until its answer is dispatched, then silver.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0x00FF00U; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; }, 2000));
   QTest::qWait(300);
   w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png");
 
