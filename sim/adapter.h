@@ -55,7 +55,9 @@ class Adapter {
   bool ModuleOpen() const { return open_; }
   std::size_t PendingBytes() const { return pending_.size(); }
 
-  static constexpr double kQuietMs = 20;
+  // Long enough that a request whose bytes a busy sender spreads out still arrives whole; the link
+  // sends nothing new for a second after a request that went unanswered.
+  static constexpr double kQuietMs = 200;
 
  private:
   std::optional<std::size_t> ExpectedLength() const;

@@ -85,7 +85,8 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
   EXPECT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
   EXPECT_EQ(w->MaskEdit_Year->text(), "26");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Edit_val[3]->text() != "0"; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Edit_val[3]->text() != "0"; }, 3000))
+      << ::testing::PrintToString(Texts());
   EXPECT_EQ(w->Edit_val[0]->text().size(), 7);
   EXPECT_EQ(w->Edit_curr[0]->text().size(), 5);
   EXPECT_EQ(w->Label_Version->text(), "01.23");
