@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/link_session.h"
+#include "link/live_values.h"
 #include "platform/ports.h"
 #include "settings/c_format.h"
 #include "settings/settings_file.h"
@@ -114,34 +115,11 @@ int Fail(const std::string& text) {
   return kFailed;
 }
 
-// A text and lamp target that keep what the decoders give them.
-struct Text : ITextTarget {
-  void SetText(const std::string& t) override { text = t; }
-  std::string text;
-};
-struct Lamp : ILampTarget {
-  void SetColor(std::uint32_t c) override { color = c; }
-  bool On() const { return color != kColorSilver; }
-  std::uint32_t color = kColorSilver;
-};
+// The live values as the window would show them, kept for printing.
+struct Display : LiveValues {
+  void Bind(LiveStatus& live) { live.Init_views(Binding()); }
 
-struct Display {
-  Text value[4], current[4], adc[4], dac[4], version;
-  Lamp chan[4][8], logic[12], module[6];
-
-  void Bind(LiveStatus& live) {
-    ViewBinding b{};
-    for (int ch = 0; ch < 4; ++ch) {
-      b.channel[ch] = {&value[ch], &current[ch], &adc[ch], &dac[ch], {}};
-      for (int i = 0; i < 8; ++i) b.channel[ch].lamp[i] = &chan[ch][i];
-    }
-    for (int i = 0; i < 12; ++i) b.logic[i] = &logic[i];
-    for (int i = 0; i < 6; ++i) b.module[i] = &module[i];
-    b.version = &version;
-    live.Init_views(b);
-  }
-
-  static std::string Bits(const Lamp* lamps, int n) {
+  static std::string Bits(const LiveLamp* lamps, int n) {
     std::string s;
     for (int i = 0; i < n; ++i) s += lamps[i].On() ? '1' : '0';
     return s;
@@ -160,8 +138,8 @@ struct Display {
     QJsonObject o;
     o["version"] = QString::fromStdString(version.text);
     QJsonArray logicArray, moduleArray, channels;
-    for (const Lamp& l : logic) logicArray.append(l.On());
-    for (const Lamp& l : module) moduleArray.append(l.On());
+    for (const LiveLamp& l : logic) logicArray.append(l.On());
+    for (const LiveLamp& l : module) moduleArray.append(l.On());
     for (int ch = 0; ch < 4; ++ch) {
       QJsonObject c;
       c["value"] = QString::fromStdString(value[ch].text);
@@ -169,7 +147,7 @@ struct Display {
       c["adc"] = QString::fromStdString(adc[ch].text);
       c["dac"] = QString::fromStdString(dac[ch].text);
       QJsonArray lamps;
-      for (const Lamp& l : chan[ch]) lamps.append(l.On());
+      for (const LiveLamp& l : chan[ch]) lamps.append(l.On());
       c["lamps"] = lamps;
       channels.append(c);
     }

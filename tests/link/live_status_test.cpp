@@ -5,40 +5,21 @@
 
 #include "link/link_interfaces.h"
 #include "link/live_status.h"
+#include "link/live_values.h"
 #include "settings/module_settings.h"
 
 namespace {
 
-struct Text : ITextTarget {
-  void SetText(const std::string& t) override { text = t; }
-  std::string text;
-};
-struct Lamp : ILampTarget {
-  void SetColor(std::uint32_t c) override { color = c; }
-  std::uint32_t color = kColorSilver;
-};
 struct Permission : IWritePermission {
   void SetWritePermission(bool a) override { allowed = a; }
   void SetBlockChecked(bool c) override { checked = c; }
   bool allowed = false, checked = false;
 };
 
-struct Views {
-  Text value[4], current[4], adc[4], dac[4], version;
-  Lamp chan[4][8], logic[12], module[6];
+struct Views : LiveValues {
   Permission permission;
   LiveStatus live{permission};
-  Views() {
-    ViewBinding b{};
-    for (int ch = 0; ch < 4; ++ch) {
-      b.channel[ch] = {&value[ch], &current[ch], &adc[ch], &dac[ch], {}};
-      for (int i = 0; i < 8; ++i) b.channel[ch].lamp[i] = &chan[ch][i];
-    }
-    for (int i = 0; i < 12; ++i) b.logic[i] = &logic[i];
-    for (int i = 0; i < 6; ++i) b.module[i] = &module[i];
-    b.version = &version;
-    live.Init_views(b);
-  }
+  Views() { live.Init_views(Binding()); }
 };
 
 TEST(LiveStatus, ChannelValuesAndLamps) {
@@ -84,7 +65,7 @@ TEST(LiveStatus, ModuleVersionLampsAndPermission) {
   data[5] = 0xFF;  // bits 12..15 too: there are only twelve lamps
   data[15] = 0x18;
   v.live.Out_module_status(data);
-  for (const Lamp& l : v.logic) EXPECT_EQ(l.color, kColorYellow);
+  for (const LiveLamp& l : v.logic) EXPECT_EQ(l.color, kColorYellow);
   EXPECT_TRUE(v.permission.allowed);
   EXPECT_TRUE(v.permission.checked);
   EXPECT_EQ(v.module[3].color, kColorYellow);
@@ -93,7 +74,7 @@ TEST(LiveStatus, ModuleVersionLampsAndPermission) {
 
   data[15] = 0x00;
   v.live.Out_module_status(data);
-  for (const Lamp& l : v.logic) EXPECT_EQ(l.color, kColorRed);
+  for (const LiveLamp& l : v.logic) EXPECT_EQ(l.color, kColorRed);
 
   data[15] = 0x08;
   v.live.Out_module_status(data);
