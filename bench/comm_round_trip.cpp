@@ -119,12 +119,7 @@ void SioComm(benchmark::State& state) {
 
 void PlainTermios(benchmark::State& state) {
   testing_support::Pty pty;
-  const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  cfsetspeed(&tio, B19200);
-  tcsetattr(fd, TCSANOW, &tio);
+  const int fd = testing_support::OpenRawTerminal(pty.slave(), B19200);
   Echo echo(pty);
   Measure(state, [&] {
     char ch = 'x';

@@ -4,7 +4,6 @@
 // announced itself and had 200 us to fall asleep.
 #include <benchmark/benchmark.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -84,11 +83,7 @@ void DeviceEventWait(benchmark::State& state) {
 
 void PlainPoll(benchmark::State& state) {
   testing_support::Pty pty;
-  const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(fd, TCSANOW, &tio);
+  const int fd = testing_support::OpenRawTerminal(pty.slave());
   Measure(
       state, pty, [] {},
       [&] {

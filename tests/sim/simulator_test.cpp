@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +10,7 @@
 
 #include "settings/float24.h"
 #include "sim/pty_simulator.h"
+#include "tests/support/pty.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
@@ -21,12 +20,7 @@ namespace {
 // A client on the slave side, as the tool would be, but with plain system calls.
 class Client {
  public:
-  explicit Client(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
-    termios tio{};
-    tcgetattr(fd_, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(fd_, TCSANOW, &tio);
-  }
+  explicit Client(const std::string& path) : fd_(testing_support::OpenRawTerminal(path)) {}
   ~Client() { ::close(fd_); }
 
   void Send(const Bytes& bytes) {

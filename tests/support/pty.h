@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -60,5 +61,18 @@ class Pty {
   int master_ = -1;
   std::string slave_;
 };
+
+// Opens a terminal the way a plain client of the line would: raw and non-blocking, at speed when
+// one is given. Returns the descriptor, or -1.
+inline int OpenRawTerminal(const std::string& path, speed_t speed = 0) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return fd;
+  termios tio{};
+  tcgetattr(fd, &tio);
+  cfmakeraw(&tio);
+  if (speed != 0) cfsetspeed(&tio, speed);
+  tcsetattr(fd, TCSANOW, &tio);
+  return fd;
+}
 
 }  // namespace testing_support
