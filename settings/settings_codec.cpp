@@ -16,6 +16,7 @@ constexpr std::size_t kHeaderSize = 5;
 
 static_assert(kRecordFloats + 4 * kFloatCount == kRecordTail && kRecordTail + kTailSize == kChanSetSize);
 static_assert(kRecordFloats + 3 * kFloatCount == kWireTail && kWireTail + kTailSize == kChanPayloadSize);
+static_assert(kWireTail + 4 == kOutZeroOffset, "OutZero follows AdcMin and AdcMax on the wire");
 static_assert(kHeaderSize + kChanPayloadSize + 1 == kChanFrameSize);
 static_assert(kHeaderSize + kSysPayloadSize + 1 == kSysFrameSize && kSysPayloadSize == kSysSetSize);
 
@@ -76,4 +77,17 @@ void Build_chan_frame(const TChanSet& chan, int ch, std::span<std::uint8_t, kCha
     std::memcpy(payload + kRecordFloats + 3 * k, record + kRecordFloats + 4 * k + 1, 3);
   std::memcpy(payload + kWireTail, record + kRecordTail, kTailSize);
   out[kChanFrameSize - 1] = 0x00;
+}
+
+void Build_out_zero_frame(std::uint16_t outZero, int ch, std::span<std::uint8_t, kOutZeroFrameSize> out) {
+  const std::uint8_t frame[kOutZeroFrameSize] = {
+      0x42,
+      0x28,
+      0x00,
+      static_cast<std::uint8_t>(ChanSettingsAddress(ch) + kOutZeroOffset),
+      0x02,
+      static_cast<std::uint8_t>(outZero & 0xFF),
+      static_cast<std::uint8_t>(outZero >> 8),
+      0x00};
+  std::memcpy(out.data(), frame, kOutZeroFrameSize);
 }

@@ -48,3 +48,9 @@ DecodeOutcome Decode_chan_settings(TChanSet& chan, std::span<const std::uint8_t,
 
 // Builds the write frame of channel ch (0..3); the record keeps its full floats.
 void Build_chan_frame(const TChanSet& chan, int ch, std::span<std::uint8_t, kChanFrameSize> out);
+
+constexpr std::size_t kOutZeroFrameSize = 8;
+constexpr std::uint16_t kOutZeroOffset = 0x2A;  // of OutZero in a channel's block of the module
+
+// The request that writes a channel's output zero offset straight into the module (output test).
+void Build_out_zero_frame(std::uint16_t outZero, int ch, std::span<std::uint8_t, kOutZeroFrameSize> out);

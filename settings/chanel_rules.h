@@ -1,0 +1,70 @@
+// The channel dialog's fields of a channel block: the texts its fill shows, and the rules by which
+// its accept step stores what the user entered, with the messages for refused values.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "settings/field_rules.h"
+#include "settings/module_settings.h"
+
+// The text fields of the dialog, in the order of its fill and accept.
+enum ChanText : int {
+  kPoint0,
+  kPoint1,
+  kPoint2,
+  kPoint3,
+  kPointHist,
+  kPointTime,
+  kAdcMin,
+  kAdcMax,
+  kAdcHist,
+  kAdcTime,
+  kParamCurr_B,
+  kParamCoff_A,
+  kParamCoff_B,
+  kOutCoff_A,
+  kOutCoff_B,
+  kOutCurrMax,
+  kOutZero,
+  kChanTextCount
+};
+
+using ChanTexts = std::array<std::string, kChanTextCount>;
+
+// What the dialog's controls hold when it accepts. An empty item keeps the record's value: a list
+// without a valid selection, or a text the user left as the fill showed it.
+struct ChanelEntry {
+  std::optional<int> format;                    // display format item, 0..3
+  std::optional<int> aprox;                     // averaging depth item, 0..9
+  std::array<std::optional<bool>, 4> inverted;  // set-point inversion flags
+  std::array<FieldEntry, kChanTextCount> text;
+};
+
+inline constexpr int kFormatItems = 4;
+inline constexpr int kAproxItems = 10;
+inline constexpr int kOutZeroMax = 4095;
+
+inline constexpr const char* kPointTimeMessage = "Неверное значение времени реакции выхода за уставки";
+inline constexpr const char* kAdcMinMessage = "\n\rНеверное значение минимального уровня АЦП";
+inline constexpr const char* kAdcMaxMessage = "\n\rНеверное значение максимального уровня АЦП";
+inline constexpr const char* kAdcOrderMessage =
+    "\n\rМинимальный уровень АЦП не должен быть больше максимального";
+inline constexpr const char* kAdcHistMessage = "\n\rНеверное значение гистерезиса уровня АЦП";
+inline constexpr const char* kAdcSpanMessage =
+    "\n\rРазница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса";
+inline constexpr const char* kAdcTimeMessage =
+    "\n\rНеверное значение времени реакции на выход датчика из строя";
+inline constexpr const char* kOutZeroMessage = "\n\rНеверное значение смещения нуля аналогового выхода";
+
+// The texts the fill shows for a block.
+ChanTexts ChanelTexts(const TChanSet& chan);
+
+// Stores the entry into the block in the dialog's order. Refused values leave their field as it
+// was; the result is the refusals' messages appended in order (each but the first of the table
+// starts with "\n\r"), empty when everything passed.
+std::string AcceptChanel(TChanSet& chan, const ChanelEntry& entry);
+
+// The output test's zero offset: the number read from 4 characters, floored, at most 4095.
+std::uint16_t OutZeroFromText(const std::string& text);
