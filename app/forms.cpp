@@ -3,26 +3,25 @@
 #include "app/vexa_main_v1.h"
 
 TFormMain* FormMain = nullptr;
-TFormSetChanel* FormSetChanel = nullptr;
 TFormInterf* FormInterf = nullptr;
 TFormLogic* FormLogic = nullptr;
 TForm_Led_tenu* Form_Led_tenu = nullptr;
-TForm_Calc* Form_Calc = nullptr;
 
-TSettingsDialog::TSettingsDialog(const QString& caption) : QWidget(nullptr, Qt::Window) {
-  setWindowTitle(caption);
+TPlainSettingsDialog::TPlainSettingsDialog(const QString& caption, const QString& name)
+    : TSettingsDialog(caption, name) {
   resize(420, 300);
 }
 
-TFormSetChanel::TFormSetChanel() : TSettingsDialog("Настройка каналов измерения VEXA") {}
-TFormInterf::TFormInterf() : TSettingsDialog("Настройка интерфейсов модуля VEXA") {}
-TFormLogic::TFormLogic() : TSettingsDialog("Настройка логической сигнализации модуля VEXA") {}
-TForm_Led_tenu::TForm_Led_tenu() : TSettingsDialog("Управление светодиодами варианта 'Tenu'") {}
-TForm_Calc::TForm_Calc() : TSettingsDialog("Расчет коэффициентов") {}
+TFormInterf::TFormInterf() : TPlainSettingsDialog("Настройка интерфейсов модуля VEXA", "FormInterf") {}
+TFormLogic::TFormLogic()
+    : TPlainSettingsDialog("Настройка логической сигнализации модуля VEXA", "FormLogic") {}
+TForm_Led_tenu::TForm_Led_tenu()
+    : TPlainSettingsDialog("Управление светодиодами варианта 'Tenu'", "Form_Led_tenu") {}
 
 void CreateForms() {
   FormMain = new TFormMain;
-  FormSetChanel = new TFormSetChanel;
+  FormSetChanel =
+      new TFormSetChanel(FormMain->Engine(), [] { return FormMain->MenuExec_Block->isChecked(); });
   FormInterf = new TFormInterf;
   FormLogic = new TFormLogic;
   Form_Led_tenu = new TForm_Led_tenu;

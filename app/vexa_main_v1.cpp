@@ -147,12 +147,10 @@ void TFormMain::BuildLayout() {
   Named(MakeLabel(panel, "Номер модуля VEXA", 200, 10), "Label22");
   MaskEdit_Number = Named(new TMaskEdit("9999;1;0", panel), "MaskEdit_Number");
   MaskEdit_Number->setGeometry(330, 7, 42, 19);
-  MaskEdit_Number->setText("    ");
   MaskEdit_Number->setFocusPolicy(Qt::ClickFocus);
   Named(MakeLabel(panel, "Год выпуска  VEXA", 200, 35), "Label23");
   MaskEdit_Year = Named(new TMaskEdit("99;1;0", panel), "MaskEdit_Year");
   MaskEdit_Year->setGeometry(330, 32, 26, 19);
-  MaskEdit_Year->setText("  ");
   MaskEdit_Year->setFocusPolicy(Qt::ClickFocus);
   Shape_LedUpdate = MakeLamp(panel, "Shape_LedUpdate", 435, 47);
 
@@ -455,16 +453,10 @@ bool TFormMain::Confirm(std::string_view text) {
 
 void TFormMain::Warn(std::string_view text) { MessageBoxes().Show(text, kAttentionCaption, BoxButtons::Ok); }
 
-static void ShowDialog(QWidget* dialog) {
-  dialog->show();
-  dialog->raise();
-  dialog->activateWindow();
-}
-
-void TFormMain::MenuSetup_ChanelClick() { ShowDialog(FormSetChanel); }
-void TFormMain::MenuSetup_InterfClick() { ShowDialog(FormInterf); }
-void TFormMain::MenuSetup_LogicClick() { ShowDialog(FormLogic); }
-void TFormMain::Tenu1Click() { ShowDialog(Form_Led_tenu); }
+void TFormMain::MenuSetup_ChanelClick() { FormSetChanel->ShowAndFocus(); }
+void TFormMain::MenuSetup_InterfClick() { FormInterf->ShowAndFocus(); }
+void TFormMain::MenuSetup_LogicClick() { FormLogic->ShowAndFocus(); }
+void TFormMain::Tenu1Click() { Form_Led_tenu->ShowAndFocus(); }
 
 void TFormMain::FileError(FileOutcome outcome) {
   if (outcome != FileOutcome::Done)
@@ -489,7 +481,8 @@ void TFormMain::N1Click() {
   const std::string path = WithExtension(SaveDialogText.FileName().toStdString(), kReportExtension);
   ReportRanges ranges;
   if (Form_Calc != nullptr)
-    ranges = {Form_Calc->Vrms_N, Form_Calc->Vrms_V, Form_Calc->Out_N, Form_Calc->Out_V};
+    ranges = {Form_Calc->Values.Vrms_N, Form_Calc->Values.Vrms_V, Form_Calc->Values.Out_N,
+              Form_Calc->Values.Out_V};
   FileError(WriteTextReport(ModuleSettings, ranges, path));
 }
 
@@ -505,6 +498,6 @@ void TFormMain::MenuFile_ResetClick() {
   for (TShape* lamp : Shape_log) lamp->SetColor(kColorSilver);
   for (TShape* lamp : Shape_sys) lamp->SetColor(kColorSilver);
   Label_Version->setText("--.--");
-  MaskEdit_Number->setText("0000");
-  MaskEdit_Year->setText("00");
+  MaskEdit_Number->SetText("0000");
+  MaskEdit_Year->SetText("00");
 }

@@ -1,13 +1,177 @@
 #include "gui/text_edit.h"
 
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 
-TMaskEdit::TMaskEdit(const QString& mask, QWidget* parent) : TEdit(parent) {
-  const QString positions = mask.section(';', 0, 0);
-  // Each position takes a digit or stays blank; a point stands where the mask has one.
-  QString pattern;
-  for (const QChar c : positions) pattern += c == '.' ? QStringLiteral("\\.?") : QStringLiteral("[ 0-9]?");
-  setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
-  setMaxLength(static_cast<int>(positions.size()));
+#include "gui/colors.h"
+
+void TEdit::SetText(const std::string& text) {
+  setText(Fitted(QString::fromStdString(text)));
+  shown_ = this->text();  // as shown: a long text is cut to the edit's length
+}
+
+std::optional<std::string> TEdit::EnteredText() const {
+  if (text() == shown_) return std::nullopt;
+  return Text();
+}
+
+void TEdit::keyPressEvent(QKeyEvent* event) {
+  const bool paste = event == QKeySequence::Paste;
+  const QString typed = paste ? QApplication::clipboard()->text() : event->text();
+  const bool typing = !typed.isEmpty() && typed[0].isPrint() && !(event->modifiers() & Qt::ControlModifier);
+  if (maxLength_ > 0 && !isReadOnly() && (paste || typing)) {
+    const qsizetype room = maxLength_ - (text().size() - selectedText().size());
+    if (typed.size() > room) {
+      if (paste && room > 0) insert(typed.left(room));
+      event->accept();
+      return;
+    }
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+void TEdit::SetColor(std::uint32_t bgr) {
+  color_ = bgr;
+  QPalette colors = palette();
+  colors.setColor(QPalette::Base, ColorFromBgr(bgr));
+  setPalette(colors);
+}
+
+TMaskEdit::TMaskEdit(const QString& mask, QWidget* parent)
+    : TEdit(parent), positions_(mask.section(';', 0, 0)), point_(static_cast<int>(positions_.indexOf('.'))) {
+  setMaxLength(static_cast<int>(positions_.size()));
+  setAcceptDrops(false);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  setText(Fitted({}));
+  // Edits that bypass the keys (the context menu's paste) are fitted back to the mask.
+  connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (fitting_) return;
+    const QString fitted = Fitted(text);
+    if (fitted == text) return;
+    fitting_ = true;
+    const int cursor = cursorPosition();
+    setText(fitted);
+    setCursorPosition(cursor);
+    fitting_ = false;
+  });
+}
+
+void TMaskEdit::EnterText(const QString& text) { setText(Fitted(text)); }
+
+// Lays a text over the mask: digits and blanks fill the nines in order, a point in the text is taken
+// where the mask has one, anything else becomes a blank.
+QString TMaskEdit::Fitted(const QString& text) const {
+  QString out;
+  qsizetype k = 0;
+  for (qsizetype i = 0; i < positions_.size(); ++i) {
+    if (!IsDigitPosition(static_cast<int>(i))) {
+      out += positions_[i];
+      if (k < text.size() && text[k] == positions_[i]) ++k;
+      continue;
+    }
+    const QChar c = k < text.size() ? text[k++] : QChar(' ');
+    out += c.isDigit() && c.unicode() < 128 ? c : QChar(' ');
+  }
+  return out;
+}
+
+void TMaskEdit::Replace(int from, const QString& with) {
+  setSelection(from, static_cast<int>(with.size()));
+  insert(with);  // one undoable step, reported as the user's edit
+}
+
+void TMaskEdit::BlankSelection() {
+  if (!hasSelectedText()) return;
+  const int start = selectionStart();
+  const int length = static_cast<int>(selectedText().size());
+  QString blanks;
+  for (int i = start; i < start + length; ++i) blanks += IsDigitPosition(i) ? QChar(' ') : positions_[i];
+  Replace(start, blanks);
+  setCursorPosition(start);
+}
+
+void TMaskEdit::TypeDigit(QChar digit) {
+  BlankSelection();
+  int p = cursorPosition();
+  while (p < positions_.size() && !IsDigitPosition(p)) ++p;
+  if (p >= positions_.size()) return;  // a full field takes no more
+  Replace(p, digit);
+  ++p;
+  while (p < positions_.size() && !IsDigitPosition(p)) ++p;
+  setCursorPosition(p);
+}
+
+// The point key moves to the decimals. Digits just typed into a field whose integer part was
+// blanked ("1" after select-all) move right up to the point, so that "1.5" reads 1.5 and not 1.
+void TMaskEdit::TypePoint() {
+  if (point_ < 0) return;
+  BlankSelection();
+  const int cursor = cursorPosition();
+  if (cursor <= point_) {
+    const QString current = text();
+    bool blankToPoint = true;
+    for (int i = cursor; i < point_; ++i) blankToPoint = blankToPoint && current[i] == ' ';
+    if (blankToPoint && cursor < point_) {
+      const QString typed = current.left(cursor).remove(' ');
+      Replace(0, QString(point_ - typed.size(), ' ') + typed);
+    }
+  }
+  setCursorPosition(std::max(cursor, point_ + 1));
+}
+
+void TMaskEdit::TypeText(const QString& text) {
+  for (const QChar c : text) {
+    if (c.isDigit() && c.unicode() < 128) {
+      TypeDigit(c);
+    } else if (c == '.' || c == ',') {
+      TypePoint();
+    }
+  }
+}
+
+void TMaskEdit::Erase(bool backward) {
+  if (hasSelectedText()) {
+    BlankSelection();
+    return;
+  }
+  int p = cursorPosition();
+  if (backward) {
+    do --p;
+    while (p >= 0 && !IsDigitPosition(p));
+    if (p < 0) return;
+    Replace(p, " ");
+    setCursorPosition(p);
+  } else {
+    while (p < positions_.size() && !IsDigitPosition(p)) ++p;
+    if (p >= positions_.size()) return;
+    const int cursor = cursorPosition();
+    Replace(p, " ");
+    setCursorPosition(cursor);
+  }
+}
+
+void TMaskEdit::keyPressEvent(QKeyEvent* event) {
+  if (isReadOnly()) {
+    TEdit::keyPressEvent(event);
+    return;
+  }
+  if (event == QKeySequence::Paste) {
+    TypeText(QApplication::clipboard()->text());
+  } else if (event == QKeySequence::Cut) {
+    copy();
+    BlankSelection();
+  } else if (event->key() == Qt::Key_Backspace || event == QKeySequence::Delete) {
+    Erase(event->key() == Qt::Key_Backspace);
+  } else if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord ||
+             event == QKeySequence::DeleteEndOfLine || event == QKeySequence::DeleteCompleteLine) {
+    // Word and line deletion would shift the positions; refused.
+  } else if (const QString text = event->text();
+             !text.isEmpty() && text[0].isPrint() && !(event->modifiers() & Qt::ControlModifier)) {
+    TypeText(text);  // digits and the point; anything else is refused
+  } else {
+    TEdit::keyPressEvent(event);  // cursor movement, selection, copy, undo, Enter, Tab
+    return;
+  }
+  event->accept();
 }

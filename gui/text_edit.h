@@ -1,10 +1,12 @@
-// Edits the decoders and dialogs write numbers into, and the masked edit: digits in fixed positions
-// (and the mask's point), no sign, at most the mask's length; Text() gives the text as shown, blanks
-// included, for the program's own conversion to read.
+// Edits the decoders and dialogs write numbers into, and the masked edit that takes digits in fixed
+// positions as a person types them; Text() gives the text as shown, blanks included, for the
+// program's own conversion to read.
 #pragma once
 
 #include <QLabel>
 #include <QLineEdit>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link/live_status.h"
@@ -12,14 +14,59 @@
 class TEdit : public QLineEdit, public ITextTarget {
  public:
   explicit TEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
-  void SetText(const std::string& text) override { setText(QString::fromStdString(text)); }
+  // The program shows a value; the text is remembered as the one it showed.
+  void SetText(const std::string& text) override;
+  // A text put in on the user's behalf (an up-down step): counts as entered, not as shown.
+  virtual void EnterText(const QString& text) { setText(text); }
   std::string Text() const { return text().toStdString(); }
+  // The text when the user changed it since the program last showed one, else nothing: an
+  // untouched field then keeps its exact value, which the shown text may round.
+  std::optional<std::string> EnteredText() const;
+
+  // The most characters a person can type; the program may show a longer text.
+  void SetMaxLength(int length) { maxLength_ = length; }
+  int MaxLength() const { return maxLength_; }
+
+  // Background colour, 0x00BBGGRR.
+  void SetColor(std::uint32_t bgr);
+  std::uint32_t Color() const { return color_; }
+
+ protected:
+  // Puts a text in as the widget allows (the masked edit fits it to its mask).
+  virtual QString Fitted(const QString& text) const { return text; }
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QString shown_;
+  int maxLength_ = 0;  // 0: no limit
+  std::uint32_t color_ = 0xFFFFFF;
 };
 
+// A masked edit for masks of nines and at most one point ("9999;1;0", "99.9;1;0", "99999;1; "):
+// every nine takes a digit or stays blank, the point keeps its place. Typing overwrites position by
+// position and steps over the point; a selection is blanked first; Backspace and Delete leave
+// blanks; no sign or other character gets in.
 class TMaskEdit : public TEdit {
  public:
-  // mask: one of the forms "9999;1;0", "99.9;1;0", "99999;1; ": nines for digits, a literal point.
   TMaskEdit(const QString& mask, QWidget* parent = nullptr);
+  void EnterText(const QString& text) override;
+
+ protected:
+  QString Fitted(const QString& text) const override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  bool IsDigitPosition(int i) const { return positions_[i] == '9'; }
+  void Replace(int from, const QString& with);
+  void BlankSelection();
+  void TypeDigit(QChar digit);
+  void TypePoint();
+  void TypeText(const QString& text);
+  void Erase(bool backward);
+
+  QString positions_;  // the mask's first field
+  int point_;          // position of the point, or -1
+  bool fitting_ = false;
 };
 
 // A label the decoders write into (the version).

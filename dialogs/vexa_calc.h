@@ -1,0 +1,56 @@
+// The coefficient calculator: reference points measured during commissioning in, a channel's
+// conversion coefficients out, written into the channel's settings and shown in the channel dialog.
+#pragma once
+
+#include <QPushButton>
+#include <array>
+
+#include "dialogs/settings_dialog.h"
+#include "gui/text_edit.h"
+#include "settings/calc_rules.h"
+
+inline constexpr std::uint32_t kInvalidColor = 0xC1C1FF;  // light red
+inline constexpr std::uint32_t kValidColor = 0xFFFFFF;
+inline constexpr const char* kResultsCaption = "Результаты";
+
+class TForm_Calc : public TSettingsDialog {
+ public:
+  TForm_Calc();
+
+  // Handlers, named as the program names them.
+  void Form_init() { Out_calc_form(); }
+  void Out_calc_form() { Fill(); }
+  void Accept_data(bool ask) { Accept(ask); }
+  void Data_change() { MarkChanged(); }
+  void key_enter_test(char key) {
+    if (key == '\r') Accept_data(false);
+  }
+  void Form_close() { Accept_data(true); }
+  void Calc_chanel(int c);
+  void Button5Click();
+  void Button_EnterClick() { Accept_data(false); }
+  void Button_EscClick() { Out_calc_form(); }
+
+  // The accepted values; kept while the program runs, zero at start. The text report reads the ranges.
+  TCalcValues Values;
+  const TCalcFlags& Flags() const { return flags_; }
+
+  // Controls, by their designer names; the 20 per-channel points are entry 4 * row + c of the table.
+  TEdit *Edit_const, *Edit_Vrms_N, *Edit_Vrms_V, *Edit_Out_N, *Edit_Out_V;
+  std::array<TMaskEdit*, kCalcPointRows * 4> MaskEdit_tab{};
+  std::array<QPushButton*, 4> ButtonCalc{};  // Button1..Button4
+  QPushButton *Button5, *Button_Enter, *Button_Esc;
+
+ protected:
+  void FillControls() override;
+  void StoreControls() override;
+  void OnShow() override { Form_init(); }
+  void OnClose() override { Form_close(); }
+
+ private:
+  void BuildLayout();
+
+  TCalcFlags flags_;  // of the last fill; the computation uses these
+};
+
+extern TForm_Calc* Form_Calc;

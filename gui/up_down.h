@@ -1,0 +1,29 @@
+// An up-down control bound to an edit: its arrows (and the Up and Down keys in the edit) step the
+// edit's number by one within Min..Max, without wrapping, and then report the click.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class TEdit;
+class QToolButton;
+
+class TUpDown : public QWidget {
+ public:
+  TUpDown(TEdit* associate, int min, int max, QWidget* parent = nullptr);
+  enum class Button { Up, Down };
+  std::function<void(Button)> OnClick;
+
+  QToolButton* UpButton() const { return up_; }
+  QToolButton* DownButton() const { return down_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Step(Button button);
+
+  TEdit* associate_;
+  int min_, max_;
+  QToolButton *up_, *down_;
+};
