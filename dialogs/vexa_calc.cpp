@@ -37,6 +37,7 @@ TForm_Calc::TForm_Calc() : TSettingsDialog("Расчет коэффициент�
   arial.setPixelSize(12);
   setFont(arial);
   BuildLayout();
+  flags_ = CalcValidity(Values);  // a computation before the first fill must not divide by zero
   const auto changed = [this] { Data_change(); };
   for (TEdit* edit : {Edit_const, Edit_Vrms_N, Edit_Vrms_V, Edit_Out_N, Edit_Out_V}) {
     OnChange(edit, changed);

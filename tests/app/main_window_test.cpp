@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <QToolButton>
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
 #include "gui/file_dialog.h"
@@ -129,6 +130,94 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
   EXPECT_FALSE(w->MenuExec_SaveEEPROM->isEnabled());
   EXPECT_EQ(w->Shape_LedUpdate->Color(), 0xC0C0C0U);
+}
+
+// An engineer's session: connect, read, edit two channels and the module number by typing,
+// compute coefficients, test an output zero, write, and find it all in the module.
+TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
+  const auto type = [](QWidget* widget, const QString& text) {
+    QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(widget, text);
+  };
+  const auto click = [](QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); };
+  TFormSetChanel* d = FormSetChanel;
+  EXPECT_FALSE(d->PwmEnabled());
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
+  // The status answer reports the outputs free: the output test is off until they are blocked.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, 2000));
+
+  w->MenuExec_ReadParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
+  // Typing into the read number field, cursor at its start.
+  QTest::mouseClick(w->MaskEdit_Number, Qt::LeftButton, {}, QPoint(2, w->MaskEdit_Number->height() / 2));
+  QTest::keyClicks(w->MaskEdit_Number, "42");
+  EXPECT_EQ(w->MaskEdit_Number->text(), "4234");
+
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d->PwmEnabled(); }, 3000));
+
+  w->MenuSetup_Chanel->trigger();
+  ASSERT_TRUE(d->isVisible());
+  type(d->Edit_Point0, "12.5");
+  click(d->Button1);
+  QTest::mouseClick(d->TabControl1, Qt::LeftButton, {}, d->TabControl1->tabRect(1).center());
+  type(d->Edit_Point1, "33.25");
+  type(d->MaskEdit_AdcTime, "2.5");
+  click(d->Button1);
+  EXPECT_EQ(ModuleSettings.ChanSet[0].Point0, 12.5F);
+  EXPECT_EQ(ModuleSettings.ChanSet[1].Point1, 33.25F);
+  EXPECT_EQ(ModuleSettings.ChanSet[1].AdcTime, 4);
+
+  click(d->Button_CalcTest);
+  ASSERT_TRUE(Form_Calc->isVisible());
+  type(Form_Calc->Edit_const, "20");
+  type(Form_Calc->findChild<QLineEdit*>("MaskEdit_Const_2"), "4000");
+  QTest::keyClick(Form_Calc->Edit_const, Qt::Key_Return);
+  click(Form_Calc->ButtonCalc[1]);
+  EXPECT_EQ(boxes_.shown.back().caption, "Результаты");
+  EXPECT_EQ(ModuleSettings.ChanSet[1].ParamCurr_B, 0.02F);
+  EXPECT_EQ(d->Edit_ParamCurr_B->text(), "0.020000");
+
+  // Output zero of channel 3, written straight into the module; clipped to 4095.
+  QTest::mouseClick(d->TabControl1, Qt::LeftButton, {}, d->TabControl1->tabRect(2).center());
+  type(d->MaskEdit_OutZero, "5000");
+  click(d->Button_SetPwm);
+  const auto outZero = [&](int ch) {
+    const auto block = w->Simulator()->Working().chan[ch];
+    return block[0x2A] | block[0x2B] << 8;
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return outZero(2) == 4095; }, 2000));
+  const std::vector<std::uint8_t> frame = {0x42, 0x28, 0x00, 0x8A, 0x02, 0xFF, 0x0F, 0x00};
+  bool sent = false;
+  for (const sim::LogEntry& entry : w->Simulator()->Log())
+    sent = sent || (entry.request && entry.bytes == frame);
+  EXPECT_TRUE(sent);
+  QTest::mouseClick(d->UpDown_Pwm->DownButton(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return outZero(2) == 4094; }, 2000));
+
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_WriteParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+  const sim::ModuleMemory memory = w->Simulator()->Working();
+  for (int ch = 0; ch < 4; ++ch) {
+    std::array<std::uint8_t, kChanFrameSize> expected{};
+    Build_chan_frame(ModuleSettings.ChanSet[ch], ch, expected);
+    EXPECT_EQ(std::memcmp(memory.chan[ch].data(), expected.data() + 5, kChanPayloadSize), 0) << ch;
+  }
+  EXPECT_EQ(memory.sys[0] | memory.sys[1] << 8, 4234);
+
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, 3000));
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d->PwmEnabled(); }, 3000));
+  w->MenuConn_Discon->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_FALSE(d->PwmEnabled());
 }
 
 TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
