@@ -19,6 +19,7 @@ TSettingsDialog::TSettingsDialog(const QString& caption, const QString& name) : 
 }
 
 void TSettingsDialog::ShowAndFocus() {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();
   activateWindow();

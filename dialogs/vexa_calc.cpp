@@ -47,8 +47,10 @@ TForm_Calc::TForm_Calc() : TSettingsDialog("Расчет коэффициент�
     OnChange(edit, changed);
     connect(edit, &QLineEdit::returnPressed, this, [this] { key_enter_test('\r'); });
   }
-  for (int c = 0; c < 4; ++c)
-    connect(ButtonCalc[c], &QPushButton::clicked, this, [this, c] { Calc_chanel(c); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
   connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
   connect(Button_Enter, &QPushButton::clicked, this, [this] { Button_EnterClick(); });
   connect(Button_Esc, &QPushButton::clicked, this, [this] { Button_EscClick(); });
@@ -122,9 +124,10 @@ void TForm_Calc::BuildLayout() {
     grid->setRowMinimumHeight(line++, 6);
   }
   for (int c = 0; c < 4; ++c) {
-    ButtonCalc[c] = new QPushButton("Вычислить");
-    ButtonCalc[c]->setObjectName(QString("Button%1").arg(c + 1));
-    grid->addWidget(ButtonCalc[c], line, kFirstChanel + c, Qt::AlignHCenter);
+    QPushButton*& button = *std::array{&Button1, &Button2, &Button3, &Button4}[c];
+    button = new QPushButton("Вычислить");
+    button->setObjectName(QString("Button%1").arg(c + 1));
+    grid->addWidget(button, line, kFirstChanel + c, Qt::AlignHCenter);
   }
 
   Button5 = new QPushButton("Сброс");

@@ -27,6 +27,10 @@ class TForm_Calc : public TSettingsDialog {
   }
   void Form_close() { Accept_data(true); }
   void Calc_chanel(int c);
+  void Button1Click() { Calc_chanel(0); }
+  void Button2Click() { Calc_chanel(1); }
+  void Button3Click() { Calc_chanel(2); }
+  void Button4Click() { Calc_chanel(3); }
   void Button5Click();
   void Button_EnterClick() { Accept_data(false); }
   void Button_EscClick() { Out_calc_form(); }
@@ -38,7 +42,7 @@ class TForm_Calc : public TSettingsDialog {
   // Controls, by their designer names; the 20 per-channel points are entry 4 * row + c of the table.
   TEdit *Edit_const, *Edit_Vrms_N, *Edit_Vrms_V, *Edit_Out_N, *Edit_Out_V;
   std::array<TMaskEdit*, kCalcPointRows * 4> MaskEdit_tab{};
-  std::array<QPushButton*, 4> ButtonCalc{};  // Button1..Button4
+  QPushButton *Button1, *Button2, *Button3, *Button4;  // "Вычислить" under channels 1 to 4
   QPushButton *Button5, *Button_Enter, *Button_Esc;
 
  protected:

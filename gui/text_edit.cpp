@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenu>
 
 #include "gui/colors.h"
 
@@ -16,19 +17,58 @@ std::optional<std::string> TEdit::EnteredText() const {
   return Text();
 }
 
-void TEdit::keyPressEvent(QKeyEvent* event) {
-  const bool paste = event == QKeySequence::Paste;
-  const QString typed = paste ? QApplication::clipboard()->text() : event->text();
-  const bool typing = !typed.isEmpty() && typed[0].isPrint() && !(event->modifiers() & Qt::ControlModifier);
-  if (maxLength_ > 0 && !isReadOnly() && (paste || typing)) {
-    const qsizetype room = maxLength_ - (text().size() - selectedText().size());
-    if (typed.size() > room) {
-      if (paste && room > 0) insert(typed.left(room));
-      event->accept();
-      return;
-    }
+void TEdit::PasteText(const QString& text) {
+  if (maxLength_ <= 0) {
+    insert(text);
+    return;
   }
-  QLineEdit::keyPressEvent(event);
+  const qsizetype room = maxLength_ - (this->text().size() - selectedText().size());
+  if (room > 0) insert(text.left(room));
+}
+
+void TEdit::keyPressEvent(QKeyEvent* event) {
+  if (isReadOnly()) {
+    QLineEdit::keyPressEvent(event);
+  } else if (event == QKeySequence::Paste) {
+    PasteText(QApplication::clipboard()->text());
+  } else if (event == QKeySequence::Cut) {
+    copy();
+    EraseSelection();
+  } else if (const QString typed = event->text(); maxLength_ > 0 && !typed.isEmpty() && typed[0].isPrint() &&
+                                                  !(event->modifiers() & Qt::ControlModifier)) {
+    PasteText(typed);  // typing, limited to what fits
+  } else {
+    QLineEdit::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+// The edit's own menu, so that cut, delete and paste keep to the same rules as the keys.
+void TEdit::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu;
+  const bool editable = !isReadOnly();
+  const QString clipboard = QApplication::clipboard()->text();
+  const auto add = [&](const QString& text, const QKeySequence& keys, bool enabled, auto handler) {
+    QAction* action = menu.addAction(text, this, handler);
+    action->setShortcut(keys);
+    action->setEnabled(enabled);
+  };
+  add("Отменить", QKeySequence::Undo, editable && isUndoAvailable(), [this] { undo(); });
+  add("Повторить", QKeySequence::Redo, editable && isRedoAvailable(), [this] { redo(); });
+  menu.addSeparator();
+  add("Вырезать", QKeySequence::Cut, editable && hasSelectedText(), [this] {
+    copy();
+    EraseSelection();
+  });
+  add("Копировать", QKeySequence::Copy, hasSelectedText(), [this] { copy(); });
+  add("Вставить", QKeySequence::Paste, editable && !clipboard.isEmpty(),
+      [this, clipboard] { PasteText(clipboard); });
+  add("Удалить", {}, editable && hasSelectedText(), [this] { EraseSelection(); });
+  menu.addSeparator();
+  add("Выделить все", QKeySequence::SelectAll, !text().isEmpty(), [this] { selectAll(); });
+  menu.exec(event->globalPos());
+  event->accept();
 }
 
 void TEdit::SetColor(std::uint32_t bgr) {
@@ -156,11 +196,9 @@ void TMaskEdit::keyPressEvent(QKeyEvent* event) {
     TEdit::keyPressEvent(event);
     return;
   }
-  if (event == QKeySequence::Paste) {
-    TypeText(QApplication::clipboard()->text());
-  } else if (event == QKeySequence::Cut) {
-    copy();
-    BlankSelection();
+  if (event == QKeySequence::Paste || event == QKeySequence::Cut) {
+    TEdit::keyPressEvent(event);
+    return;
   } else if (event->key() == Qt::Key_Backspace || event == QKeySequence::Delete) {
     Erase(event->key() == Qt::Key_Backspace);
   } else if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord ||

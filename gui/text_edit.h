@@ -34,7 +34,11 @@ class TEdit : public QLineEdit, public ITextTarget {
  protected:
   // Puts a text in as the widget allows (the masked edit fits it to its mask).
   virtual QString Fitted(const QString& text) const { return text; }
+  // Paste, cut and delete as this edit allows them, from the keys and from the context menu.
+  virtual void PasteText(const QString& text);
+  virtual void EraseSelection() { del(); }
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   QString shown_;
@@ -53,6 +57,8 @@ class TMaskEdit : public TEdit {
 
  protected:
   QString Fitted(const QString& text) const override;
+  void PasteText(const QString& text) override { TypeText(text); }
+  void EraseSelection() override { BlankSelection(); }
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

@@ -1,5 +1,6 @@
 #include "gui/up_down.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -9,7 +10,7 @@
 #include "gui/text_edit.h"
 #include "settings/text_number.h"
 
-TUpDown::TUpDown(TEdit* associate, int min, int max, QWidget* parent)
+TUpDown::TUpDown(TMaskEdit* associate, int min, int max, QWidget* parent)
     : QWidget(parent), associate_(associate), min_(min), max_(max) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -33,8 +34,14 @@ void TUpDown::Step(Button button) {
   const double shown = TextToNumber(associate_->Text(), associate_->Text().size());
   const int position = static_cast<int>(std::clamp<double>(std::floor(shown), min_, max_));
   const int next = std::clamp(position + (button == Button::Up ? 1 : -1), min_, max_);
-  associate_->EnterText(QString::number(next));
+  associate_->EnterText(QString::number(next).rightJustified(associate_->maxLength()));
   if (OnClick) OnClick(button);
+  // A box the handler showed took the mouse release: end the auto-repeat unless the button is
+  // really still held, or every repeat would open another box.
+  if (QGuiApplication::mouseButtons() == Qt::NoButton) {
+    up_->setDown(false);
+    down_->setDown(false);
+  }
 }
 
 bool TUpDown::eventFilter(QObject* watched, QEvent* event) {

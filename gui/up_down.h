@@ -1,16 +1,16 @@
-// An up-down control bound to an edit: its arrows (and the Up and Down keys in the edit) step the
+// An up-down control bound to a masked edit: its arrows (and the Up and Down keys in the edit) step the
 // edit's number by one within Min..Max, without wrapping, and then report the click.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 
-class TEdit;
+class TMaskEdit;
 class QToolButton;
 
 class TUpDown : public QWidget {
  public:
-  TUpDown(TEdit* associate, int min, int max, QWidget* parent = nullptr);
+  TUpDown(TMaskEdit* associate, int min, int max, QWidget* parent = nullptr);
   enum class Button { Up, Down };
   std::function<void(Button)> OnClick;
 
@@ -23,7 +23,7 @@ class TUpDown : public QWidget {
  private:
   void Step(Button button);
 
-  TEdit* associate_;
+  TMaskEdit* associate_;
   int min_, max_;
   QToolButton *up_, *down_;
 };

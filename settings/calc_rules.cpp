@@ -39,14 +39,18 @@ std::uint16_t& CalcPoint(TCalcValues& v, int row, int c) {
 }
 
 void AcceptCalc(TCalcValues& v, const CalcEntry& e) {
-  TakeFloat(v.const_, e.const_, kReferenceChars);
-  TakeFloat(v.Vrms_N, e.Vrms_N, kReferenceChars);
-  TakeFloat(v.Vrms_V, e.Vrms_V, kReferenceChars);
-  TakeFloat(v.Out_N, e.Out_N, kReferenceChars);
-  TakeFloat(v.Out_V, e.Out_V, kReferenceChars);
-  for (int c = 0; c < 4; ++c)
-    for (int row = 0; row < kCalcPointRows; ++row)
-      TakeCount(CalcPoint(v, row, c), e.point[4 * row + c], kPointChars, kPointLimit);
+  v.const_ = FloatEntry(v.const_, e.const_, kReferenceChars);
+  v.Vrms_N = FloatEntry(v.Vrms_N, e.Vrms_N, kReferenceChars);
+  v.Vrms_V = FloatEntry(v.Vrms_V, e.Vrms_V, kReferenceChars);
+  v.Out_N = FloatEntry(v.Out_N, e.Out_N, kReferenceChars);
+  v.Out_V = FloatEntry(v.Out_V, e.Out_V, kReferenceChars);
+  for (int c = 0; c < 4; ++c) {
+    for (int row = 0; row < kCalcPointRows; ++row) {
+      std::uint16_t& point = CalcPoint(v, row, c);
+      if (const auto value = CountEntry(point, e.point[4 * row + c], kPointChars, kPointLimit))
+        point = static_cast<std::uint16_t>(*value);
+    }
+  }
 }
 
 std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, TChanSet& chan,

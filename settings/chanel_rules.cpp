@@ -16,11 +16,6 @@ constexpr std::int64_t kAdcLimit = 1023;
 constexpr std::int64_t kAdcHistLimit = 255;
 constexpr std::int64_t kTimeCodeLimit = 69;
 
-float* Points(TChanSet& c, int n) {
-  float* const points[] = {&c.Point0, &c.Point1, &c.Point2, &c.Point3};
-  return points[n];
-}
-
 }  // namespace
 
 ChanTexts ChanelTexts(const TChanSet& c) {
@@ -47,33 +42,52 @@ ChanTexts ChanelTexts(const TChanSet& c) {
 
 std::string AcceptChanel(TChanSet& c, const ChanelEntry& e) {
   std::string messages;
-  const auto check = [&](bool passed, const char* message) {
-    if (!passed) messages += message;
-  };
-  if (e.format && *e.format >= 0 && *e.format < kFormatItems)
-    c.Format = static_cast<std::uint8_t>((c.Format & ~0x03) | *e.format);
-  if (e.aprox && *e.aprox >= 0 && *e.aprox < kAproxItems) c.Aprox = static_cast<std::uint8_t>(*e.aprox);
+  const auto refused = [&](const char* message) { messages += message; };
+  const auto byte = [](std::int64_t v) { return static_cast<std::uint8_t>(v); };
+  const auto word = [](std::int64_t v) { return static_cast<std::uint16_t>(v); };
+  if (e.format && *e.format >= 0 && *e.format < kFormatItems) c.Format = byte((c.Format & ~0x03) | *e.format);
+  if (e.aprox && *e.aprox >= 0 && *e.aprox < kAproxItems) c.Aprox = byte(*e.aprox);
+  c.Point0 = FloatEntry(c.Point0, e.text[kPoint0], kFloatChars);
+  c.Point1 = FloatEntry(c.Point1, e.text[kPoint1], kFloatChars);
+  c.Point2 = FloatEntry(c.Point2, e.text[kPoint2], kFloatChars);
+  c.Point3 = FloatEntry(c.Point3, e.text[kPoint3], kFloatChars);
   for (int n = 0; n < 4; ++n) {
-    TakeFloat(*Points(c, n), e.text[kPoint0 + n], kFloatChars);
-    const auto bit = static_cast<std::uint8_t>(0x10 << n);
-    if (e.inverted[n])
-      c.Format = static_cast<std::uint8_t>(*e.inverted[n] ? c.Format | bit : c.Format & ~bit);
+    const int bit = 0x10 << n;
+    if (e.inverted[n]) c.Format = byte(*e.inverted[n] ? c.Format | bit : c.Format & ~bit);
   }
-  TakeFloat(c.PointHist, e.text[kPointHist], kHistChars);
-  check(TakeHalfSecondCode(c.PointTime, e.text[kPointTime], kMaskChars, kTimeCodeLimit), kPointTimeMessage);
-  check(TakeCount(c.AdcMin, e.text[kAdcMin], kMaskChars, kAdcLimit), kAdcMinMessage);
-  check(TakeCount(c.AdcMax, e.text[kAdcMax], kMaskChars, kAdcLimit), kAdcMaxMessage);
-  check(c.AdcMin < c.AdcMax, kAdcOrderMessage);
-  check(TakeCount(c.AdcHist, e.text[kAdcHist], kAdcHistChars, kAdcHistLimit), kAdcHistMessage);
-  check(int{c.AdcMax} - int{c.AdcMin} >= int{c.AdcHist}, kAdcSpanMessage);
-  check(TakeHalfSecondCode(c.AdcTime, e.text[kAdcTime], kMaskChars, kTimeCodeLimit), kAdcTimeMessage);
-  TakeFloat(c.ParamCurr_B, e.text[kParamCurr_B], kFloatChars);
-  TakeFloat(c.ParamCoff_A, e.text[kParamCoff_A], kFloatChars);
-  TakeFloat(c.ParamCoff_B, e.text[kParamCoff_B], kFloatChars);
-  TakeFloat(c.OutCoff_A, e.text[kOutCoff_A], kFloatChars);
-  TakeFloat(c.OutCoff_B, e.text[kOutCoff_B], kFloatChars);
-  TakeFloat(c.OutCurrMax, e.text[kOutCurrMax], kFloatChars);
-  check(TakeCount(c.OutZero, e.text[kOutZero], kMaskChars, kOutZeroMax), kOutZeroMessage);
+  c.PointHist = FloatEntry(c.PointHist, e.text[kPointHist], kHistChars);
+  if (const auto v = HalfSecondEntry(c.PointTime, e.text[kPointTime], kMaskChars, kTimeCodeLimit))
+    c.PointTime = byte(*v);
+  else
+    refused(kPointTimeMessage);
+  if (const auto v = CountEntry(c.AdcMin, e.text[kAdcMin], kMaskChars, kAdcLimit))
+    c.AdcMin = word(*v);
+  else
+    refused(kAdcMinMessage);
+  if (const auto v = CountEntry(c.AdcMax, e.text[kAdcMax], kMaskChars, kAdcLimit))
+    c.AdcMax = word(*v);
+  else
+    refused(kAdcMaxMessage);
+  if (!(c.AdcMin < c.AdcMax)) refused(kAdcOrderMessage);
+  if (const auto v = CountEntry(c.AdcHist, e.text[kAdcHist], kAdcHistChars, kAdcHistLimit))
+    c.AdcHist = byte(*v);
+  else
+    refused(kAdcHistMessage);
+  if (int{c.AdcMax} - int{c.AdcMin} < int{c.AdcHist}) refused(kAdcSpanMessage);
+  if (const auto v = HalfSecondEntry(c.AdcTime, e.text[kAdcTime], kMaskChars, kTimeCodeLimit))
+    c.AdcTime = byte(*v);
+  else
+    refused(kAdcTimeMessage);
+  c.ParamCurr_B = FloatEntry(c.ParamCurr_B, e.text[kParamCurr_B], kFloatChars);
+  c.ParamCoff_A = FloatEntry(c.ParamCoff_A, e.text[kParamCoff_A], kFloatChars);
+  c.ParamCoff_B = FloatEntry(c.ParamCoff_B, e.text[kParamCoff_B], kFloatChars);
+  c.OutCoff_A = FloatEntry(c.OutCoff_A, e.text[kOutCoff_A], kFloatChars);
+  c.OutCoff_B = FloatEntry(c.OutCoff_B, e.text[kOutCoff_B], kFloatChars);
+  c.OutCurrMax = FloatEntry(c.OutCurrMax, e.text[kOutCurrMax], kFloatChars);
+  if (const auto v = CountEntry(c.OutZero, e.text[kOutZero], kMaskChars, kOutZeroMax))
+    c.OutZero = word(*v);
+  else
+    refused(kOutZeroMessage);
   return messages;
 }
 

@@ -132,6 +132,20 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_EQ(w->Shape_LedUpdate->Color(), 0xC0C0C0U);
 }
 
+// Records every change of a widget's enabled state.
+class EnabledLog : public QObject {
+ public:
+  explicit EnabledLog(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::EnabledChange) states.push_back(widget_->isEnabled());
+    return false;
+  }
+  std::vector<bool> states;
+
+ private:
+  QWidget* widget_;
+};
+
 // An engineer's session: connect, read, edit two channels and the module number by typing,
 // compute coefficients, test an output zero, write, and find it all in the module.
 TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
@@ -142,12 +156,14 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   const auto click = [](QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); };
   TFormSetChanel* d = FormSetChanel;
   EXPECT_FALSE(d->PwmEnabled());
+  EnabledLog outputTest(d->Button_SetPwm);
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
   // The status answer reports the outputs free: the output test is off until they are blocked.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, 2000));
+  EXPECT_EQ(outputTest.states, (std::vector<bool>{true, false})) << "on with the link, off by the status";
 
   w->MenuExec_ReadParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
@@ -168,18 +184,18 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   type(d->Edit_Point1, "33.25");
   type(d->MaskEdit_AdcTime, "2.5");
   click(d->Button1);
-  EXPECT_EQ(ModuleSettings.ChanSet[0].Point0, 12.5F);
-  EXPECT_EQ(ModuleSettings.ChanSet[1].Point1, 33.25F);
-  EXPECT_EQ(ModuleSettings.ChanSet[1].AdcTime, 4);
+  EXPECT_EQ(+ModuleSettings.ChanSet[0].Point0, 12.5F);
+  EXPECT_EQ(+ModuleSettings.ChanSet[1].Point1, 33.25F);
+  EXPECT_EQ(+ModuleSettings.ChanSet[1].AdcTime, 4);
 
   click(d->Button_CalcTest);
   ASSERT_TRUE(Form_Calc->isVisible());
   type(Form_Calc->Edit_const, "20");
   type(Form_Calc->findChild<QLineEdit*>("MaskEdit_Const_2"), "4000");
   QTest::keyClick(Form_Calc->Edit_const, Qt::Key_Return);
-  click(Form_Calc->ButtonCalc[1]);
+  click(Form_Calc->Button2);
   EXPECT_EQ(boxes_.shown.back().caption, "Результаты");
-  EXPECT_EQ(ModuleSettings.ChanSet[1].ParamCurr_B, 0.02F);
+  EXPECT_EQ(+ModuleSettings.ChanSet[1].ParamCurr_B, 0.02F);
   EXPECT_EQ(d->Edit_ParamCurr_B->text(), "0.020000");
 
   // Output zero of channel 3, written straight into the module; clipped to 4095.

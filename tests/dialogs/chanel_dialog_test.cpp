@@ -4,12 +4,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <cstring>
+#include <optional>
 
-#include "dialogs/vexa_calc.h"
-#include "dialogs/vexa_chanel_setup.h"
-#include "gui/message_box.h"
-#include "tests/dialogs/typing.h"
-#include "tests/link/fakes.h"
+#include "tests/dialogs/dialog_support.h"
 
 namespace {
 
@@ -18,8 +15,6 @@ using dialogs_test::Type;
 class ChanelDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    boxes = {};
-    SetMessageBoxService(&boxes);
     ClearSettings(ModuleSettings);
     for (int ch = 0; ch < 4; ++ch) {
       TChanSet& c = ModuleSettings.ChanSet[ch];
@@ -34,18 +29,9 @@ class ChanelDialogTest : public ::testing::Test {
       c.PointHist = 12.345678F;
       c.ParamCoff_B = 0.0001234F;
     }
-    FormSetChanel = new TFormSetChanel(link.engine, [this] { return blocked; });
-    Form_Calc = new TForm_Calc;
+    dialogs.emplace([this] { return blocked; });
     d = FormSetChanel;
-    d->SetChanelActiv();
     d->show();
-  }
-  void TearDown() override {
-    delete Form_Calc;
-    delete FormSetChanel;
-    Form_Calc = nullptr;
-    FormSetChanel = nullptr;
-    SetMessageBoxService(nullptr);
   }
   template <class W = QLineEdit>
   W* Control(const char* name) {
@@ -61,20 +47,18 @@ class ChanelDialogTest : public ::testing::Test {
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> t;
-    for (const auto& b : boxes.shown) t.push_back(b.text);
+    for (const auto& b : dialogs->boxes.shown) t.push_back(b.text);
     return t;
   }
 
-  link_test::Harness link;
-  ScriptedMessageBoxes boxes;
+  std::optional<dialogs_test::Dialogs> dialogs;
+  ScriptedMessageBoxes& boxes() { return dialogs->boxes; }
+  LinkEngine& engine() { return dialogs->link.engine; }
   bool blocked = false;
   TFormSetChanel* d = nullptr;
 };
 
 TEST_F(ChanelDialogTest, FillsEveryFieldAndStartsIdle) {
-  EXPECT_EQ(d->windowTitle(), "Настройка каналов измерения VEXA");
-  EXPECT_EQ(d->TabControl1->count(), 4);
-  EXPECT_EQ(d->TabControl1->tabText(3), "Канал 4");
   EXPECT_EQ(Shown("Edit_Point0"), "10.000000");
   EXPECT_EQ(Shown("Edit_PointHist"), "12.345678") << "MaxLength 5 does not cut what the program shows";
   EXPECT_EQ(Shown("MaskEdit_PointTime"), "10.0");
@@ -128,7 +112,7 @@ TEST_F(ChanelDialogTest, AcceptTypedValuesWithTheirMessages) {
       {{{"MaskEdit_OutZero", "4096"}}, {kOutZeroMessage}, "MaskEdit_OutZero", "   0"},
   };
   for (const Case& c : cases) {
-    TearDown();
+    dialogs.reset();
     SetUp();
     for (const auto& [name, text] : c.typed) Enter(name, text);
     EXPECT_TRUE(d->Changed());
@@ -136,40 +120,40 @@ TEST_F(ChanelDialogTest, AcceptTypedValuesWithTheirMessages) {
     EXPECT_EQ(Texts(), c.boxes) << c.typed.front().first << " " << c.typed.front().second;
     EXPECT_EQ(Shown(c.field), c.shown) << c.typed.front().first << " " << c.typed.front().second;
     EXPECT_FALSE(d->Changed());
-    EXPECT_EQ(ModuleSettings.ChanSet[0].PointHist, 12.345678F) << "untouched fields keep their values";
-    EXPECT_EQ(ModuleSettings.ChanSet[0].ParamCoff_B, 0.0001234F);
+    EXPECT_EQ(+ModuleSettings.ChanSet[0].PointHist, 12.345678F) << "untouched fields keep their values";
+    EXPECT_EQ(+ModuleSettings.ChanSet[0].ParamCoff_B, 0.0001234F);
   }
 }
 
 TEST_F(ChanelDialogTest, TabChangeAndCloseAskAndStoreIntoTheShownChanel) {
   Enter("Edit_Point0", "77");
-  boxes.answers = {BoxAnswer::Yes};
+  boxes().answers = {BoxAnswer::Yes};
   ClickTab(1);
   EXPECT_EQ(Texts(), std::vector<std::string>{kChangedQuestion});
-  EXPECT_EQ(boxes.shown[0].caption, "Внимание!");
-  EXPECT_EQ(ModuleSettings.ChanSet[0].Point0, 77.0F) << "stored into channel 1";
-  EXPECT_EQ(ModuleSettings.ChanSet[1].Point0, 20.0F);
+  EXPECT_EQ(boxes().shown[0].caption, "Внимание!");
+  EXPECT_EQ(+ModuleSettings.ChanSet[0].Point0, 77.0F) << "stored into channel 1";
+  EXPECT_EQ(+ModuleSettings.ChanSet[1].Point0, 20.0F);
   EXPECT_EQ(d->ShownChanel(), 1);
   EXPECT_EQ(Shown("Edit_Point0"), "20.000000");
 
   Enter("Edit_Point0", "55");
-  boxes.answers = {BoxAnswer::No};
+  boxes().answers = {BoxAnswer::No};
   ClickTab(2);
-  EXPECT_EQ(ModuleSettings.ChanSet[1].Point0, 20.0F) << "No discards";
+  EXPECT_EQ(+ModuleSettings.ChanSet[1].Point0, 20.0F) << "No discards";
   EXPECT_EQ(Shown("Edit_Point0"), "30.000000");
 
-  boxes.shown.clear();
+  boxes().shown.clear();
   d->close();
-  EXPECT_TRUE(boxes.shown.empty()) << "nothing changed: no question";
+  EXPECT_TRUE(boxes().shown.empty()) << "nothing changed: no question";
   EXPECT_FALSE(d->isVisible());
   d->show();
   Enter("Edit_Point0", "66");
-  boxes.answers = {BoxAnswer::No};
+  boxes().answers = {BoxAnswer::No};
   d->close();
   EXPECT_EQ(Texts(), std::vector<std::string>{kChangedQuestion});
   d->show();
   EXPECT_EQ(Shown("Edit_Point0"), "30.000000");
-  EXPECT_EQ(ModuleSettings.ChanSet[2].Point0, 30.0F);
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].Point0, 30.0F);
 }
 
 TEST_F(ChanelDialogTest, ListsFlagsAndAListWithoutSelection) {
@@ -181,8 +165,8 @@ TEST_F(ChanelDialogTest, ListsFlagsAndAListWithoutSelection) {
   QTest::keyClick(format, Qt::Key_Up);  // "##.##"
   Click(Control<QCheckBox>("CheckBox_In_3"));
   Click(d->Button1);
-  EXPECT_EQ(ModuleSettings.ChanSet[0].Aprox, 12) << "no selection keeps the value";
-  EXPECT_EQ(ModuleSettings.ChanSet[0].Format, 0x8D) << "format 1, bits 2-3 kept, flag of set-point 4";
+  EXPECT_EQ(+ModuleSettings.ChanSet[0].Aprox, 12) << "no selection keeps the value";
+  EXPECT_EQ(+ModuleSettings.ChanSet[0].Format, 0x8D) << "format 1, bits 2-3 kept, flag of set-point 4";
 }
 
 TEST_F(ChanelDialogTest, OutputTestControlsFollowPermissionAndSendThroughTheEngine) {
@@ -192,23 +176,23 @@ TEST_F(ChanelDialogTest, OutputTestControlsFollowPermissionAndSendThroughTheEngi
   Enter("MaskEdit_OutZero", "5000");
   Enter("Edit_Point0", "1");  // discarded by the send's refill
   Click(d->Button_SetPwm);
-  EXPECT_EQ(link.engine.Request_code, Req_out_zero);
-  EXPECT_EQ(std::vector<std::uint8_t>(link.engine.Tx_buf, link.engine.Tx_buf + 8),
+  EXPECT_EQ(engine().Request_code, Req_out_zero);
+  EXPECT_EQ(std::vector<std::uint8_t>(engine().Tx_buf, engine().Tx_buf + 8),
             (std::vector<std::uint8_t>{0x42, 0x28, 0x00, 0x8A, 0x02, 0xFF, 0x0F, 0x00}));
-  EXPECT_EQ(ModuleSettings.ChanSet[2].OutZero, 4095);
-  EXPECT_EQ(ModuleSettings.ChanSet[2].Point0, 30.0F);
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].OutZero, 4095);
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].Point0, 30.0F);
   EXPECT_EQ(Shown("MaskEdit_OutZero"), "4095");
 
-  link.engine.Request_code = 0;
+  engine().Request_code = 0;
   QTest::mouseClick(d->UpDown_Pwm->DownButton(), Qt::LeftButton);
   EXPECT_EQ(Texts(), std::vector<std::string>{kBlockOutputsFirst});
-  EXPECT_EQ(link.engine.Request_code, 0) << "outputs not blocked: nothing sent";
+  EXPECT_EQ(engine().Request_code, 0) << "outputs not blocked: nothing sent";
   blocked = true;
   QTest::mouseClick(d->UpDown_Pwm->DownButton(), Qt::LeftButton);
-  EXPECT_EQ(ModuleSettings.ChanSet[2].OutZero, 4093);
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].OutZero, 4093);
   EXPECT_EQ(Shown("MaskEdit_OutZero"), "4093");
-  EXPECT_EQ(link.engine.Request_code, Req_out_zero);
-  EXPECT_EQ(link.engine.Tx_buf[5], 0xFD);
+  EXPECT_EQ(engine().Request_code, Req_out_zero);
+  EXPECT_EQ(engine().Tx_buf[5], 0xFD);
   EXPECT_TRUE(d->Button1->isEnabled()) << "the step counts as an edit; no refill";
   d->Set_pwm_enabled(false);
   EXPECT_FALSE(d->Button_SetPwm->isEnabled() || d->UpDown_Pwm->isEnabled());

@@ -7,7 +7,7 @@
 #include "gui/text_edit.h"
 #include "gui/up_down.h"
 #include "settings/text_number.h"
-#include "tests/dialogs/typing.h"
+#include "tests/dialogs/dialog_support.h"
 
 namespace {
 
@@ -80,11 +80,22 @@ TEST(UpDown, StepsTheEditWithinItsRangeWithoutWrapping) {
   EXPECT_EQ(edit.Text(), "4095");
   edit.SetText("   0");
   QTest::mouseClick(upDown.DownButton(), Qt::LeftButton);
-  EXPECT_EQ(edit.Text(), "0   ");
+  EXPECT_EQ(edit.Text(), "   0");
   QTest::keyClick(&edit, Qt::Key_Up);
   EXPECT_EQ(TextToNumber(edit.Text(), 4), 1);
   EXPECT_EQ(clicks, 4);
   EXPECT_TRUE(edit.EnteredText().has_value()) << "a step is the user's entry";
+
+  // Held down, the arrow repeats; a box opened by the handler takes the release, and the repeat
+  // must end with it instead of opening box after box.
+  QWidget elsewhere;
+  clicks = 0;
+  upDown.OnClick = [&](TUpDown::Button) {
+    if (++clicks == 1) QTest::mouseRelease(&elsewhere, Qt::LeftButton);
+  };
+  QTest::mousePress(upDown.DownButton(), Qt::LeftButton);
+  QTest::qWait(700);  // the repeat delay and several periods
+  EXPECT_EQ(clicks, 1);
 }
 
 }  // namespace

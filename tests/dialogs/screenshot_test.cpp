@@ -7,20 +7,16 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "dialogs/vexa_calc.h"
-#include "dialogs/vexa_chanel_setup.h"
-#include "tests/link/fakes.h"
+#include "tests/dialogs/dialog_support.h"
 
 namespace {
 
 TEST(Screenshot, ChanelDialogAndCalculator) {
-  link_test::Harness link;
   ClearSettings(ModuleSettings);
   TChanSet& c = ModuleSettings.ChanSet[1];
   c = {1,          9,      20,     3,      0x52,  4.5F,  12.0F, 18.25F, 0.0F, 0.25F,
        0.0048828F, -25.0F, 0.125F, 800.0F, 32.0F, 20.0F, 60,    980,    4};
-  FormSetChanel = new TFormSetChanel(link.engine, [] { return true; });
-  Form_Calc = new TForm_Calc;
+  dialogs_test::Dialogs dialogs([] { return true; });
   TCalcValues& v = Form_Calc->Values;
   v = {20,
        0,
@@ -38,7 +34,6 @@ TEST(Screenshot, ChanelDialogAndCalculator) {
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
   }
-  QTest::qWait(200);
   EXPECT_TRUE(FormSetChanel->grab().save(QString(VEXA_SHOT_DIR) + "/chanel_dialog.png"));
   EXPECT_TRUE(Form_Calc->grab().save(QString(VEXA_SHOT_DIR) + "/calc_dialog.png"));
   // Nothing clipped: every caption and shown text fits its control.
@@ -56,10 +51,6 @@ TEST(Screenshot, ChanelDialogAndCalculator) {
       }
     }
   }
-  delete Form_Calc;
-  delete FormSetChanel;
-  Form_Calc = nullptr;
-  FormSetChanel = nullptr;
 }
 
 }  // namespace

@@ -1,13 +1,42 @@
-// Test support: keys typed into a widget as a person types them. "<all>" selects all, "<home>",
-// "<end>", "<left>", "<bs>", "<del>" and "<enter>" press those keys; other characters are typed.
+// Test support for the dialogs: both of them as the program has them, and keys typed as a person
+// types them.
 #pragma once
 
 #include <QTest>
 #include <QWidget>
+#include <functional>
 #include <string>
+
+#include "dialogs/vexa_calc.h"
+#include "dialogs/vexa_chanel_setup.h"
+#include "gui/message_box.h"
+#include "tests/link/fakes.h"
 
 namespace dialogs_test {
 
+// The channel dialog and the calculator on a fake link engine, with scripted boxes.
+struct Dialogs {
+  explicit Dialogs(std::function<bool()> outputsBlocked) {
+    SetMessageBoxService(&boxes);
+    FormSetChanel = new TFormSetChanel(link.engine, std::move(outputsBlocked));
+    Form_Calc = new TForm_Calc;
+  }
+  ~Dialogs() {
+    delete Form_Calc;
+    delete FormSetChanel;
+    Form_Calc = nullptr;
+    FormSetChanel = nullptr;
+    SetMessageBoxService(nullptr);
+  }
+  Dialogs(const Dialogs&) = delete;
+  Dialogs& operator=(const Dialogs&) = delete;
+
+  link_test::Harness link;
+  ScriptedMessageBoxes boxes;
+};
+
+// "<all>" selects all, "<home>", "<end>", "<left>", "<bs>", "<del>" and "<enter>" press those keys;
+// other characters are typed.
 inline void Type(QWidget* widget, const std::string& keys) {
   struct Special {
     const char* token;
