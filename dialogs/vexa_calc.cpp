@@ -123,11 +123,12 @@ void TForm_Calc::BuildLayout() {
     }
     grid->setRowMinimumHeight(line++, 6);
   }
+  QPushButton** const calcButtons[] = {&Button1, &Button2, &Button3, &Button4};
   for (int c = 0; c < 4; ++c) {
-    QPushButton*& button = *std::array{&Button1, &Button2, &Button3, &Button4}[c];
-    button = new QPushButton("Вычислить");
+    auto* button = new QPushButton("Вычислить");
     button->setObjectName(QString("Button%1").arg(c + 1));
     grid->addWidget(button, line, kFirstChanel + c, Qt::AlignHCenter);
+    *calcButtons[c] = button;
   }
 
   Button5 = new QPushButton("Сброс");

@@ -42,8 +42,9 @@ class TForm_Calc : public TSettingsDialog {
   // Controls, by their designer names; the 20 per-channel points are entry 4 * row + c of the table.
   TEdit *Edit_const, *Edit_Vrms_N, *Edit_Vrms_V, *Edit_Out_N, *Edit_Out_V;
   std::array<TMaskEdit*, kCalcPointRows * 4> MaskEdit_tab{};
-  QPushButton *Button1, *Button2, *Button3, *Button4;  // "Вычислить" under channels 1 to 4
-  QPushButton *Button5, *Button_Enter, *Button_Esc;
+  // "Вычислить" under channels 1 to 4.
+  QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
+  QPushButton *Button5 = nullptr, *Button_Enter = nullptr, *Button_Esc = nullptr;
 
  protected:
   void FillControls() override;

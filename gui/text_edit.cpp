@@ -32,8 +32,10 @@ void TEdit::keyPressEvent(QKeyEvent* event) {
   } else if (event == QKeySequence::Paste) {
     PasteText(QApplication::clipboard()->text());
   } else if (event == QKeySequence::Cut) {
-    copy();
-    EraseSelection();
+    if (hasSelectedText()) {
+      copy();
+      EraseSelection();
+    }
   } else if (const QString typed = event->text(); maxLength_ > 0 && !typed.isEmpty() && typed[0].isPrint() &&
                                                   !(event->modifiers() & Qt::ControlModifier)) {
     PasteText(typed);  // typing, limited to what fits
@@ -84,7 +86,8 @@ TMaskEdit::TMaskEdit(const QString& mask, QWidget* parent)
   setAcceptDrops(false);
   setAttribute(Qt::WA_InputMethodEnabled, false);
   setText(Fitted({}));
-  // Edits that bypass the keys (the context menu's paste) are fitted back to the mask.
+  // A text put in around the keys and the menu (undo of an old state, a plain setText) is fitted
+  // back to the mask; the refit starts a new undo history.
   connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (fitting_) return;
     const QString fitted = Fitted(text);

@@ -31,13 +31,17 @@ TUpDown::TUpDown(TMaskEdit* associate, int min, int max, QWidget* parent)
 }
 
 void TUpDown::Step(Button button) {
+  // A box opened by the handler runs its own event loop, in which a held arrow's repeat would step
+  // again and open box after box.
+  if (stepping_) return;
+  stepping_ = true;
   const double shown = TextToNumber(associate_->Text(), associate_->Text().size());
   const int position = static_cast<int>(std::clamp<double>(std::floor(shown), min_, max_));
   const int next = std::clamp(position + (button == Button::Up ? 1 : -1), min_, max_);
   associate_->EnterText(QString::number(next).rightJustified(associate_->maxLength()));
   if (OnClick) OnClick(button);
-  // A box the handler showed took the mouse release: end the auto-repeat unless the button is
-  // really still held, or every repeat would open another box.
+  stepping_ = false;
+  // Such a box also took the mouse release: end the repeat unless the button is really still held.
   if (QGuiApplication::mouseButtons() == Qt::NoButton) {
     up_->setDown(false);
     down_->setDown(false);

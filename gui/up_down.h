@@ -26,4 +26,5 @@ class TUpDown : public QWidget {
   TMaskEdit* associate_;
   int min_, max_;
   QToolButton *up_, *down_;
+  bool stepping_ = false;
 };

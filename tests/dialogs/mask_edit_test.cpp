@@ -68,6 +68,19 @@ TEST(MaskEdit, TextReadsAsTheConversionExpectsAndRemembersWhatWasShown) {
   EXPECT_EQ(number.Text(), "   9");
 }
 
+TEST(MaskEdit, PlainEditLimitsTypingAndCutsOnlyASelection) {
+  TEdit edit;
+  edit.SetMaxLength(5);
+  edit.SetText("12.345678");  // the program may show more than a person may type
+  Type(&edit, "<end>9");
+  EXPECT_EQ(edit.Text(), "12.345678");
+  Type(&edit, "<home>");
+  QTest::keyClick(&edit, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(edit.Text(), "12.345678") << "nothing selected, nothing cut";
+  Type(&edit, "<all>1234567");
+  EXPECT_EQ(edit.Text(), "12345");
+}
+
 TEST(UpDown, StepsTheEditWithinItsRangeWithoutWrapping) {
   TMaskEdit edit("9999;1;0");
   TUpDown upDown(&edit, 0, 4095);
@@ -91,7 +104,9 @@ TEST(UpDown, StepsTheEditWithinItsRangeWithoutWrapping) {
   QWidget elsewhere;
   clicks = 0;
   upDown.OnClick = [&](TUpDown::Button) {
-    if (++clicks == 1) QTest::mouseRelease(&elsewhere, Qt::LeftButton);
+    if (++clicks > 1) return;
+    QTest::qWait(500);  // the box's own event loop, while the arrow is still held
+    QTest::mouseRelease(&elsewhere, Qt::LeftButton);
   };
   QTest::mousePress(upDown.DownButton(), Qt::LeftButton);
   QTest::qWait(700);  // the repeat delay and several periods

@@ -31,7 +31,7 @@ ChanelEntry With(std::initializer_list<std::pair<ChanText, const char*>> texts) 
   return e;
 }
 
-// The cases typed into the dialog itself are in its tests; these are the ones only vexa_cli can reach.
+// The cases typed into the dialog are in its own tests; a sign reaches the rules only from vexa_cli.
 TEST(ChanelRules, TimeCodesAdcLimitsAndTheirMessagesInOrder) {
   struct Case {
     const char* name;
