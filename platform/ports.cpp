@@ -77,15 +77,19 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& root) {
       others.push_back({"/dev/" + name, "/dev/" + name, Describe(entry.path())});
     }
   }
+  // A by-id link names a device listed above: the device is listed once, the link's stable name
+  // first in its description.
   for (const auto& link : fs::directory_iterator(root / "dev/serial/by-id", ec)) {
     const fs::path target = fs::read_symlink(link.path(), ec);
     if (ec) continue;
-    const std::string ttyName = target.filename().string();
-    const std::string name = "/dev/serial/by-id/" + link.path().filename().string();
-    std::string description = "link to /dev/" + ttyName;
-    const std::string detail = Describe(root / "sys/class/tty" / ttyName);
-    if (!detail.empty()) description += ", " + detail;
-    others.push_back({name, name, description});
+    const std::string device = "/dev/" + target.filename().string();
+    const std::string stable = "/dev/serial/by-id/" + link.path().filename().string();
+    auto listed = std::find_if(others.begin(), others.end(), [&](const auto& o) { return o.path == device; });
+    if (listed == others.end()) {
+      others.push_back({device, device, Describe(root / "sys/class/tty" / target.filename())});
+      listed = others.end() - 1;
+    }
+    listed->description = stable + (listed->description.empty() ? "" : ", " + listed->description);
   }
   std::sort(uarts.begin(), uarts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::sort(others.begin(), others.end(), [](const auto& a, const auto& b) { return a.path < b.path; });

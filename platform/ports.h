@@ -8,13 +8,15 @@
 namespace platform {
 
 struct SerialPortInfo {
-  std::string name;         // what CreateFile takes: "COMn" for a UART, else the device path
-  std::string path;         // the device file
-  std::string description;  // driver; USB vendor, product and serial where known
+  std::string name;  // what CreateFile takes: "COMn" for a UART, else the device path
+  std::string path;  // the device file
+  std::string
+      description;  // stable /dev/serial/by-id name, driver, USB vendor, product and serial where known
 };
 
-// UARTs that really exist, /dev/ttyUSB*, /dev/ttyACM* and the links under /dev/serial/by-id, read from
-// sysfs without opening any port. root replaces "/" for tests. UARTs first by number, then by path.
+// UARTs that really exist, /dev/ttyUSB* and /dev/ttyACM*, each once (a /dev/serial/by-id link adds its
+// name to its device's description), read from sysfs without opening any port. root replaces "/" for tests.
+// UARTs first by number, then by path.
 std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path& root = "/");
 
 // The values are those the serial component's GetPortState returns.
