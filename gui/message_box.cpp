@@ -9,7 +9,9 @@ class QtMessageBoxes : public MessageBoxService {
  public:
   BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) override {
     // No owner window, as the program's boxes have none.
-    QMessageBox box(buttons == BoxButtons::Ok ? QMessageBox::Warning : QMessageBox::Question,
+    const QMessageBox::Icon icons[] = {QMessageBox::Information, QMessageBox::Question, QMessageBox::Warning,
+                                       QMessageBox::Critical};
+    QMessageBox box(icons[static_cast<int>(IconFor(caption, buttons))],
                     QString::fromUtf8(caption.data(), static_cast<int>(caption.size())),
                     QString::fromUtf8(text.data(), static_cast<int>(text.size())),
                     buttons == BoxButtons::Ok ? QMessageBox::Ok : (QMessageBox::Yes | QMessageBox::No));
@@ -28,6 +30,13 @@ QtMessageBoxes gReal;
 MessageBoxService* gService = nullptr;
 
 }  // namespace
+
+BoxIcon IconFor(std::string_view caption, BoxButtons buttons) {
+  if (buttons == BoxButtons::YesNo) return BoxIcon::Question;
+  if (caption == "Ошибка связи" || caption == "Ошибка!") return BoxIcon::Error;
+  if (caption == "Внимание!") return BoxIcon::Warning;
+  return BoxIcon::Information;
+}
 
 MessageBoxService& MessageBoxes() { return gService != nullptr ? *gService : gReal; }
 void SetMessageBoxService(MessageBoxService* service) { gService = service; }

@@ -19,6 +19,11 @@ class MessageBoxService {
   virtual void ShowError(std::string_view text) = 0;
 };
 
+// The icon a box shows, from its caption and buttons: a question for Yes/No, an error for the link
+// and file errors, a warning for "Внимание!", information for notices and results.
+enum class BoxIcon { Information, Question, Warning, Error };
+BoxIcon IconFor(std::string_view caption, BoxButtons buttons);
+
 MessageBoxService& MessageBoxes();
 // Tests: replace the service (nullptr restores the real one).
 void SetMessageBoxService(MessageBoxService* service);
