@@ -10,7 +10,7 @@
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
 #include "comm/Sioclasses.h"
-#include "gui/message_box.h"
+#include "gui/error_box.h"
 
 namespace {
 
@@ -18,14 +18,9 @@ class TApplication : public QApplication {
  public:
   using QApplication::QApplication;
   bool notify(QObject* receiver, QEvent* event) override {
-    try {
-      return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-      MessageBoxes().ShowError(e.what());
-    } catch (...) {
-      MessageBoxes().ShowError("");
-    }
-    return false;
+    bool handled = false;
+    Guarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
   }
 };
 
@@ -37,25 +32,13 @@ int main(int argc, char** argv) {
   // Numbers print with a point whatever the user's locale.
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
-  SetSioApplicationErrorHandler([](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      MessageBoxes().ShowError(e.what());
-    } catch (...) {
-      MessageBoxes().ShowError("");
-    }
-  });
+  SetSioApplicationErrorHandler(ShowException);
   int code = 0;
-  try {
+  Guarded([&] {
     CreateForms();
     FormMain->show();
-    // For start-up measurements: quit as soon as the window has been shown.
-    if (qEnvironmentVariableIsSet("VEXA_EXIT_WHEN_SHOWN")) QTimer::singleShot(0, &app, &QApplication::quit);
     code = app.exec();
-  } catch (const std::exception& e) {
-    MessageBoxes().ShowError(e.what());
-  }
+  });
   DestroyForms();
   return code;
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "app/forms.h"
+#include "gui/error_box.h"
 #include "gui/message_box.h"
 #include "platform/kernel.h"
 #include "platform/ports.h"
@@ -291,15 +292,7 @@ void TFormMain::BuildMenus() {
   MenuHelp->setEnabled(false);
 
   // An exception from a handler goes to the error box and the program goes on.
-  const auto guarded = [](auto handler) {
-    return [handler] {
-      try {
-        handler();
-      } catch (const std::exception& e) {
-        MessageBoxes().ShowError(e.what());
-      }
-    };
-  };
+  const auto guarded = [](auto handler) { return [handler] { Guarded(handler); }; };
   connect(MenuConn_Connect, &QAction::triggered, this, guarded([this] { MenuConn_ConnectClick(); }));
   connect(MenuConn_Discon, &QAction::triggered, this, guarded([this] { MenuConn_DisconClick(); }));
   connect(MenuExec_Block, &QAction::triggered, this, guarded([this] {
