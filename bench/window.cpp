@@ -1,0 +1,79 @@
+// The window's costs: start-up (the six forms created and the main window on screen) and, connected
+// to the simulator and polling for ten seconds, the process's CPU (the simulator's thread included)
+// and resident memory.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+
+#include "app/forms.h"
+#include "app/vexa_main_v1.h"
+
+namespace {
+
+double CpuMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+  return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+long ResidentKb() {
+  QFile status("/proc/self/status");
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+  return 0;
+}
+
+void StartUp(benchmark::State& state) {
+  for (auto _ : state) {
+    CreateForms();
+    FormMain->show();
+    if (!QTest::qWaitForWindowExposed(FormMain)) state.SkipWithError("the window was not shown");
+    state.PauseTiming();
+    DestroyForms();
+    state.ResumeTiming();
+  }
+}
+
+void ConnectedIdle(benchmark::State& state) {
+  CreateForms();
+  FormMain->show();
+  FormMain->SimulatorChoice()->trigger();
+  FormMain->MenuConn_Connect->trigger();
+  if (!QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, 3000)) {
+    state.SkipWithError("no connection to the simulator");
+    DestroyForms();
+    return;
+  }
+  QTest::qWait(500);
+  double cpuMs = 0;
+  for (auto _ : state) {
+    const double before = CpuMs();
+    QTest::qWait(10000);
+    cpuMs = CpuMs() - before;
+  }
+  state.counters["cpu_percent"] = cpuMs / 100.0;
+  state.counters["resident_kB"] = static_cast<double>(ResidentKb());
+  FormMain->MenuConn_Discon->trigger();
+  if (!QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, 3000))
+    state.SkipWithError("the link did not close");
+  DestroyForms();
+}
+
+BENCHMARK(StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(ConnectedIdle)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
