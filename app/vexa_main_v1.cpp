@@ -354,7 +354,14 @@ void TFormMain::MenuConn_ConnectClick() {
       other != nullptr && other->property("discovered").toBool())
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
   if (Menu_sel_Sim->isChecked()) {
-    simulator_ = std::make_unique<sim::PtySimulator>();
+    try {
+      simulator_ = std::make_unique<sim::PtySimulator>();
+    } catch (const std::exception& e) {
+      // No port was opened, so no time-out would bring the window back: it goes back now.
+      MessageBoxes().ShowError(std::string("Имитатор модуля VEXA не запущен: ") + e.what());
+      engine_.Status_no_connect();
+      return;
+    }
     sioComm1_.SetDeviceName(simulator_->DevicePath());
   }
   Timer_TimeOut.start();

@@ -8,6 +8,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace sim {
@@ -33,11 +35,17 @@ timespec Add(timespec t, double ms) {
 
 PtySimulator::PtySimulator(Options options)
     : options_(std::move(options)), start_(std::chrono::steady_clock::now()), module_(0), adapter_(module_) {
+  // The destructor does not run for a constructor that throws: close what was opened before it.
+  const auto fail = [this](const char* what) {
+    const std::string text = std::string(what) + ": " + std::strerror(errno);
+    for (int fd : {master_, keepAlive_, stopFd_})
+      if (fd >= 0) ::close(fd);
+    throw std::runtime_error(text);
+  };
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-    throw std::runtime_error("no pseudo-terminal");
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) fail("no pseudo-terminal");
   char name[128];
-  if (ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("no pseudo-terminal name");
+  if (ptsname_r(master_, name, sizeof name) != 0) fail("no pseudo-terminal name");
   slavePath_ = name;
   // Raw from the start: a tool that opens the line sees no echo and no translation.
   termios tio{};
@@ -46,7 +54,9 @@ PtySimulator::PtySimulator(Options options)
   cfsetspeed(&tio, B19200);
   tcsetattr(master_, TCSANOW, &tio);
   keepAlive_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (keepAlive_ < 0) fail("cannot open the pseudo-terminal");
   stopFd_ = eventfd(0, EFD_CLOEXEC);
+  if (stopFd_ < 0) fail("no event descriptor");  // without it the thread could never be stopped
   if (options_.stateFile) module_.UseStateFile(*options_.stateFile);
   adapter_.SetFaults(options_.faults);
   thread_ = std::thread([this] { Run(); });

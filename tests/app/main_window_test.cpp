@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -232,6 +236,30 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   w->MenuConn_Discon->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
   EXPECT_FALSE(d->PwmEnabled());
+}
+
+// No descriptor left for a pseudo-terminal: the simulator cannot start, the error is shown and the
+// window is back in Closed at once.
+TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> fillers;  // take every descriptor still free below the limit
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
+  for (int fd : fillers) ::close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  ASSERT_EQ(boxes_.shown.size(), 1U);
+  EXPECT_EQ(boxes_.shown[0].caption, "error");
+  EXPECT_EQ(boxes_.shown[0].text.rfind("Имитатор модуля VEXA не запущен: no pseudo-terminal", 0), 0U)
+      << boxes_.shown[0].text;
+  EXPECT_TRUE(Closed());
+  EXPECT_EQ(w->Simulator(), nullptr);
+  w->MenuConn_Connect->trigger();  // and it works again once descriptors are free
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
 }
 
 TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
