@@ -1,11 +1,13 @@
 #include "app/vexa_main_v1.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QPainter>
 
 #include <cerrno>
+#include <cstring>
 
 #include "app/forms.h"
 #include "gui/error_box.h"
@@ -100,6 +102,7 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   Timer1.start();
 
   live_.Init_views(Binding());
+  RememberSettings();
 }
 
 TFormMain::~TFormMain() {
@@ -391,6 +394,27 @@ void TFormMain::MenuConn_DisconClick() {
   engine_.Disconnect_req = 1;
 }
 
+void TFormMain::Timer2Timer() {
+  if (engine_.Done_message != 0) RememberSettings();  // a read or a write has just completed
+  engine_.Timer2Timer();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  const char* question = engine_.Writing()                                         ? kCloseWhileWriting
+                         : std::memcmp(&ModuleSettings, &kept_, sizeof kept_) != 0 ? kCloseUnsaved
+                                                                                   : nullptr;
+  if (question != nullptr && !Confirm(question)) {
+    event->ignore();
+    return;
+  }
+  // The dialogs are windows of their own: hidden first, so that this window is the last one and its
+  // closing ends the program.
+  for (QWidget* dialog :
+       std::initializer_list<QWidget*>{FormSetChanel, FormInterf, FormLogic, Form_Led_tenu, Form_Calc})
+    if (dialog != nullptr) dialog->hide();
+  event->accept();
+}
+
 void TFormMain::Timer_TimeOutTimer() {
   Timer_TimeOut.stop();
   engine_.Status_no_connect();
@@ -467,13 +491,17 @@ void TFormMain::MenuFile_OpenClick() {
   if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
   const std::string path = WithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension);
   // Nothing is refreshed: each dialog shows the loaded values when it next fills itself.
-  FileError(OpenSettingsFile(path, ModuleSettings));
+  const FileOutcome outcome = OpenSettingsFile(path, ModuleSettings);
+  if (outcome == FileOutcome::Done) RememberSettings();
+  FileError(outcome);
 }
 
 void TFormMain::MenuFile_SaveClick() {
   if (!SaveDialogData.Execute() || SaveDialogData.FileName().isEmpty()) return;
   const std::string path = WithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension);
-  FileError(SaveSettingsFile(ModuleSettings, path));
+  const FileOutcome outcome = SaveSettingsFile(ModuleSettings, path);
+  if (outcome == FileOutcome::Done) RememberSettings();
+  FileError(outcome);
 }
 
 void TFormMain::N1Click() {
@@ -489,6 +517,7 @@ void TFormMain::N1Click() {
 void TFormMain::MenuFile_ResetClick() {
   if (!Confirm("Сбросить форму в исходное состояние?")) return;
   live_.Init_views(Binding());  // also clears the settings record
+  RememberSettings();
   RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);
   if (FormSetChanel != nullptr) FormSetChanel->setEnabled(true);
   for (int ch = 0; ch < 4; ++ch) {

@@ -42,7 +42,7 @@ class TFormMain : public QMainWindow,
   void Menu_sel_COMClick(int n);  // 1..4
   void Timer_TimeOutTimer();
   void Timer1Timer() { engine_.Timer1Timer(); }
-  void Timer2Timer() { engine_.Timer2Timer(); }
+  void Timer2Timer();
   void SioComm1OnRxChar(int count) { engine_.SioComm1OnRxChar(count); }
   void MenuExec_BlockClick() { ::MenuExec_BlockClick(engine_, *this); }
   void MenuExec_ResetClick() { ::MenuExec_ResetClick(engine_, *this); }
@@ -87,8 +87,15 @@ class TFormMain : public QMainWindow,
   TFileDialog SaveDialogData{FileDialogKind::Save, kSettingsFilter};
   TFileDialog SaveDialogText{FileDialogKind::Save, "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"};
 
+ protected:
+  // Asks first while a settings write runs or the record holds edits neither written nor saved;
+  // closing ends the program, the dialogs with it.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void BuildLayout();
+  // The record as last read, written, saved, loaded or reset: what closing would not lose.
+  void RememberSettings() { kept_ = ModuleSettings; }
   ViewBinding Binding() const;
   void FileError(FileOutcome outcome);
   void BuildMenus();
@@ -126,4 +133,9 @@ class TFormMain : public QMainWindow,
   LiveStatus live_;
   QActionGroup* portGroup_;
   std::unique_ptr<sim::PtySimulator> simulator_;
+  TModuleSettings kept_{};
 };
+
+inline constexpr const char* kCloseWhileWriting = "Идет загрузка параметров в модуль. Закрыть программу?";
+inline constexpr const char* kCloseUnsaved =
+    "Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?";

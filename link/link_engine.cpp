@@ -91,6 +91,7 @@ void LinkEngine::Status_connect() {
 }
 
 void LinkEngine::Status_no_connect() {
+  writing_ = false;
   Wait_first_byte = 0;
   Wait_reply = 0;
   Rx_len = 0;
@@ -126,6 +127,7 @@ void LinkEngine::SendRequest(int code) {
       const std::string year = window_.YearText();
       Build_sys_frame(record_.SysSet, number, year, std::span(work_).first<kSysFrameSize>());
       Send_messages(work_, static_cast<int>(kSysFrameSize));
+      writing_ = true;
       break;
     }
     case Req_save_eeprom:
@@ -144,6 +146,7 @@ void LinkEngine::SendRequest(int code) {
 void LinkEngine::Dispatch() {
   Wait_reply = 0;
   Rx_len = 0;
+  writing_ = false;  // until the answer turns out to continue the write chain
   if (Rx_buf[0] & 0x80) {
     Rx_buf[0] &= 0x7F;
     switch (Rx_buf[0]) {
@@ -246,6 +249,7 @@ void LinkEngine::DispatchRead() {
 void LinkEngine::SendChannelWrite(int ch) {
   Build_chan_frame(record_.ChanSet[ch], ch, std::span(work_).first<kChanFrameSize>());
   Send_messages(work_, static_cast<int>(kChanFrameSize));
+  writing_ = true;
 }
 
 void LinkEngine::DispatchWrite() {

@@ -45,6 +45,9 @@ class LinkEngine {
   int Rx_len = 0;
   std::uint8_t Tx_buf[8] = {};
 
+  // True while a settings write waits to be sent or its chain of frames runs.
+  bool Writing() const { return writing_ || Request_code == Req_write_param; }
+
   void Send_messages(const std::uint8_t* data, int length);
   void SioComm1OnRxChar(int count);
   void Timer1Timer();
@@ -63,4 +66,5 @@ class LinkEngine {
   ILinkWindow& window_;
   TModuleSettings& record_;
   std::uint8_t work_[60] = {};
+  bool writing_ = false;
 };

@@ -238,6 +238,72 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   EXPECT_FALSE(d->PwmEnabled());
 }
 
+// Closing ends the program (this window is the last one shown), asking first only when something
+// would be lost.
+TEST_F(MainWindowTest, ClosingEndsTheProgramAndAsksOnlyWhenSomethingWouldBeLost) {
+  // The program ends when no window of it is left visible.
+  const auto anyWindowShown = [] {
+    for (QWidget* window : QApplication::topLevelWidgets())
+      if (window->isVisible()) return true;
+    return false;
+  };
+  w->MenuSetup_Chanel->trigger();
+  FormSetChanel->Button_CalcTest->click();
+  ASSERT_TRUE(FormSetChanel->isVisible() && Form_Calc->isVisible());
+  EXPECT_TRUE(w->close());
+  EXPECT_TRUE(boxes_.shown.empty()) << "nothing to lose, nothing asked";
+  EXPECT_FALSE(anyWindowShown());
+
+  // An accepted edit neither written nor saved: asked; No keeps the program.
+  w->show();
+  w->MenuSetup_Chanel->trigger();
+  QTest::keyClick(FormSetChanel->Edit_Point0, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(FormSetChanel->Edit_Point0, "5");
+  QTest::mouseClick(FormSetChanel->Button1, Qt::LeftButton);
+  boxes_.answers = {BoxAnswer::No};
+  EXPECT_FALSE(w->close());
+  EXPECT_EQ(boxes_.shown.back().text, kCloseUnsaved);
+  EXPECT_TRUE(w->isVisible() && FormSetChanel->isVisible());
+  const std::size_t asked = boxes_.shown.size();
+  // Saved to a file, nothing is lost any more.
+  ScriptedFileDialogs dialogs;
+  SetFileDialogService(&dialogs);
+  const QString file = QDir::tempPath() + "/vexa_close_" + QString::number(::getpid()) + ".vxa";
+  dialogs.names = {file};
+  w->MenuFile_Save->trigger();
+  SetFileDialogService(nullptr);
+  QFile::remove(file);
+  EXPECT_TRUE(w->close());
+  EXPECT_EQ(boxes_.shown.size(), asked);
+}
+
+TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  boxes_.answers = {BoxAnswer::Yes, BoxAnswer::No};
+  w->MenuExec_WriteParam->trigger();
+  EXPECT_FALSE(w->close()) << "the write runs: asked, and No keeps the program";
+  EXPECT_EQ(boxes_.shown.back().text, kCloseWhileWriting);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_WriteParam->trigger();
+  QTest::qWait(30);  // into the chain of frames
+  boxes_.answers = {BoxAnswer::Yes};
+  EXPECT_TRUE(w->close());
+  EXPECT_EQ(boxes_.shown.back().text, kCloseWhileWriting);
+
+  w->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Engine().Writing(); }, 3000));
+  QTest::qWait(100);  // past the completion box
+  const std::size_t asked = boxes_.shown.size();
+  EXPECT_TRUE(w->close()) << "connected and idle, everything written: nothing asked";
+  EXPECT_EQ(boxes_.shown.size(), asked);
+}
+
 // No descriptor left for a pseudo-terminal: the simulator cannot start, the error is shown and the
 // window is back in Closed at once.
 TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
