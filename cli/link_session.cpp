@@ -47,11 +47,14 @@ bool LinkSession::Interrupted() const { return gInterrupted != 0; }
 bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
-  while (!done()) {
-    if (!failure_.empty() || gInterrupted || clock.elapsed() > timeoutMs) return false;
+  for (;;) {
+    // A failure first: the answer that refuses a command also leaves the engine idle, which is
+    // what most commands take for done.
+    if (!failure_.empty() || gInterrupted) return false;
+    if (done()) return true;
+    if (clock.elapsed() > timeoutMs) return false;
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
   }
-  return true;
 }
 
 bool LinkSession::Connect(const std::string& device) {

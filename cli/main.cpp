@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -338,15 +340,21 @@ int CmdCommand(const std::string& command, Target& target) {
   return Finish(session, ok ? kDone : kFailed);
 }
 
+// A whole text as a number with a point, whatever the locale says.
+std::optional<float> Number(const std::string& text) {
+  float value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc{} || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
 std::optional<std::pair<float, float>> Range(const Args& args, const std::string& name) {
   if (!args.Has(name)) return std::pair<float, float>{0.0F, 0.0F};
   const auto& v = args.options.at(name);
-  char* end = nullptr;
-  const float lo = std::strtof(v[0].c_str(), &end);
-  if (*end != '\0') return std::nullopt;
-  const float hi = std::strtof(v[1].c_str(), &end);
-  if (*end != '\0') return std::nullopt;
-  return std::pair{lo, hi};
+  const auto lo = Number(v[0]), hi = Number(v[1]);
+  if (!lo || !hi) return std::nullopt;
+  return std::pair{*lo, *hi};
 }
 
 int CmdReport(const Args& args) {

@@ -164,10 +164,18 @@ TEST_F(CliTest, ReadFromOneModuleAndWriteIntoAnother) {
             std::string::npos);
   EXPECT_EQ(Cli({"reset", "--port", second.DevicePath()}).code, 0);
 
-  // Offline: the report and the field listing of the file read.
-  const Result report = Cli({"report", Path("plant.vxa"), "-o", Path("plant"), "--param-range", "0", "100"});
+  // Offline: the report and the field listing of the file read. The ranges read with a point under
+  // a Russian locale too, and only whole numbers.
+  setenv("LC_ALL", "ru_RU.UTF-8", 1);
+  const Result report =
+      Cli({"report", Path("plant.vxa"), "-o", Path("plant"), "--param-range", "0.5", "99.5"});
+  const Result junk = Cli({"report", Path("plant.vxa"), "-o", Path("junk"), "--out-range", "4", "20mA"});
+  unsetenv("LC_ALL");
   ASSERT_EQ(report.code, 0) << report.err;
-  EXPECT_TRUE(fs::exists(Path("plant.txt")));
+  std::ifstream text(Path("plant.txt"), std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+  EXPECT_NE(written.find("  0.5 -  99.5"), std::string::npos);
+  EXPECT_EQ(junk.code, 2);
   const Result show = Cli({"show", Path("plant.vxa"), "--json"});
   ASSERT_EQ(show.code, 0);
   const QJsonObject fields = QJsonDocument::fromJson(QByteArray::fromStdString(show.out)).object();
@@ -211,6 +219,14 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   EXPECT_EQ(memory.sys[14] | memory.sys[15] << 8, 4321);
   EXPECT_EQ(memory.chan[0][38], 77);
   EXPECT_NE(memory.chan[1][38], 88);
+
+  // A store the module refuses: a failure with the refused address, not a silent success.
+  f = {};
+  f.refuseWriteAt = 0xFFE2;
+  simulator.SetFaults(f);
+  r = Cli({"store", "--port", simulator.DevicePath()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("refused the exchange at address FFE2"), std::string::npos) << r.err;
 
   // A damaged file: the program's message, and nothing is sent.
   std::vector<char> bytes(kSettingsFileSize, 0);
