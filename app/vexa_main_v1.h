@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "cli/gui_call_queue.h"
+#include "guicall/gui_call_queue.h"
 #include "comm/SioComm.h"
 #include "gui/file_dialog.h"
 #include "gui/lamp.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/gui_call_queue.h"
+#include "guicall/gui_call_queue.h"
 #include "comm/SioComm.h"
 #include "link/link_engine.h"
 #include "link/live_status.h"

@@ -1,4 +1,4 @@
-#include "cli/gui_call_queue.h"
+#include "guicall/gui_call_queue.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
