@@ -71,8 +71,9 @@ TEST_F(MainWindowTest, StartUpState) {
 }
 
 TEST_F(MainWindowTest, UnopenablePortShowsTheErrorAndReturnsToClosed) {
-  w->Menu_sel_COMClick(3);
-  w->MenuConn_ConnectClick();
+  w->Menu_sel_COM[2]->trigger();
+  EXPECT_TRUE(w->Menu_sel_COM[2]->isChecked() && !w->Menu_sel_COM[0]->isChecked());
+  w->MenuConn_Connect->trigger();
   EXPECT_EQ(w->SioComm1().DeviceName(), "COM3");
   ASSERT_EQ(boxes_.shown.size(), 1U);
   EXPECT_NE(boxes_.shown[0].text.find("COM3"), std::string::npos) << boxes_.shown[0].text;
@@ -83,8 +84,8 @@ TEST_F(MainWindowTest, UnopenablePortShowsTheErrorAndReturnsToClosed) {
 }
 
 TEST_F(MainWindowTest, ConnectedToTheSimulator) {
-  w->SimulatorChoice()->setChecked(true);
-  w->MenuConn_ConnectClick();
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
   EXPECT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
   EXPECT_EQ(w->MaskEdit_Year->text(), "26");
@@ -100,25 +101,44 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   QTest::qWait(300);
   w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png");
 
-  // Output blocking twice: the check mark and the write permission follow the module.
-  w->MenuExec_BlockClick();
+  // Output blocking twice: the check mark moves only with the module's next status answer, and the
+  // write permission follows it.
+  w->MenuExec_Block->trigger();
+  EXPECT_FALSE(w->MenuExec_Block->isChecked()) << "not before the module says so";
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
   EXPECT_TRUE(w->MenuExec_WriteParam->isEnabled());
   EXPECT_TRUE(FormSetChanel->PwmEnabled());
-  w->MenuExec_BlockClick();
+  w->MenuExec_Block->trigger();
+  EXPECT_TRUE(w->MenuExec_Block->isChecked());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w->MenuExec_Block->isChecked(); }, 3000));
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
 
-  // Settings read and write through the menu, with their completion boxes.
-  w->MenuExec_ReadParamClick();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
-  EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
+  // Reset, confirmed: the reset frame reaches the module.
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_Reset->trigger();
+  const std::vector<std::uint8_t> reset = {0x42, 0x28, 0xFF, 0xE0, 0x01, 0xF2, 0x00};
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (const sim::LogEntry& e : w->Simulator()->Log())
+          if (e.request && e.bytes == reset) return true;
+        return false;
+      },
+      2000));
+
+  // Settings read and write through the menu, with their completion boxes (once the reset's status
+  // cycle is over: one request slot, and the reset's answer fills it).
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return !w->Engine().Wait_reply && w->Engine().Request_code == 0; }, 2000));
+  w->MenuExec_ReadParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes_.shown.back().text == "Параметры работы из модуля прочитаны."; }, 3000))
+      << ::testing::PrintToString(Texts());
   EXPECT_EQ(+ModuleSettings.SysSet.Number, 1234);
   ModuleSettings.ChanSet[1].OutZero = 321;
-  w->MenuExec_BlockClick();
+  w->MenuExec_Block->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
   boxes_.answers = {BoxAnswer::Yes};
-  w->MenuExec_WriteParamClick();
+  w->MenuExec_WriteParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
   const sim::ModuleMemory memory = w->Simulator()->Working();
@@ -127,11 +147,35 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_EQ(std::memcmp(memory.chan[1].data(), frame.data() + 5, kChanPayloadSize), 0);
 
   // Disconnect: Closed, and writing stays disabled.
-  w->MenuConn_DisconClick();
+  w->MenuConn_Discon->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
   EXPECT_FALSE(w->MenuExec_SaveEEPROM->isEnabled());
   EXPECT_EQ(w->Shape_LedUpdate->Color(), 0xC0C0C0U);
+}
+
+// After a disconnection, write and store come back only with a status answer that reports the
+// outputs blocked (which writes the version first), not with the connection.
+TEST_F(MainWindowTest, AfterReconnectingWriteAndStoreWaitForAStatusAnswer) {
+  sim::PtySimulator simulator;  // outlives the connections, so the module stays blocked
+  w->AddPortChoice("test line", simulator.DevicePath())->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  w->MenuConn_Discon->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled() || w->MenuExec_SaveEEPROM->isEnabled());
+
+  w->Label_Version->setText("--.--");
+  std::vector<QString> versionWhenEnabled;
+  for (QAction* item : {w->MenuExec_WriteParam, w->MenuExec_SaveEEPROM})
+    QObject::connect(item, &QAction::enabledChanged, w, [&](bool on) {
+      if (on) versionWhenEnabled.push_back(w->Label_Version->text());
+    });
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_SaveEEPROM->isEnabled(); }, 3000));
+  EXPECT_EQ(versionWhenEnabled, (std::vector<QString>{"01.23", "01.23"}));
 }
 
 // Records every change of a widget's enabled state.
