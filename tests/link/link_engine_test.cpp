@@ -224,6 +224,11 @@ TEST(LinkEngine, SettingsReadAndWriteChains) {
   }
   EXPECT_TRUE(h.Reply(WriteAck(0x00, 0x90, 0x2C)).empty());
   EXPECT_EQ(h.engine.Done_message, 2);
+  // The last acknowledgement is marked done: dispatched again, it starts nothing.
+  EXPECT_EQ(h.engine.Rx_buf[3], 0x95);
+  h.engine.Rx_len = 5;
+  h.Tick(4);
+  EXPECT_TRUE(h.Sent().empty());
   h.engine.Timer2Timer();
   EXPECT_EQ(h.window.boxes, (std::vector<std::string>{"Сообщение: Параметры работы в модуль загружены."}));
 
@@ -258,6 +263,41 @@ TEST(LinkEngine, AcknowledgementsThatEndTheExchange) {
   EXPECT_TRUE(h.Reply(WriteAck(0x00, 0x2A, 2)).empty());
   EXPECT_EQ(h.engine.Request_code, 0);
   EXPECT_EQ(h.engine.Done_message, 0);
+}
+
+TEST(LinkEngine, CommandFrames) {
+  const std::pair<int, Bytes> frames[] = {
+      {Req_block, {0x42, 0x28, 0xFF, 0xE0, 0x01, 0x40, 0x00}},
+      {Req_unblock, {0x42, 0x28, 0xFF, 0xE0, 0x01, 0x41, 0x00}},
+      {Req_reset, {0x42, 0x28, 0xFF, 0xE0, 0x01, 0xF2, 0x00}},
+      {Req_save_eeprom, {0x42, 0x28, 0xFF, 0xE2, 0x01, 0x53, 0x00}},
+  };
+  for (const auto& [code, bytes] : frames) {
+    Harness h;
+    h.Connect();
+    h.engine.Request_code = code;
+    h.Tick();
+    EXPECT_EQ(h.Sent(), bytes) << code;
+  }
+}
+
+// The poll divider offers a status cycle every 51 ticks; an offer that finds a request pending or
+// an answer awaited is dropped, and the next comes a whole period later.
+TEST(LinkEngine, PollOffersWhileBusyAreDropped) {
+  Harness h;
+  h.Connect();
+  h.engine.Poll_count = 0;
+  h.engine.Request_code = Req_save_eeprom;
+  h.Tick();
+  EXPECT_EQ(h.Sent(), (Bytes{0x42, 0x28, 0xFF, 0xE2, 0x01, 0x53, 0x00})) << "the pending request is kept";
+  h.Tick(50);
+  EXPECT_EQ(h.engine.Poll_count, 0);
+  h.Tick();  // the offer, while the store's answer is awaited
+  EXPECT_EQ(h.engine.Request_code, 0);
+  h.Reply(WriteAck(0xFF, 0xE2, 1));
+  int ticks = 4;
+  for (; ticks < 200 && h.Sent().empty(); ++ticks) h.Tick();
+  EXPECT_EQ(ticks, 51) << "from the dropped offer to the next status request";
 }
 
 TEST(LinkEngine, AnswerArrivingUnderABoxIsNotLost) {
@@ -329,6 +369,16 @@ TEST(ModuleCommands, ConfirmationsAndPrecondition) {
   MenuExec_WriteParamClick(h.engine, host);
   EXPECT_EQ(h.engine.Request_code, Req_write_param);
   EXPECT_EQ(host.asked.back(), "Выполнить загрузку параметров в модуль VEXA?");
+
+  // No to the write and to the store: nothing is sent.
+  Harness idle;
+  idle.Connect();
+  host.yes = false;
+  MenuExec_WriteParamClick(idle.engine, host);
+  MenuExec_SaveEEPROMClick(idle.engine, host);
+  EXPECT_EQ(idle.engine.Request_code, 0);
+  idle.Tick();
+  EXPECT_TRUE(idle.Sent().empty());
 }
 
 }  // namespace

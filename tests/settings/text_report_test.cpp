@@ -295,6 +295,19 @@ TEST(TextReport, PopulatedRecordFillsEverySection) {
             2);
 }
 
+// Wide values show the blank of "% 5.1f", "% 8.4g" and "% 8.5g": one column more than "%8.5g" shows.
+TEST(TextReport, WideValuesKeepTheSignBlank) {
+  TModuleSettings r{};
+  r.ChanSet[0].Point0 = 123456.0F;
+  r.ChanSet[0].ParamCoff_A = 123456.0F;  // "%8.5g", without the blank
+  r.ChanSet[0].OutCoff_A = 123456.0F;
+  const std::string report = BuildTextReport(r, ReportRanges{100.0F, 250.0F, 4.0F, 20.0F});
+  EXPECT_NE(report.find("| Диапазон измеряемого параметра     |  100.0 -  250.0 |"), std::string::npos);
+  EXPECT_NE(report.find("| Уставка № 1                        |       1.235e+05 |"), std::string::npos);
+  EXPECT_NE(report.find("| Коэфф.А вычисл. значения параметра |      1.2346e+05 |"), std::string::npos);
+  EXPECT_NE(report.find("| Коэфф.А вычисл. тока анлог. выхода |       1.2346e+05 |"), std::string::npos);
+}
+
 TEST(TextReport, SpeedsAtTheEndsOfTheTablesAndBeyond) {
   TModuleSettings r{};
   r.SysSet.RS485_speed = 5;
