@@ -2,7 +2,6 @@
 // exception that reaches an event handler is shown in the error box and the program goes on.
 #include <QApplication>
 #include <QLocale>
-#include <QTimer>
 
 #include <clocale>
 #include <exception>

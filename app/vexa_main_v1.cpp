@@ -16,6 +16,7 @@
 #include "platform/ports.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_file.h"
+#include "settings/text_number.h"
 #include "settings/text_report.h"
 #include "sim/pty_simulator.h"
 
@@ -400,9 +401,14 @@ void TFormMain::Timer2Timer() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-  const char* question = engine_.Writing()                                         ? kCloseWhileWriting
-                         : std::memcmp(&ModuleSettings, &kept_, sizeof kept_) != 0 ? kCloseUnsaved
-                                                                                   : nullptr;
+  // The number and year fields go into the record only when it is written: typed ones count too.
+  const auto typed = [](const TMaskEdit* field, std::size_t chars, unsigned recorded) {
+    return FloorAsSingle(TextToNumber(field->Text(), chars)) != recorded;
+  };
+  const bool unsaved = std::memcmp(&ModuleSettings, &kept_, sizeof kept_) != 0 ||
+                       typed(MaskEdit_Number, 4, ModuleSettings.SysSet.Number) ||
+                       typed(MaskEdit_Year, 2, ModuleSettings.SysSet.Year);
+  const char* question = engine_.Writing() ? kCloseWhileWriting : unsaved ? kCloseUnsaved : nullptr;
   if (question != nullptr && !Confirm(question)) {
     event->ignore();
     return;
@@ -456,6 +462,9 @@ void TFormMain::MessageBox(std::string_view text, std::string_view caption) {
 void TFormMain::ShowNumberAndYear(const std::string& number, const std::string& year) {
   MaskEdit_Number->SetText(number);
   MaskEdit_Year->SetText(year);
+  // What the module reports of itself is no edit of the user's.
+  kept_.SysSet.Number = ModuleSettings.SysSet.Number;
+  kept_.SysSet.Year = ModuleSettings.SysSet.Year;
 }
 
 void TFormMain::RefreshViews(unsigned refresh) {

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "guicall/gui_call_queue.h"
 #include "comm/SioComm.h"
 #include "gui/file_dialog.h"
 #include "gui/lamp.h"
 #include "gui/text_edit.h"
+#include "guicall/gui_call_queue.h"
 #include "link/link_engine.h"
 #include "link/live_status.h"
 #include "link/module_commands.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "guicall/gui_call_queue.h"
 #include "comm/SioComm.h"
+#include "guicall/gui_call_queue.h"
 #include "link/link_engine.h"
 #include "link/live_status.h"
 

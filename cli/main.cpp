@@ -183,15 +183,22 @@ class Target {
       options.faults.delayMs = static_cast<unsigned>(std::atoi(args.One("--sim-delay").c_str()));
     if (args.Has("--sim-hang-up-after"))
       options.faults.hangUpAfter = static_cast<unsigned>(std::atoi(args.One("--sim-hang-up-after").c_str()));
-    simulator_ = std::make_unique<sim::PtySimulator>(options);
-    device_ = simulator_->DevicePath();
+    try {
+      simulator_ = std::make_unique<sim::PtySimulator>(options);
+    } catch (const std::exception& e) {
+      startFailure_ = std::string("the simulator cannot start: ") + e.what();
+    }
+    if (simulator_) device_ = simulator_->DevicePath();
     return true;
   }
   const std::string& Device() const { return device_; }
+  // Why the built-in simulator did not start; empty when it did or was not asked for.
+  const std::string& StartFailure() const { return startFailure_; }
 
  private:
   std::string device_;
   std::unique_ptr<sim::PtySimulator> simulator_;
+  std::string startFailure_;
 };
 
 // Shows "block k of 5" on a terminal while a chain runs.
@@ -492,6 +499,7 @@ int main(int argc, char** argv) {
   if (!linkCommand) return Usage("unknown command " + c);
   Target target;
   if (!target.Open(*args, problem)) return Usage(problem);
+  if (!target.StartFailure().empty()) return Fail(target.StartFailure());
   if (c == "status") return CmdStatus(*args, target);
   if (c == "read") return CmdRead(*args, target);
   if (c == "write") return CmdWrite(*args, target);

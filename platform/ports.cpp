@@ -78,17 +78,23 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& root) {
     }
   }
   // A by-id link names a device listed above: the device is listed once, the link's stable name
-  // first in its description.
+  // first in its description. A link to a device sysfs does not know is left out.
   for (const auto& link : fs::directory_iterator(root / "dev/serial/by-id", ec)) {
     const fs::path target = fs::read_symlink(link.path(), ec);
     if (ec) continue;
     const std::string device = "/dev/" + target.filename().string();
-    const std::string stable = "/dev/serial/by-id/" + link.path().filename().string();
-    auto listed = std::find_if(others.begin(), others.end(), [&](const auto& o) { return o.path == device; });
-    if (listed == others.end()) {
-      others.push_back({device, device, Describe(root / "sys/class/tty" / target.filename())});
-      listed = others.end() - 1;
+    SerialPortInfo* listed = nullptr;
+    for (auto& u : uarts)
+      if (u.second.path == device) listed = &u.second;
+    for (auto& o : others)
+      if (o.path == device) listed = &o;
+    if (listed == nullptr) {
+      const fs::path entry = root / "sys/class/tty" / target.filename();
+      if (!fs::exists(entry / "device", ec)) continue;
+      others.push_back({device, device, Describe(entry)});
+      listed = &others.back();
     }
+    const std::string stable = "/dev/serial/by-id/" + link.path().filename().string();
     listed->description = stable + (listed->description.empty() ? "" : ", " + listed->description);
   }
   std::sort(uarts.begin(), uarts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 
 namespace sim {
 namespace {
@@ -59,7 +60,11 @@ PtySimulator::PtySimulator(Options options)
   if (stopFd_ < 0) fail("no event descriptor");  // without it the thread could never be stopped
   if (options_.stateFile) module_.UseStateFile(*options_.stateFile);
   adapter_.SetFaults(options_.faults);
-  thread_ = std::thread([this] { Run(); });
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    fail("no thread");
+  }
 }
 
 PtySimulator::~PtySimulator() {

@@ -325,6 +325,15 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
+  EXPECT_TRUE(w->close()) << "the number the module reported is no edit";
+  EXPECT_TRUE(boxes_.shown.empty());
+  w->show();
+  QTest::mouseClick(w->MaskEdit_Number, Qt::LeftButton, {}, QPoint(2, w->MaskEdit_Number->height() / 2));
+  QTest::keyClicks(w->MaskEdit_Number, "42");
+  boxes_.answers = {BoxAnswer::No};
+  EXPECT_FALSE(w->close()) << "a typed number is not yet in the module";
+  EXPECT_EQ(boxes_.shown.back().text, kCloseUnsaved);
   w->MenuExec_Block->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
   boxes_.answers = {BoxAnswer::Yes, BoxAnswer::No};
@@ -348,7 +357,7 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   EXPECT_EQ(boxes_.shown.size(), asked);
 }
 
-// No descriptor left for a pseudo-terminal: the simulator cannot start, the error is shown and the
+// Too few descriptors for a pseudo-terminal: the simulator cannot start, the error is shown and the
 // window is back in Closed at once.
 TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
   rlimit saved{};
@@ -356,16 +365,22 @@ TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
   rlimit low = saved;
   low.rlim_cur = 64;
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
-  std::vector<int> fillers;  // take every descriptor still free below the limit
+  // Every descriptor still free below the limit is taken but two: the simulator opens both ends of
+  // its pseudo-terminal and finds none for the rest, and closing them leaves a pipe's worth for the
+  // sanitizers' memory checks.
+  std::vector<int> fillers;
   for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+  for (int i = 0; i < 2 && !fillers.empty(); ++i) {
+    ::close(fillers.back());
+    fillers.pop_back();
+  }
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
   for (int fd : fillers) ::close(fd);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   ASSERT_EQ(boxes_.shown.size(), 1U);
   EXPECT_EQ(boxes_.shown[0].caption, "error");
-  EXPECT_EQ(boxes_.shown[0].text.rfind("Имитатор модуля VEXA не запущен: no pseudo-terminal", 0), 0U)
-      << boxes_.shown[0].text;
+  EXPECT_EQ(boxes_.shown[0].text.rfind("Имитатор модуля VEXA не запущен: ", 0), 0U) << boxes_.shown[0].text;
   EXPECT_TRUE(Closed());
   EXPECT_EQ(w->Simulator(), nullptr);
   w->MenuConn_Connect->trigger();  // and it works again once descriptors are free

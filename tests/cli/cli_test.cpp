@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -166,6 +167,9 @@ TEST_F(CliTest, ReadFromOneModuleAndWriteIntoAnother) {
 
   // Offline: the report and the field listing of the file read. The ranges read with a point under
   // a Russian locale too, and only whole numbers.
+  const locale_t russian = newlocale(LC_ALL_MASK, "ru_RU.UTF-8", locale_t{});
+  ASSERT_NE(russian, locale_t{}) << "scripts/setup generates the ru_RU.UTF-8 locale";
+  freelocale(russian);
   setenv("LC_ALL", "ru_RU.UTF-8", 1);
   const Result report =
       Cli({"report", Path("plant.vxa"), "-o", Path("plant"), "--param-range", "0.5", "99.5"});

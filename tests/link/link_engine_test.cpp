@@ -211,6 +211,7 @@ TEST(LinkEngine, SettingsReadAndWriteChains) {
   // each acknowledgement.
   h.window.boxes.clear();
   h.engine.Request_code = Req_write_param;
+  EXPECT_TRUE(h.engine.Writing()) << "pending";
   h.Tick();
   Bytes frame = h.Sent();
   ASSERT_EQ(frame.size(), 60U);
@@ -218,19 +219,21 @@ TEST(LinkEngine, SettingsReadAndWriteChains) {
   EXPECT_EQ(frame[7], 7);
   const std::uint8_t blocks[] = {0xC0, 0x00, 0x30, 0x60};
   for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(h.engine.Writing()) << "block " << i;
     frame = h.Reply(WriteAck(0x00, blocks[i], i == 0 ? 0x36 : 0x2C));
     ASSERT_EQ(frame.size(), 50U);
     EXPECT_EQ(frame[3], static_cast<std::uint8_t>(0x30 * i));
   }
   EXPECT_TRUE(h.Reply(WriteAck(0x00, 0x90, 0x2C)).empty());
   EXPECT_EQ(h.engine.Done_message, 2);
-  // The last acknowledgement is marked done: dispatched again, it starts nothing.
-  EXPECT_EQ(h.engine.Rx_buf[3], 0x95);
-  h.engine.Rx_len = 5;
-  h.Tick(4);
-  EXPECT_TRUE(h.Sent().empty());
+  EXPECT_FALSE(h.engine.Writing());
   h.engine.Timer2Timer();
   EXPECT_EQ(h.window.boxes, (std::vector<std::string>{"Сообщение: Параметры работы в модуль загружены."}));
+  // The last acknowledgement is marked done: dispatched again, it completes nothing a second time.
+  h.engine.Rx_len = 5;
+  h.Tick(4);
+  EXPECT_EQ(h.engine.Done_message, 0);
+  EXPECT_TRUE(h.Sent().empty());
 
   // Refused at the third block: the chain stops, no completion.
   Harness r;
@@ -241,6 +244,7 @@ TEST(LinkEngine, SettingsReadAndWriteChains) {
   r.Reply(WriteAck(0x00, 0xC0, 0x36));
   r.Reply(WriteAck(0x00, 0x00, 0x2C));
   EXPECT_TRUE(r.Reply({0xC2, 0x28, 0x00, 0x30, 0x2C}).empty());
+  EXPECT_FALSE(r.engine.Writing()) << "a refusal ends the write";
   r.Tick(20);
   EXPECT_EQ(r.engine.Done_message, 0);
   EXPECT_EQ(r.window.lamp, kColorYellow);

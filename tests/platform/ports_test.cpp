@@ -48,6 +48,7 @@ TEST(Ports, DiscoveryReadsSysfs) {
   fs::create_directory_symlink(usb / "1-2:1.0/ttyUSB0", tty / "ttyUSB0/device");
   fs::create_directories(root / "dev/serial/by-id");
   fs::create_symlink("../../ttyUSB0", root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+  fs::create_symlink("../../ttyUSB9", root / "dev/serial/by-id/usb-gone-if00-port0");  // unplugged
 
   const auto ports = ListSerialPorts(root);
   fs::remove_all(root);
