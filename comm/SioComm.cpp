@@ -44,7 +44,6 @@ void RunOnGui(const std::shared_ptr<CommCore>& core, const TSioSyncCall& sync, u
   });
 }
 
-
 }  // namespace
 
 // The write queue: bytes held always start at the front of the block.
@@ -130,20 +129,24 @@ class TSioCommWriteThread : public TSioThread {
 
   void StopThread() { stop_.SetEvent(); }
 
+  // Waits up to writeTimeout for room; the room is checked under the lock, since another writer may
+  // take it between a look and the write.
   bool WriteData(const void* data, int count, DWORD writeTimeout) {
-    if (queue_.Count() + count > queue_.Size()) {
-      TSioTimeEvent timer;
-      InitTimer(timer, writeTimeout);
-      for (;;) {
-        if (TimerExpired(timer)) return false;
-        if (queue_.Count() + count < queue_.Size()) break;
-        Sleep(1);
+    if (count <= 0) return false;
+    TSioTimeEvent timer;
+    InitTimer(timer, writeTimeout);
+    for (;;) {
+      {
+        TSioLockGuard lock(core_->writeLock);
+        if (count <= queue_.Size() - queue_.Count()) {
+          queue_.Write(data, count);
+          dataReady_.SetEvent();
+          return true;
+        }
       }
+      if (TimerExpired(timer)) return false;
+      Sleep(1);
     }
-    TSioLockGuard lock(core_->writeLock);
-    queue_.Write(data, count);
-    dataReady_.SetEvent();
-    return true;
   }
 
   void PurgeWrite() {
@@ -346,6 +349,7 @@ TSioCustomComm::TSioCustomComm()
 
 TSioCustomComm::~TSioCustomComm() {
   destroying_ = true;
+  SetDisplay(nullptr);
   GuardedStep([this] { Close(); });
   DestroyClients();
   core_->comm = nullptr;  // steps still queued for the GUI thread do not run now
@@ -444,8 +448,19 @@ void TSioCustomComm::SetUserBaudrate(int value) {
   SetDCB();
 }
 
+TSioDisplayBase::~TSioDisplayBase() {
+  for (TSioCustomComm* comm : std::vector<TSioCustomComm*>(comms_)) comm->DisplayRemoved(this);
+}
+
+void TSioCustomComm::SetDisplay(TSioDisplayBase* value) {
+  if (value == display_) return;
+  if (display_ != nullptr) std::erase(display_->comms_, this);
+  display_ = value;
+  if (value != nullptr) value->comms_.push_back(this);
+}
+
 void TSioCustomComm::DisplayRemoved(TSioDisplayBase* display) {
-  if (display == display_) display_ = nullptr;
+  if (display == display_) SetDisplay(nullptr);
 }
 
 void TSioCustomComm::Open() {
@@ -453,6 +468,8 @@ void TSioCustomComm::Open() {
   CreateHandle();
   try {
     if (Active()) {
+      // Without it the handlers would run on the event and write threads.
+      if (!core_->sync) throw ESioCommError("No synchronous call set: events cannot reach the user's thread");
       SetDCB();
       UpdateBuffers();
       UpdateTimeouts();
@@ -610,7 +627,7 @@ void TSioCustomComm::DoClose() {
 }
 
 int TSioCustomComm::WriteBuf(const void* data, int count) {
-  if (!Active()) return 0;
+  if (!Active() || data == nullptr || count <= 0) return 0;
   if (!directWrite_) {
     if (writeThread_ == nullptr) return 0;
     if (!writeThread_->WriteData(data, count, static_cast<DWORD>(buffers_->WriteTimeout())))
@@ -640,7 +657,7 @@ bool TSioCustomComm::WriteText(const std::string& text) {
 bool TSioCustomComm::WriteChar(char ch) { return WriteBuf(&ch, 1) == 1; }
 
 int TSioCustomComm::ReadBuf(void* data, int count) {
-  if (!Active()) return 0;
+  if (!Active() || data == nullptr || count <= 0) return 0;
   TSioLockGuard lock(core_->globalLock);
   OVERLAPPED ov{};
   ov.hEvent = completion_->Handle();
@@ -866,8 +883,8 @@ void TSioCustomComm::HandleDataEvent() {
   if (waiting <= 0) return;
   if (!clients_->empty()) {
     std::vector<std::uint8_t> block(static_cast<std::size_t>(waiting));
-    ReadBuf(block.data(), waiting);
-    WriteBuffer(block.data(), waiting);
+    const int read = ReadBuf(block.data(), waiting);
+    if (read > 0) WriteBuffer(block.data(), read);  // only what really arrived
   } else if (OnRxChar) {
     OnRxChar(this, waiting);
   }
@@ -885,17 +902,21 @@ void TSioCustomComm::HandleLineEvent(DWORD evtMask) {
     if ((evtMask & bit) && *handler) (*handler)(this);
 }
 
+// A handler may detach or destroy any client, a later one too: each is looked up again before its
+// call, so none that left is called.
+void TSioCustomComm::ForEachClient(const std::function<void(TSioDispatcher*)>& call) {
+  const std::vector<TSioDispatcher*> clients = *clients_;
+  for (TSioDispatcher* client : clients)
+    if (clients_ && std::find(clients_->begin(), clients_->end(), client) != clients_->end()) call(client);
+}
+
 void TSioCustomComm::WriteEvents(DWORD evtMask) {
   if (!controlsEnabled_) return;
-  const std::vector<TSioDispatcher*> clients = *clients_;  // a handler may detach a client
-  for (TSioDispatcher* client : clients) client->LineEvent(evtMask);
+  ForEachClient([&](TSioDispatcher* client) { client->LineEvent(evtMask); });
 }
 
 void TSioCustomComm::WriteBuffer(PSioData data, int count) {
-  if (controlsEnabled_) {
-    const std::vector<TSioDispatcher*> clients = *clients_;
-    for (TSioDispatcher* client : clients) client->DataEvent(data, count);
-  }
+  if (controlsEnabled_) ForEachClient([&](TSioDispatcher* client) { client->DataEvent(data, count); });
   if (OnRxBuf) OnRxBuf(this, data, count);
 }
 
@@ -908,11 +929,12 @@ void TSioCustomComm::FlowControlChanged(TSioPersistent*) { SetDCB(); }
 TSioCommComponent::~TSioCommComponent() { dispatcher_.reset(); }
 
 void TSioCommComponent::SetComm(TSioCustomComm* value) {
-  if (comm_ != nullptr && dispatcher_->Comm() == comm_) comm_->RemoveClient(dispatcher_.get());
-  comm_ = value;
+  if (TSioCustomComm* old = dispatcher_->Comm(); old != nullptr) old->RemoveClient(dispatcher_.get());
   if (value != nullptr) value->InsertClient(dispatcher_.get());
 }
 
+// The port forgets its clients when it is destroyed, which clears the dispatcher's link: Comm() then
+// gives null by itself. This notice stays for callers that remove the port otherwise.
 void TSioCommComponent::CommRemoved(TSioCustomComm* comm) {
-  if (comm == comm_) comm_ = nullptr;
+  if (comm != nullptr && comm == dispatcher_->Comm()) comm->RemoveClient(dispatcher_.get());
 }

@@ -90,11 +90,19 @@ struct TSioCommStatus {
 
 class TSioCustomComm;
 
-// Something that shows a component's line states (the indicator control).
+// Something that shows a component's line states (the indicator control). It knows the components
+// bound to it, so that whichever of the two goes first, the other keeps no pointer to it.
 class TSioDisplayBase {
  public:
-  virtual ~TSioDisplayBase() = default;
+  TSioDisplayBase() = default;
+  TSioDisplayBase(const TSioDisplayBase&) = delete;
+  TSioDisplayBase& operator=(const TSioDisplayBase&) = delete;
+  virtual ~TSioDisplayBase();
   virtual void UpdateDisplay(TSioCustomComm* sender) = 0;
+
+ private:
+  friend class TSioCustomComm;
+  std::vector<TSioCustomComm*> comms_;
 };
 
 // Receives a port's traffic through a dispatcher.
@@ -196,7 +204,7 @@ class TSioCustomComm : public TSioComponent {
   int UserBaudrate() const { return userBaudrate_; }
   void SetUserBaudrate(int value);
   TSioDisplayBase* Display() const { return display_; }
-  void SetDisplay(TSioDisplayBase* value) { display_ = value; }
+  void SetDisplay(TSioDisplayBase* value);
   // In place of the framework's removal notice: the display is going away.
   void DisplayRemoved(TSioDisplayBase* display);
 
@@ -263,6 +271,7 @@ class TSioCustomComm : public TSioComponent {
   virtual void CreateThreads();
   virtual void HandleDataEvent();
   virtual void HandleLineEvent(platform::DWORD evtMask);
+  void ForEachClient(const std::function<void(TSioDispatcher*)>& call);
   virtual void WriteEvents(platform::DWORD evtMask);
   virtual void WriteBuffer(PSioData data, int count);
 
@@ -327,7 +336,7 @@ class TSioCommComponent : public TSioComponent, public ISioCommUser {
   TSioCommComponent() : dispatcher_(std::make_unique<TSioDispatcher>(this)) {}
   ~TSioCommComponent() override;
 
-  TSioCustomComm* Comm() const { return comm_; }
+  TSioCustomComm* Comm() const { return dispatcher_->Comm(); }
   void SetComm(TSioCustomComm* value);
   // In place of the framework's notice that a component it refers to is being removed.
   void CommRemoved(TSioCustomComm* comm);
@@ -342,5 +351,4 @@ class TSioCommComponent : public TSioComponent, public ISioCommUser {
 
  private:
   std::unique_ptr<TSioDispatcher> dispatcher_;
-  TSioCustomComm* comm_ = nullptr;
 };

@@ -83,7 +83,8 @@ class TSioFlowControl : public TSioPersistent {
 class TSioEventChars : public TSioPersistent {
  public:
   // Index 1 XonChar, 2 XoffChar, 3 ErrorChar, 4 EventChar, 5 EofChar.
-  char EventChar(int index) const { return chars_[index - 1]; }
+  // 0 for an index outside 1..5.
+  char EventChar(int index) const { return index >= 1 && index <= 5 ? chars_[index - 1] : '\0'; }
   // Stores and always notifies, also when the value is unchanged.
   void SetEventChar(int index, char value);
 

@@ -83,6 +83,79 @@ class Recorder : public TSioCommComponent {
   std::string log;
 };
 
+// Unsafe corners: counts that are not counts, a handler destroying a later client, pointers left to
+// a freed display or port, an index outside the table, an open that would run handlers on workers.
+TEST_F(CommTest, UnsafeCornersAreRefused) {
+  TSioComm unsynced;
+  unsynced.SetDeviceName(pty_.slave());
+  try {
+    unsynced.Open();
+    FAIL() << "opened without a synchronous call";
+  } catch (const ESioCommError& e) {
+    EXPECT_STREQ(e.what(), "No synchronous call set: events cannot reach the user's thread");
+  }
+  EXPECT_FALSE(unsynced.Active());
+
+  EXPECT_EQ(comm_->EventChars().EventChar(0), '\0');
+  EXPECT_EQ(comm_->EventChars().EventChar(6), '\0');
+
+  comm_->Buffers().SetWriteTimeout(50);
+  for (bool direct : {false, true}) {
+    comm_->SetDirectWrite(direct);
+    comm_->Open();
+    const char bytes[4] = {'a', 'b', 'c', 'd'};
+    char into[4] = {};
+    EXPECT_EQ(comm_->WriteBuf(bytes, -1), 0);
+    EXPECT_EQ(comm_->WriteBuf(bytes, 0), 0);
+    EXPECT_EQ(comm_->ReadBuf(into, -1), 0);
+    EXPECT_EQ(comm_->WriteBufUsed(), 0);
+    EXPECT_EQ(pty_.Read(1, 100ms), "") << "nothing was sent, direct " << direct;
+    comm_->Close();
+  }
+
+  // The first client's handler destroys the second, which must then not be called.
+  auto second = std::make_unique<Recorder>();
+  struct Destroyer : Recorder {
+    std::unique_ptr<Recorder>* victim = nullptr;
+    void DataChanged(PSioData data, int count) override {
+      Recorder::DataChanged(data, count);
+      victim->reset();
+    }
+  } first;
+  first.victim = &second;
+  first.SetComm(comm_.get());
+  second->SetComm(comm_.get());
+  comm_->Open();
+  pty_.Write("x");
+  ASSERT_TRUE(pump_.PumpUntil([&] { return !first.log.empty(); }));
+  EXPECT_EQ(second, nullptr);
+  first.SetComm(nullptr);
+  comm_->Close();
+
+  // A display destroyed before its port, and a port destroyed before its display and its client.
+  struct Display : TSioDisplayBase {
+    void UpdateDisplay(TSioCustomComm*) override { ++updates; }
+    int updates = 0;
+  };
+  auto display = std::make_unique<Display>();
+  comm_->SetDisplay(display.get());
+  comm_->Open();
+  pty_.Write("y");
+  ASSERT_TRUE(pump_.PumpUntil([&] { return display->updates > 0; }));
+  display.reset();
+  EXPECT_EQ(comm_->Display(), nullptr);
+  pty_.Write("z");
+  pump_.PumpFor(100ms);
+  Display kept;
+  Recorder client;
+  {
+    TSioComm port;
+    port.SetDisplay(&kept);
+    client.SetComm(&port);
+  }
+  EXPECT_EQ(client.Comm(), nullptr) << "the client forgets a port that is gone";
+}
+
 TEST_F(CommTest, ClientsGetTheBytesThenOnRxBufAndDisableControlsSilencesOnlyClients) {
   Recorder client;
   client.SetComm(comm_.get());
