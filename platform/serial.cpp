@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -899,6 +900,18 @@ std::string DeviceFileName(std::string_view name) {
   return "/dev/" + std::string(name);
 }
 
+// A node with no port behind it (a UART that never answered, whose sysfs type is 0, opens with EIO; a
+// minor no driver registered, with ENXIO or ENODEV) is a device that is not there.
+DWORD OpenError(const std::string& path, int error) {
+  if (error == ENXIO || error == ENODEV) return ERROR_FILE_NOT_FOUND;
+  if (error == EIO) {
+    std::ifstream type("/sys/class/tty/" + path.substr(path.rfind('/') + 1) + "/type");
+    std::string value;
+    if (std::getline(type, value) && value == "0") return ERROR_FILE_NOT_FOUND;
+  }
+  return static_cast<DWORD>(error);
+}
+
 HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* security, DWORD creation,
                   DWORD flags, HANDLE templateFile) {
   if (name == nullptr || access != (GENERIC_READ | GENERIC_WRITE) || shareMode != 0 || security != nullptr ||
@@ -913,7 +926,7 @@ HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* securit
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    SetLastError(static_cast<DWORD>(errno));
+    SetLastError(OpenError(path, errno));
     return INVALID_HANDLE_VALUE;
   }
   const auto failWith = [fd](int error) {

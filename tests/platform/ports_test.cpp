@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include "platform/kernel.h"
 #include "platform/ports.h"
 #include "platform/serial.h"
@@ -73,6 +76,18 @@ TEST(Ports, ProbeTellsFreeBusyAndMissing) {
   EXPECT_EQ(ProbePort(pty.slave()), PortState::Free);
   EXPECT_EQ(ProbePort("/dev/ttyNoSuchDevice"), PortState::NotFound);
   EXPECT_EQ(ProbePort("COM0"), PortState::NotFound);
+}
+
+// A serial node with no port behind it (here a minor no UART was registered for) is absent, not an
+// I/O error. Making the node needs root, which CI has.
+TEST(Ports, NodeWithoutAPortIsNotFound) {
+  const fs::path node = fs::temp_directory_path() / ("vexa_ttyS_" + std::to_string(::getpid()));
+  if (::mknod(node.c_str(), S_IFCHR | 0600, makedev(4, 64 + 250)) != 0) GTEST_SKIP() << "mknod needs root";
+  EXPECT_EQ(ProbePort(node.string()), PortState::NotFound);
+  EXPECT_EQ(CreateFile(node.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  fs::remove(node);
 }
 
 }  // namespace
