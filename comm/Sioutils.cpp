@@ -57,8 +57,14 @@ std::int32_t GetFileSize(const std::string& fileName) {
   std::error_code ec;
   const std::string absolute = fs::absolute(fileName, ec).string();
   if (ec) return -1;
+  // Only "*" and "?" are wildcards; brackets and backslashes are parts of names.
+  std::string pattern;
+  for (const char c : absolute) {
+    if (c == '[' || c == ']' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
   glob_t found{};
-  const int result = glob(absolute.c_str(), GLOB_NOSORT, nullptr, &found);
+  const int result = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
   std::int32_t size = -1;
   if (result == 0 && found.gl_pathc > 0) {
     struct stat st {};

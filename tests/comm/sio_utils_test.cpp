@@ -47,6 +47,10 @@ TEST(SioUtils, FilesAndUniqueNames) {
   EXPECT_EQ(GetFileSize(log), 5);
   EXPECT_EQ(GetFileSize((dir / "log-*.txt").string()), 1);
   EXPECT_EQ(GetFileSize((dir / "none.txt").string()), -1);
+  std::ofstream(dir / "run[1].log") << "abc";
+  std::ofstream(dir / "a\\b.log") << "ab";
+  EXPECT_EQ(GetFileSize((dir / "run[1].log").string()), 3) << "brackets are part of the name";
+  EXPECT_EQ(GetFileSize((dir / "a\\b.log").string()), 2);
   fs::remove_all(dir);
 }
 
