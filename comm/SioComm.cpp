@@ -150,12 +150,15 @@ class TSioCommWriteThread : public TSioThread {
   }
 
   void PurgeWrite() {
-    purgeDone_.ResetEvent();
-    purgeRequest_.SetEvent();
-    if (purgeDone_.WaitFor(2000) == wrSignaled) {
-      TSioLockGuard lock(core_->writeLock);
-      queue_.Clear();
+    // Called from a step this thread waits on (OnTxEmpty, the error path), the thread cannot answer;
+    // it has no write under way there either, so the queue is cleared at once.
+    if (!inStep_) {
+      purgeDone_.ResetEvent();
+      purgeRequest_.SetEvent();
+      if (purgeDone_.WaitFor(2000) != wrSignaled) return;
     }
+    TSioLockGuard lock(core_->writeLock);
+    queue_.Clear();
   }
 
   // Under the write lock.
@@ -216,7 +219,7 @@ class TSioCommWriteThread : public TSioThread {
           if (GetOverlappedResult(handle_, &ov, &written, TRUE)) Completion(written);
         }
       } else {
-        RunOnGui(core_, sync_, generation_, [](TSioCustomComm* comm) { comm->HandleLineEvent(EV_ERR); });
+        Step([](TSioCustomComm* comm) { comm->HandleLineEvent(EV_ERR); });
         // The same bytes go again on the next pass; a device that is gone must not make that a spin.
         const HANDLE calm[] = {stop_.Handle(), purgeRequest_.Handle()};
         WaitForMultipleObjects(2, calm, FALSE, 100);
@@ -241,13 +244,20 @@ class TSioCommWriteThread : public TSioThread {
       }
       dataReady_.ResetEvent();
     }
-    RunOnGui(core_, sync_, generation_, [](TSioCustomComm* comm) { comm->HandleLineEvent(EV_TXEMPTY); });
+    Step([](TSioCustomComm* comm) { comm->HandleLineEvent(EV_TXEMPTY); });
+  }
+
+  void Step(const std::function<void(TSioCustomComm*)>& step) {
+    inStep_ = true;
+    RunOnGui(core_, sync_, generation_, step);
+    inStep_ = false;
   }
 
   std::shared_ptr<CommCore> core_;
   HANDLE handle_;
   unsigned generation_;
   TSioSyncCall sync_;
+  std::atomic<bool> inStep_{false};
   TSioCommBuffer queue_;
   TSioWaitEvent dataReady_, stop_, purgeRequest_, purgeDone_, ioDone_;
 };

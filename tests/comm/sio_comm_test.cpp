@@ -210,6 +210,29 @@ TEST_F(CommTest, TxEmptyOnceAfterDrainAndNotAfterClose) {
   EXPECT_EQ(txEmpty, 0);
 }
 
+// A purge from a step the write thread waits on clears the queue at once: the thread cannot answer
+// the usual purge handshake from there.
+TEST_F(CommTest, PurgeWriteFromTxEmptyDropsTheQueuedBytes) {
+  std::chrono::steady_clock::duration purgeTook{};
+  bool once = false;
+  comm_->OnTxEmpty = [&](TSioCustomComm* sender) {
+    if (once) return;
+    once = true;
+    sender->WriteText("late");
+    const auto start = std::chrono::steady_clock::now();
+    sender->PurgeWrite();
+    purgeTook = std::chrono::steady_clock::now() - start;
+  };
+  comm_->Open();
+  ASSERT_TRUE(comm_->WriteText("first"));
+  EXPECT_EQ(pty_.Read(5), "first");
+  ASSERT_TRUE(pump_.PumpUntil([&] { return once; }));
+  EXPECT_LT(purgeTook, 500ms);
+  pump_.PumpFor(100ms);
+  EXPECT_EQ(pty_.Read(1, 100ms), "") << "the purged bytes never went out";
+  EXPECT_EQ(comm_->WriteBufUsed(), 0);
+}
+
 TEST_F(CommTest, WriteLargerThanTheQueueRaisesAfterTheWriteTimeout) {
   comm_->Buffers().SetWriteSize(16);
   comm_->Buffers().SetWriteTimeout(100);
