@@ -1,5 +1,11 @@
 // The serial port component: one serial device with an event thread that delivers receive and line
 // events on the GUI thread and a write thread that drains a byte queue into the device.
+//
+// On Linux the line honours rate, data bits, parity, stop bits, CTS/RTS and Xon/Xoff flow control,
+// null stripping and RTS toggle (where the driver has an RS-485 mode; elsewhere opening with it
+// fails). Accepted without effect: DSR flow and sensitivity, DTR handshake, continue-on-Xoff,
+// error-character replacement, abort-on-error and the Xon/Xoff limits. Of the hold flags only the
+// CTS hold can be set (platform/serial.h tells why).
 #pragma once
 
 #include <atomic>

@@ -158,6 +158,7 @@ class CommDevice : public detail::KernelObject,
   bool gone_ = false;
   int goneError_ = 0;
   DCB dcb_{};
+  bool rs485_ = false;  // RS-485 mode switched on for RTS toggle
   COMMTIMEOUTS timeouts_{};
   DWORD inQueue_ = 4096;
   DWORD outQueue_ = 2048;
@@ -458,6 +459,16 @@ BOOL CommDevice::SetState(const DCB& dcb) {
   tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
 
+  // RTS toggle is the kernel's RS-485 mode (RTS raised while sending); a driver without it refuses,
+  // before anything of the record is applied.
+  const bool toggle = (dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+  if (toggle || rs485_) {
+    serial_rs485 rs485{};
+    if (toggle) rs485.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    if (ioctl(fd_, TIOCSRS485, &rs485) != 0) return Fail(static_cast<DWORD>(errno));
+    rs485_ = toggle;
+  }
+
   const auto code = SpeedCode(dcb.BaudRate);
   if (code) {
     cfsetispeed(&tio, *code);
@@ -472,7 +483,7 @@ BOOL CommDevice::SetState(const DCB& dcb) {
   const bool rtsOn = (dcb.Flags & DCB_RTS_CONTROL_MASK) != 0;
   if (ioctl(fd_, dtrOn ? TIOCMBIS : TIOCMBIC, &dtr) != 0 && !IsNoLinesError(errno))
     return Fail(static_cast<DWORD>(errno));
-  if ((dcb.Flags & DCB_RTS_CONTROL_MASK) != DCB_RTS_CONTROL_HANDSHAKE &&
+  if ((dcb.Flags & DCB_RTS_CONTROL_MASK) != DCB_RTS_CONTROL_HANDSHAKE && !toggle &&
       ioctl(fd_, rtsOn ? TIOCMBIS : TIOCMBIC, &rts) != 0 && !IsNoLinesError(errno))
     return Fail(static_cast<DWORD>(errno));
 
@@ -545,6 +556,11 @@ BOOL CommDevice::Read(void* buffer, DWORD count, DWORD* read, OVERLAPPED* ov) {
     while (n < 0 && errno == EINTR);
     if (n > 0) {
       got = static_cast<DWORD>(n);
+      expectedInput_ -= std::min(expectedInput_, got);
+      if (dcb_.Flags & DCB_NULL) {  // null bytes are dropped as they are read
+        auto* bytes = static_cast<std::uint8_t*>(buffer);
+        got = static_cast<DWORD>(std::remove(bytes, bytes + got, std::uint8_t{0}) - bytes);
+      }
     } else if (n == 0 || errno == EIO) {
       MarkGone(EIO);
       return Fail(EIO);
@@ -552,7 +568,6 @@ BOOL CommDevice::Read(void* buffer, DWORD count, DWORD* read, OVERLAPPED* ov) {
       return Fail(static_cast<DWORD>(errno));
     }
   }
-  expectedInput_ -= std::min(expectedInput_, got);
   if (read != nullptr) *read = got;
   if (ov != nullptr) CompleteOverlapped(ov, 0, got);
   return TRUE;
@@ -613,7 +628,14 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
     if (ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
     DWORD pending = 0;
     for (const PendingWrite& w : writes_) pending += w.size - w.done;
-    *status = COMSTAT{0, static_cast<DWORD>(in), static_cast<DWORD>(out) + pending};
+    const DWORD queued = static_cast<DWORD>(out) + pending;
+    // Output waits for CTS: hardware flow control on, CTS low, something to send.
+    DWORD flags = 0;
+    int lines = 0;
+    if ((dcb_.Flags & DCB_OUTX_CTS_FLOW) && queued > 0 && ioctl(fd_, TIOCMGET, &lines) == 0 &&
+        !(lines & TIOCM_CTS))
+      flags |= COMSTAT_CTS_HOLD;
+    *status = COMSTAT{flags, static_cast<DWORD>(in), queued};
   }
   return TRUE;
 }

@@ -9,10 +9,16 @@
 //   terminal is refused with ENOTTY.
 // - Line settings: any rate the driver takes (standard ones as Bxxx, others through termios2), 5 to 8
 //   data bits, parity none/odd/even/mark/space, 1 or 2 stop bits. Refused with EINVAL: 4 data bits,
-//   1.5 stop bits, a rate of 0. Accepted and ignored (Linux has no equivalent): DSR output flow,
-//   DSR sensitivity, continue-on-Xoff, DTR handshake, RTS toggle, error-char replacement, null
-//   stripping, abort-on-error and the Xon/Xoff limits. CTS output flow and RTS handshake both map to
-//   CRTSCTS. The EOF and event characters are stored only.
+//   1.5 stop bits, a rate of 0. CTS output flow and RTS handshake both map to CRTSCTS; RTS toggle is
+//   the kernel's RS-485 mode (RTS on while sending), and SetCommState fails with the driver's error
+//   where the driver has no such mode (ENOTTY on a pseudo-terminal). Null stripping drops 0 bytes as
+//   they are read. Accepted and without effect (Linux has no equivalent): DSR output flow, DSR
+//   sensitivity, continue-on-Xoff, DTR handshake, error-char replacement, abort-on-error and the
+//   Xon/Xoff limits. The EOF and event characters are stored only.
+// - ClearCommError's hold flags: the CTS hold is set while hardware flow control is on, CTS is low and
+//   output is queued. The DSR and RLSD holds cannot occur (no such flow control), and the Xoff hold
+//   and Xoff sent states are kept inside the line discipline, which does not show them: those four
+//   flags are always clear.
 // - Time-outs are stored; every read returns at once with what is queued, possibly nothing, which is
 //   what the component asks for.
 // - Device events: EV_RXCHAR when new bytes arrive (bytes left unread do not signal again), EV_ERR and

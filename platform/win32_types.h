@@ -132,7 +132,8 @@ struct COMMTIMEOUTS {
 };
 
 // Status of ClearCommError: Flags holds the hold bits (0 CTS, 1 DSR, 2 RLSD, 3 Xoff hold, 4 Xoff sent,
-// 5 EOF, 6 Tx immediate).
+// 5 EOF, 6 Tx immediate). Linux tells only the CTS hold; see serial.h.
+constexpr DWORD COMSTAT_CTS_HOLD = 0x01;
 struct COMSTAT {
   DWORD Flags;
   DWORD cbInQue;

@@ -158,6 +158,29 @@ TEST(SerialState, RawLineReadsBackAndRefusals) {
   EXPECT_EQ(back.BaudRate, 1000U) << "a refused record changes nothing";
 }
 
+// Settings the line cannot honour are not reported as applied; null stripping is honoured.
+TEST(SerialState, NullStrippingAndRtsToggle) {
+  Pty pty;
+  Port port(pty);
+  DCB strip = ToolDcb();
+  strip.Flags |= DCB_NULL;
+  ASSERT_TRUE(SetCommState(port.handle, &strip));
+  pty.Write(std::string("a\0b\0\0c", 6));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  char in[8] = {};
+  DWORD got = 0;
+  ASSERT_TRUE(ReadFile(port.handle, in, sizeof in, &got, &port.ov));
+  EXPECT_EQ(std::string(in, got), "abc");
+
+  DCB toggle = ToolDcb();
+  toggle.Flags |= DCB_RTS_CONTROL_TOGGLE;
+  EXPECT_FALSE(SetCommState(port.handle, &toggle)) << "a pseudo-terminal has no RS-485 mode";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOTTY));
+  DCB back{};
+  ASSERT_TRUE(GetCommState(port.handle, &back));
+  EXPECT_EQ(back.Flags & DCB_RTS_CONTROL_MASK, 0U) << "the refused record is not kept";
+}
+
 TEST(SerialEvents, ReadsReturnAtOnceAndReceiveEventsAreEdges) {
   Pty pty;
   Port port(pty);
