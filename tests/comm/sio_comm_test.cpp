@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 using namespace std::chrono_literals;
 using testing_support::GuiPump;
 using testing_support::Pty;
+using namespace platform;
 
 namespace {
 
@@ -231,6 +233,98 @@ TEST_F(CommTest, PurgeWriteFromTxEmptyDropsTheQueuedBytes) {
   pump_.PumpFor(100ms);
   EXPECT_EQ(pty_.Read(1, 100ms), "") << "the purged bytes never went out";
   EXPECT_EQ(comm_->WriteBufUsed(), 0);
+}
+
+// The tool's 19200 8N1 record reaches the device, and so does each flag the line can honour; the
+// device's own settings come back through ResetPortParameters.
+TEST_F(CommTest, LineSettingsReachTheDeviceAndComeBack) {
+  struct Case {
+    const char* name;
+    std::function<void(TSioComm&)> set;
+    tcflag_t cflag, iflag;  // bits expected set on the device
+  };
+  const Case cases[] = {
+      {"tool record", [](TSioComm&) {}, CS8, 0},
+      {"CTS flow", [](TSioComm& c) { c.FlowControl().SetOutCtsFlow(true); }, CRTSCTS, 0},
+      {"RTS handshake", [](TSioComm& c) { c.FlowControl().SetControlRts(rtsHandshake); }, CRTSCTS, 0},
+      {"Xon/Xoff out", [](TSioComm& c) { c.FlowControl().SetXonXoffOut(true); }, 0, IXON},
+      {"Xon/Xoff in", [](TSioComm& c) { c.FlowControl().SetXonXoffIn(true); }, 0, IXOFF},
+      {"parity check", [](TSioComm& c) { c.SetOptions({coParityCheck}); }, 0, INPCK},
+      {"two stop bits", [](TSioComm& c) { c.SetStopbits(sb2); }, CSTOPB, 0},
+  };
+  for (const Case& c : cases) {
+    TSioComm port;
+    port.SetSyncCall([this](const std::function<void()>& step) { pump_.Call(step); });
+    port.SetDeviceName(pty_.slave());
+    port.SetBaudrate(br19200);
+    c.set(port);
+    port.Open();
+    termios tio{};
+    ASSERT_EQ(tcgetattr(pty_.master(), &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), B19200) << c.name;
+    EXPECT_EQ(tio.c_cflag & c.cflag, c.cflag) << c.name;
+    EXPECT_EQ(tio.c_iflag & c.iflag, c.iflag) << c.name;
+    if (c.cflag != CRTSCTS) {
+      EXPECT_EQ(tio.c_cflag & CRTSCTS, 0U) << c.name;
+    }
+    port.Close();
+  }
+
+  // The platform's default record (9600 8N1, DTR and RTS on) and the control-field mappings.
+  comm_->ResetPortParameters();
+  EXPECT_EQ(comm_->Baudrate(), br9600);
+  EXPECT_EQ(comm_->Databits(), db8);
+  EXPECT_EQ(comm_->Parity(), paNone);
+  EXPECT_EQ(comm_->Stopbits(), sb1);
+  EXPECT_EQ(comm_->FlowControl().ControlDtr(), dtrEnabled);
+  EXPECT_EQ(comm_->FlowControl().ControlRts(), rtsEnabled);
+  struct Mapping {
+    DWORD flags;
+    TSioControlDtr dtr;
+    TSioControlRts rts;
+  };
+  const Mapping mappings[] = {
+      {0, dtrDisabled, rtsDisabled},
+      {DCB_DTR_CONTROL_HANDSHAKE | DCB_RTS_CONTROL_HANDSHAKE, dtrHandshake, rtsHandshake},
+      {DCB_DTR_CONTROL_MASK | DCB_RTS_CONTROL_TOGGLE, dtrHandshake, rtsToggle},
+  };
+  for (const Mapping& m : mappings) {
+    DCB dcb{};
+    dcb.BaudRate = 12345;
+    dcb.ByteSize = 7;
+    dcb.Parity = ODDPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.Flags = m.flags;
+    comm_->ReadDCB(dcb);
+    EXPECT_EQ(comm_->FlowControl().ControlDtr(), m.dtr) << m.flags;
+    EXPECT_EQ(comm_->FlowControl().ControlRts(), m.rts) << m.flags;
+    EXPECT_EQ(comm_->Baudrate(), brUser);
+    EXPECT_EQ(comm_->Databits(), db7);
+    EXPECT_EQ(comm_->Parity(), paOdd);
+    EXPECT_EQ(comm_->Stopbits(), sb2);
+  }
+}
+
+// A purge drops what is still queued, and a device that vanishes with bytes queued closes cleanly.
+TEST_F(CommTest, PurgeDropsQueuedBytesAndAVanishedDeviceCloses) {
+  comm_->Buffers().SetWriteSize(256 * 1024);
+  comm_->Open();
+  const std::string big(200 * 1024, 'q');  // more than the terminal takes: most of it stays queued
+  ASSERT_TRUE(comm_->WriteText(big));
+  pump_.PumpFor(50ms);
+  ASSERT_GT(comm_->WriteBufUsed(), 0);
+  comm_->PurgeWrite();
+  EXPECT_EQ(comm_->WriteBufUsed(), 0);
+  std::size_t arrived = 0;
+  while (pty_.Read(4096, 100ms).size() > 0) arrived += 4096;
+  EXPECT_LT(arrived, big.size()) << "the purged bytes did not go out";
+
+  ASSERT_TRUE(comm_->WriteText(big));
+  pump_.PumpFor(20ms);
+  pty_.CloseMaster();
+  pump_.PumpFor(200ms);
+  comm_->Close();
+  EXPECT_FALSE(comm_->Active());
 }
 
 TEST_F(CommTest, WriteLargerThanTheQueueRaisesAfterTheWriteTimeout) {
