@@ -527,6 +527,35 @@ TEST_F(CommTest, StepQueuedAtDestructionDoesNotRun) {
   EXPECT_EQ(calls, 0);
 }
 
+// Clients get the bytes read, not the count the queue showed: with null stripping the queue counts
+// the nulls the read then drops.
+TEST_F(CommTest, ClientsGetOnlyTheBytesRead) {
+  Recorder client;
+  client.SetComm(comm_.get());
+  comm_->SetOptions({coNullStrip});
+  comm_->Open();
+  pty_.Write(std::string("a\0\0b", 4));
+  ASSERT_TRUE(pump_.PumpUntil([&] { return !client.log.empty(); }));
+  EXPECT_EQ(client.log, "data:ab;");
+  client.SetComm(nullptr);
+}
+
+// The same across Close and Open: a step of the old opening does not run in the new one.
+TEST_F(CommTest, StepQueuedBeforeCloseDoesNotRunAfterOpen) {
+  std::vector<int> counts;
+  comm_->OnRxChar = [&](TSioCustomComm*, int count) { counts.push_back(count); };
+  comm_->Open();
+  pty_.Write("xy");
+  std::this_thread::sleep_for(100ms);  // the event thread now waits in the synchronous call
+  comm_->Close();
+  comm_->Open();
+  pump_.PumpFor(100ms);
+  EXPECT_TRUE(counts.empty()) << "the old opening's event";
+  pty_.Write("z");
+  ASSERT_TRUE(pump_.PumpUntil([&] { return !counts.empty(); }));
+  EXPECT_EQ(counts, std::vector<int>{1});
+}
+
 TEST_F(CommTest, StressOpenTrafficClose) {
   // One cycle first: sanitizer runtimes start helper threads of their own on the first thread.
   comm_->Open();
