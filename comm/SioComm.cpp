@@ -28,7 +28,7 @@ namespace {
 std::atomic<DWORD> gClosePause{300};
 
 // Runs step on the GUI thread with the component it belongs to, unless that component is gone or has
-// been opened again since the step was made. Without a synchronous call the step runs right here.
+// been opened again since the step was made.
 void RunOnGui(const std::shared_ptr<CommCore>& core, const TSioSyncCall& sync, unsigned generation,
               const std::function<void(TSioCustomComm*)>& step) {
   const auto guarded = [&] {
@@ -71,7 +71,7 @@ class TSioCommBuffer {
 
  private:
   std::vector<std::uint8_t> data_;
-  std::atomic<int> count_{0};  // read without the lock by the room check
+  std::atomic<int> count_{0};
 };
 
 class TSioCommEventThread : public TSioThread {
@@ -149,14 +149,20 @@ class TSioCommWriteThread : public TSioThread {
     }
   }
 
+  // From a step this thread waits on (OnTxEmpty, the error path) the thread cannot answer the request;
+  // it has no write under way there either, so the queue is cleared at once. The lock orders this
+  // against the thread entering a step: a request made just before is answered before it blocks.
   void PurgeWrite() {
-    // Called from a step this thread waits on (OnTxEmpty, the error path), the thread cannot answer;
-    // it has no write under way there either, so the queue is cleared at once.
-    if (!inStep_) {
+    {
+      TSioLockGuard lock(core_->writeLock);
+      if (inStep_) {
+        queue_.Clear();
+        return;
+      }
       purgeDone_.ResetEvent();
       purgeRequest_.SetEvent();
-      if (purgeDone_.WaitFor(2000) != wrSignaled) return;
     }
+    if (purgeDone_.WaitFor(2000) != wrSignaled) return;
     TSioLockGuard lock(core_->writeLock);
     queue_.Clear();
   }
@@ -248,8 +254,13 @@ class TSioCommWriteThread : public TSioThread {
   }
 
   void Step(const std::function<void(TSioCustomComm*)>& step) {
-    inStep_ = true;
+    {
+      TSioLockGuard lock(core_->writeLock);
+      inStep_ = true;
+      if (purgeRequest_.WaitFor(0) == wrSignaled) AnswerPurge();
+    }
     RunOnGui(core_, sync_, generation_, step);
+    TSioLockGuard lock(core_->writeLock);
     inStep_ = false;
   }
 
@@ -257,7 +268,7 @@ class TSioCommWriteThread : public TSioThread {
   HANDLE handle_;
   unsigned generation_;
   TSioSyncCall sync_;
-  std::atomic<bool> inStep_{false};
+  bool inStep_ = false;  // under the write lock
   TSioCommBuffer queue_;
   TSioWaitEvent dataReady_, stop_, purgeRequest_, purgeDone_, ioDone_;
 };

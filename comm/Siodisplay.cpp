@@ -19,7 +19,7 @@ TSioColor FromQColor(const QColor& c) {
 }  // namespace
 
 TSioLEDDisplay::TSioLEDDisplay(QWidget* parent)
-    : TSioDisplay(parent), color_(FromQColor(QApplication::palette().color(QPalette::Window))) {
+    : TSioDisplay(parent), color_(FromQColor(QApplication::palette().color(QPalette::Base))) {
   Beep = [] { QApplication::beep(); };
   QFont small = font();
   small.setPixelSize(9);  // "RING" and "CTSH" fit a 35-pixel lamp

@@ -43,8 +43,10 @@ class TSioLEDDisplay : public TSioDisplay {
   void SetColor(TSioColor value) { Set(color_, value); }
   // Lamp k (0..8, table order: CTS, DSR, RING, RLSD, CTS hold, DSR hold, RLSD hold, Xoff hold,
   // Xoff sent) shown or not; the named setters are the properties ShowCTS .. ShowXOffSent.
-  bool Show(int lamp) const { return show_[lamp]; }
-  void SetShow(int lamp, bool value) { Set(show_[lamp], value); }
+  bool Show(int lamp) const { return lamp >= 0 && lamp < kLamps && show_[lamp]; }
+  void SetShow(int lamp, bool value) {
+    if (lamp >= 0 && lamp < kLamps) Set(show_[lamp], value);
+  }
   void SetShowCTS(bool v) { SetShow(0, v); }
   void SetShowDSR(bool v) { SetShow(1, v); }
   void SetShowRING(bool v) { SetShow(2, v); }
@@ -68,7 +70,7 @@ class TSioLEDDisplay : public TSioDisplay {
   void SetFontColor(TSioColor value) { Set(fontColor_, value); }
 
   // The lamps' states as last read.
-  bool State(int lamp) const { return states_[lamp]; }
+  bool State(int lamp) const { return lamp >= 0 && lamp < kLamps && states_[lamp]; }
   // The system beep for a sender that cannot be read; replaceable for tests.
   std::function<void()> Beep;
 

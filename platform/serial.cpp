@@ -247,6 +247,10 @@ void CommDevice::Close() {
   if (epollFd_ >= 0) ::close(epollFd_);
   if (wakeFd_ >= 0) ::close(wakeFd_);
   if (fd_ >= 0) {
+    if (rs485_) {  // the kernel keeps the mode for the next program to open the port
+      serial_rs485 off{};
+      ioctl(fd_, TIOCSRS485, &off);
+    }
     ioctl(fd_, TIOCNXCL);  // the flag outlives this descriptor while others hold the terminal
     ::close(fd_);          // also releases the flock
   }
@@ -462,6 +466,7 @@ BOOL CommDevice::SetState(const DCB& dcb) {
   // RTS toggle is the kernel's RS-485 mode (RTS raised while sending); a driver without it refuses,
   // before anything of the record is applied.
   const bool toggle = (dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+  const bool wasRs485 = rs485_;
   if (toggle || rs485_) {
     serial_rs485 rs485{};
     if (toggle) rs485.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
@@ -474,18 +479,27 @@ BOOL CommDevice::SetState(const DCB& dcb) {
     cfsetispeed(&tio, *code);
     cfsetospeed(&tio, *code);
   }
-  if (tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(static_cast<DWORD>(errno));
-  if (!code && !detail::SetArbitraryRate(fd_, dcb.BaudRate)) return Fail(static_cast<DWORD>(errno));
+  // A step that fails after the RS-485 switch puts the mode back, so the device matches dcb_ again.
+  const auto failAfterMode = [&](int error) {
+    if (rs485_ != wasRs485) {
+      serial_rs485 back{};
+      if (wasRs485) back.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+      if (ioctl(fd_, TIOCSRS485, &back) == 0) rs485_ = wasRs485;
+    }
+    return Fail(static_cast<DWORD>(error));
+  };
+  if (tcsetattr(fd_, TCSANOW, &tio) != 0) return failAfterMode(errno);
+  if (!code && !detail::SetArbitraryRate(fd_, dcb.BaudRate)) return failAfterMode(errno);
 
   // The DTR and RTS lines follow their control fields; devices without lines ignore them.
   int dtr = TIOCM_DTR, rts = TIOCM_RTS;
   const bool dtrOn = (dcb.Flags & DCB_DTR_CONTROL_MASK) != 0;
   const bool rtsOn = (dcb.Flags & DCB_RTS_CONTROL_MASK) != 0;
   if (ioctl(fd_, dtrOn ? TIOCMBIS : TIOCMBIC, &dtr) != 0 && !IsNoLinesError(errno))
-    return Fail(static_cast<DWORD>(errno));
+    return failAfterMode(errno);
   if ((dcb.Flags & DCB_RTS_CONTROL_MASK) != DCB_RTS_CONTROL_HANDSHAKE && !toggle &&
       ioctl(fd_, rtsOn ? TIOCMBIS : TIOCMBIC, &rts) != 0 && !IsNoLinesError(errno))
-    return Fail(static_cast<DWORD>(errno));
+    return failAfterMode(errno);
 
   dcb_ = dcb;
   dcb_.DCBlength = sizeof(DCB);
@@ -632,8 +646,9 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
     // Output waits for CTS: hardware flow control on, CTS low, something to send.
     DWORD flags = 0;
     int lines = 0;
-    if ((dcb_.Flags & DCB_OUTX_CTS_FLOW) && queued > 0 && ioctl(fd_, TIOCMGET, &lines) == 0 &&
-        !(lines & TIOCM_CTS))
+    const bool ctsFlow =
+        (dcb_.Flags & DCB_OUTX_CTS_FLOW) || (dcb_.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE;
+    if (ctsFlow && queued > 0 && ioctl(fd_, TIOCMGET, &lines) == 0 && !(lines & TIOCM_CTS))
       flags |= COMSTAT_CTS_HOLD;
     *status = COMSTAT{flags, static_cast<DWORD>(in), queued};
   }
@@ -924,7 +939,7 @@ std::string DeviceFileName(std::string_view name) {
 
 // A node with no port behind it (a UART that never answered, whose sysfs type is 0, opens with EIO; a
 // minor no driver registered, with ENXIO or ENODEV) is a device that is not there.
-DWORD OpenError(const std::string& path, int error) {
+static DWORD OpenError(const std::string& path, int error) {
   if (error == ENXIO || error == ENODEV) return ERROR_FILE_NOT_FOUND;
   if (error == EIO) {
     std::ifstream type("/sys/class/tty/" + path.substr(path.rfind('/') + 1) + "/type");

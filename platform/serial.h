@@ -2,7 +2,8 @@
 //
 // How the Win32 semantics map onto Linux:
 // - Names: "COMn" is /dev/ttyS(n-1); a name starting with "/" is used as it is; any other name is
-//   looked up under /dev. A missing device fails with code 2.
+//   looked up under /dev. A missing device fails with code 2, and so does a node with no port behind
+//   it (ENXIO, ENODEV, or EIO from a UART whose sysfs type is 0).
 // - Opening takes an exclusive flock (which also stops root and cooperating programs) and TIOCEXCL,
 //   discards stale bytes and puts the line into raw mode: no echo, no canonical mode, no CR/LF
 //   translation, no signals, receiver on, modem control lines ignored (CLOCAL). A device that is not a
@@ -11,14 +12,15 @@
 //   data bits, parity none/odd/even/mark/space, 1 or 2 stop bits. Refused with EINVAL: 4 data bits,
 //   1.5 stop bits, a rate of 0. CTS output flow and RTS handshake both map to CRTSCTS; RTS toggle is
 //   the kernel's RS-485 mode (RTS on while sending), and SetCommState fails with the driver's error
-//   where the driver has no such mode (ENOTTY on a pseudo-terminal). Null stripping drops 0 bytes as
-//   they are read. Accepted and without effect (Linux has no equivalent): DSR output flow, DSR
+//   where the driver has no such mode (ENOTTY on a pseudo-terminal); the mode is switched off again at
+//   close. Null stripping drops 0 bytes as they are read, so queue counts and receive events still
+//   count them. Accepted and without effect (Linux has no equivalent): DSR output flow, DSR
 //   sensitivity, continue-on-Xoff, DTR handshake, error-char replacement, abort-on-error and the
 //   Xon/Xoff limits. The EOF and event characters are stored only.
-// - ClearCommError's hold flags: the CTS hold is set while hardware flow control is on, CTS is low and
-//   output is queued. The DSR and RLSD holds cannot occur (no such flow control), and the Xoff hold
-//   and Xoff sent states are kept inside the line discipline, which does not show them: those four
-//   flags are always clear.
+// - ClearCommError's hold flags: the CTS hold is set while CTS flow control (or RTS handshake) is on,
+//   CTS is low and output is queued. The DSR and RLSD holds cannot occur (no such flow control), and the Xoff
+//   hold and Xoff sent states are kept inside the line discipline, which does not show them: those four flags
+//   are always clear.
 // - Time-outs are stored; every read returns at once with what is queued, possibly nothing, which is
 //   what the component asks for.
 // - Device events: EV_RXCHAR when new bytes arrive (bytes left unread do not signal again), EV_ERR and

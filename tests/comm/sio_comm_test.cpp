@@ -109,7 +109,10 @@ TEST_F(CommTest, UnsafeCornersAreRefused) {
     char into[4] = {};
     EXPECT_EQ(comm_->WriteBuf(bytes, -1), 0);
     EXPECT_EQ(comm_->WriteBuf(bytes, 0), 0);
+    pty_.Write("123456");  // more than the caller's 4 bytes are waiting
+    ASSERT_TRUE(pump_.PumpUntil([&] { return comm_->ReadBufUsed() == 6; }));
     EXPECT_EQ(comm_->ReadBuf(into, -1), 0);
+    EXPECT_EQ(comm_->ReadBuf(into, 4), 4) << "the bytes were there";
     EXPECT_EQ(comm_->WriteBufUsed(), 0);
     EXPECT_EQ(pty_.Read(1, 100ms), "") << "nothing was sent, direct " << direct;
     comm_->Close();
@@ -542,18 +545,18 @@ TEST_F(CommTest, ClientsGetOnlyTheBytesRead) {
 
 // The same across Close and Open: a step of the old opening does not run in the new one.
 TEST_F(CommTest, StepQueuedBeforeCloseDoesNotRunAfterOpen) {
-  std::vector<int> counts;
-  comm_->OnRxChar = [&](TSioCustomComm*, int count) { counts.push_back(count); };
+  int txEmpty = 0;
+  comm_->OnTxEmpty = [&](TSioCustomComm*) { ++txEmpty; };
   comm_->Open();
-  pty_.Write("xy");
-  std::this_thread::sleep_for(100ms);  // the event thread now waits in the synchronous call
+  ASSERT_TRUE(comm_->WriteText("x"));
+  EXPECT_EQ(pty_.Read(1), "x");
+  std::this_thread::sleep_for(100ms);  // the write thread now waits in the synchronous call
   comm_->Close();
   comm_->Open();
   pump_.PumpFor(100ms);
-  EXPECT_TRUE(counts.empty()) << "the old opening's event";
-  pty_.Write("z");
-  ASSERT_TRUE(pump_.PumpUntil([&] { return !counts.empty(); }));
-  EXPECT_EQ(counts, std::vector<int>{1});
+  EXPECT_EQ(txEmpty, 0) << "the old opening's output-empty";
+  ASSERT_TRUE(comm_->WriteText("y"));
+  ASSERT_TRUE(pump_.PumpUntil([&] { return txEmpty == 1; }));
 }
 
 TEST_F(CommTest, StressOpenTrafficClose) {
