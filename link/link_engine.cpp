@@ -21,6 +21,7 @@ constexpr std::uint8_t kHeaderRead[] = {0x44, 0x28, 0x00, 0xC0, 0x03, 0x00};
 
 void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
   for (int i = 0; i < length; ++i) port_.WriteByte(data[i]);
+  for (int i = 0; i < 4; ++i) asked_[i] = i < length ? data[i] : 0;
   TimeOut_count = 100;
   Wait_first_byte = 1;
   Rx_quiet_count = 3;
@@ -143,10 +144,32 @@ void LinkEngine::SendRequest(int code) {
 
 // The reply is taken as it stands; Rx_len is cleared first so that bytes arriving while a box of this
 // dispatch is open start a new reply instead of being wiped when the dispatch ends.
+// The bytes a reply must hold to be dispatched: the rest of the buffer still holds an earlier reply,
+// which a short one would be read with (a stray byte taken for an acknowledgement, a cut read answer
+// decoded as settings).
+int LinkEngine::NeededLength() const {
+  const std::uint8_t kind = Rx_buf[0] & 0x7F;
+  if (kind != 0x42 && kind != 0x44) return 2;  // set-up and open answers
+  if ((Rx_buf[0] & 0x80) || kind == 0x42) return 5;
+  const bool live = Rx_buf[2] != 0;
+  const bool sys = Rx_buf[3] == 0xC0;
+  const int payload = live ? (sys ? 16 : 11) : (sys ? (Head_only ? 3 : 54) : 44);
+  return 5 + payload;
+}
+
 void LinkEngine::Dispatch() {
   Wait_reply = 0;
+  const int length = Rx_len;
   Rx_len = 0;
   writing_ = false;  // until the answer turns out to continue the write chain
+  // Only an answer to the request last sent is taken: its kind, and for reads and writes its address.
+  const std::uint8_t kind = Rx_buf[0] & 0x7F;
+  const bool memory = kind == 0x42 || kind == 0x44;
+  const bool answers = kind == asked_[0] && (!memory || (Rx_buf[2] == asked_[2] && Rx_buf[3] == asked_[3]));
+  if (length < NeededLength() || !answers) {
+    window_.SetExchangeLamp(kColorYellow);  // the exchange failed as a refused one does: no chain goes on
+    return;
+  }
   if (Rx_buf[0] & 0x80) {
     Rx_buf[0] &= 0x7F;
     switch (Rx_buf[0]) {

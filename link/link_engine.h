@@ -58,6 +58,7 @@ class LinkEngine {
  private:
   void SendRequest(int code);
   void Dispatch();
+  int NeededLength() const;
   void DispatchRead();
   void DispatchWrite();
   void SendChannelWrite(int ch);
@@ -67,4 +68,5 @@ class LinkEngine {
   TModuleSettings& record_;
   std::uint8_t work_[60] = {};
   bool writing_ = false;
+  std::uint8_t asked_[4] = {};  // the first bytes of the request last sent
 };

@@ -304,6 +304,37 @@ TEST(LinkEngine, PollOffersWhileBusyAreDropped) {
   EXPECT_EQ(ticks, 51) << "from the dropped offer to the next status request";
 }
 
+// A reply too short for its kind is not read with the bytes an earlier reply left in the buffer.
+TEST(LinkEngine, ShortRepliesAreNotDispatched) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_write_param;
+  h.Tick();
+  h.Sent();
+  EXPECT_EQ(h.Reply(WriteAck(0x00, 0xC0, 0x36)).size(), 50U);
+  EXPECT_TRUE(h.Reply({0x42}).empty()) << "one byte is no acknowledgement of the next block";
+  EXPECT_EQ(h.window.lamp, kColorYellow);
+  EXPECT_FALSE(h.engine.Writing());
+
+  h.engine.Request_code = Req_read_param;
+  h.Tick();
+  h.Sent();
+  const TModuleSettings before = h.record;
+  Bytes cut = ReadAnswer(0x00, 0xC0, 54, 0x77);
+  cut.resize(30);
+  EXPECT_TRUE(h.Reply(cut).empty());
+  EXPECT_EQ(std::memcmp(&before, &h.record, sizeof before), 0) << "a cut answer decodes nothing";
+  EXPECT_EQ(h.engine.Done_message, 0);
+
+  // An answer to another request than the one sent: a write acknowledgement while a status read
+  // is awaited starts no write.
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  h.Sent();
+  EXPECT_TRUE(h.Reply(WriteAck(0x00, 0x30, 0x2C)).empty());
+  EXPECT_EQ(h.window.lamp, kColorYellow);
+}
+
 TEST(LinkEngine, AnswerArrivingUnderABoxIsNotLost) {
   // The "no VEXA" box opens at the end of a dispatch; under it the answer to the set-up step that
   // dispatch sent arrives and is still waiting for its quiet time when the box closes.
