@@ -1,0 +1,85 @@
+// Fuzz target: the text conversion against a reference of its own, the dialogs' accept rules on any
+// texts, and the text report on any record.
+#include <locale.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "settings/calc_rules.h"
+#include "settings/chanel_rules.h"
+#include "settings/text_number.h"
+#include "settings/text_report.h"
+
+namespace {
+
+// The grammar the conversion documents, parsed by hand and converted by the C library in the C
+// locale: blanks, a sign, digits with at most one point.
+double Reference(const std::string& text, std::size_t maxChars) {
+  const std::string s = text.substr(0, std::min(maxChars, text.size()));
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+  std::string token;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) token += s[i++];
+  bool digits = false, point = false;
+  for (; i < s.size(); ++i) {
+    if (s[i] >= '0' && s[i] <= '9') {
+      digits = true;
+      token += s[i];
+    } else if (s[i] == '.' && !point) {
+      point = true;
+      token += s[i];
+    } else {
+      break;
+    }
+  }
+  if (!digits) return 0.0;
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+  const double value = strtod_l(token.c_str(), nullptr, c);
+  return std::isfinite(value) ? value : 0.0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::size_t maxChars = data[0] % 12;
+  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  const double got = TextToNumber(text, maxChars);
+  const double want = Reference(text, maxChars);
+  if (!std::isfinite(got) || got != want) std::abort();
+
+  // The channel dialog's rules: whatever the texts, what is stored keeps to its limits.
+  TChanSet chan{};
+  ChanelEntry entry;
+  for (int i = 0; i < kChanTextCount; ++i)
+    if ((data[0] >> (i % 8)) & 1) entry.text[i] = text.substr(i % text.size());
+  entry.format = data[0] % 6 - 1;
+  entry.aprox = data[1 % size] % 12 - 1;
+  AcceptChanel(chan, entry);
+  if (chan.PointTime > 69 || chan.AdcTime > 69 || chan.AdcMin > 1023 || chan.AdcMax > 1023 ||
+      chan.OutZero > 4095 || (chan.Format & 3) > 3 || chan.Aprox > 9)
+    std::abort();
+  TCalcValues values;
+  CalcEntry calc{text, text, text.substr(1), text, text.substr(1), {}};
+  for (auto& point : calc.point) point = text;
+  AcceptCalc(values, calc);
+  for (int c = 0; c < 4; ++c) {
+    bool computed = false;
+    const float currentB = chan.ParamCurr_B;
+    CalcCoefficients(values, CalcValidity(values), c, chan, computed);
+    if (!computed && chan.ParamCurr_B != currentB) std::abort();
+  }
+
+  // The report on any record: the bytes of the input laid over one.
+  TModuleSettings record{};
+  std::memcpy(&record, data, std::min(size, sizeof record));
+  float ranges[4] = {};
+  if (size >= sizeof record + sizeof ranges) std::memcpy(ranges, data + sizeof record, sizeof ranges);
+  const std::string report =
+      BuildTextReport(record, ReportRanges{ranges[0], ranges[1], ranges[2], ranges[3]});
+  if (report.empty()) std::abort();
+  return 0;
+}
