@@ -1,5 +1,7 @@
 #include "sim/adapter.h"
 
+#include <algorithm>
+
 #include <cstdio>
 
 namespace sim {
@@ -93,7 +95,42 @@ std::optional<Answer> Adapter::Handle(const std::vector<std::uint8_t>& request, 
   return Damage({static_cast<std::uint8_t>(ok ? 0x42 : 0xC2), request[1], request[2], request[3], count});
 }
 
-Answer Adapter::Damage(std::vector<std::uint8_t> bytes) {
+bool Adapter::RandomFault(Answer& answer) {
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  if (faults_.faultRate <= 0 || chance(random_) >= faults_.faultRate || answer.bytes.empty()) return true;
+  std::vector<std::uint8_t>& bytes = answer.bytes;
+  switch (std::uniform_int_distribution<int>(0, 5)(random_)) {
+    case 0:
+      ++injected_.dropped;
+      return false;
+    case 1:
+      ++injected_.cut;
+      bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random_));
+      break;
+    case 2: {
+      ++injected_.changed;
+      const std::size_t at = std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random_);
+      bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ std::uniform_int_distribution<int>(1, 255)(random_));
+      break;
+    }
+    case 3:
+      ++injected_.delayed;
+      answer.gapAfter = std::max<std::size_t>(1, bytes.size() / 2);
+      answer.gapMs = 60;  // twice the link's quiet time
+      break;
+    case 4:
+      ++injected_.extra;
+      bytes.push_back(static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(random_)));
+      break;
+    default:
+      ++injected_.refused;
+      bytes[0] |= 0x80;
+      break;
+  }
+  return true;
+}
+
+std::optional<Answer> Adapter::Damage(std::vector<std::uint8_t> bytes) {
   Answer answer;
   if (faults_.cutTo && bytes.size() > *faults_.cutTo) bytes.resize(*faults_.cutTo);
   std::uniform_real_distribution<double> chance(0.0, 1.0);
@@ -112,6 +149,7 @@ Answer Adapter::Damage(std::vector<std::uint8_t> bytes) {
     answer.gapAfter = answer.bytes.size() / 2;
     answer.gapMs = faults_.gapMs;
   }
+  if (!RandomFault(answer)) return std::nullopt;
   return answer;
 }
 

@@ -25,6 +25,15 @@ struct Faults {
   double dropProbability = 0;                  // a byte of an answer is left out
   unsigned seed = 1;
   std::optional<unsigned> hangUpAfter;  // the line closes after this many requests
+  // A long faulty line: each answer, with this probability, gets one fault picked at random: dropped,
+  // cut short, a byte changed, delayed past the quiet time halfway through, an extra byte, refused.
+  double faultRate = 0;
+};
+
+// What the random faults did, by kind, for soak runs to report.
+struct FaultCounts {
+  std::size_t dropped = 0, cut = 0, changed = 0, delayed = 0, extra = 0, refused = 0;
+  std::size_t Total() const { return dropped + cut + changed + delayed + extra + refused; }
 };
 
 struct Answer {
@@ -52,6 +61,7 @@ class Adapter {
   // A partial request older than the quiet time is dropped.
   void Quiet(double nowMs);
   bool HangUpDue() const { return faults_.hangUpAfter && requests_ >= *faults_.hangUpAfter; }
+  const FaultCounts& Injected() const { return injected_; }
   bool ModuleOpen() const { return open_; }
   std::size_t PendingBytes() const { return pending_.size(); }
 
@@ -62,7 +72,9 @@ class Adapter {
  private:
   std::optional<std::size_t> ExpectedLength() const;
   std::optional<Answer> Handle(const std::vector<std::uint8_t>& request, double nowMs);
-  Answer Damage(std::vector<std::uint8_t> bytes);
+  std::optional<Answer> Damage(std::vector<std::uint8_t> bytes);
+  // The random fault of a long faulty line, if this answer gets one; false when it is dropped.
+  bool RandomFault(Answer& answer);
 
   VexaModule& module_;
   Faults faults_;
@@ -71,6 +83,7 @@ class Adapter {
   double lastByteMs_ = 0;
   bool open_ = false;
   unsigned requests_ = 0;
+  FaultCounts injected_;
 };
 
 std::string Hex(const std::vector<std::uint8_t>& bytes);

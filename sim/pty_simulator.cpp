@@ -80,6 +80,11 @@ double PtySimulator::NowMs() const {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }
 
+FaultCounts PtySimulator::Injected() {
+  std::lock_guard lock(mutex_);
+  return adapter_.Injected();
+}
+
 ModuleMemory PtySimulator::Working() {
   std::lock_guard lock(mutex_);
   return module_.Working();

@@ -44,6 +44,8 @@ class PtySimulator {
   ModuleMemory Stored();
   std::vector<LogEntry> Log();
   void SetFaults(const Faults& faults);
+  // What the random faults of a long faulty line have done so far.
+  FaultCounts Injected();
   // Called for every log entry as it happens, on the simulator's thread.
   void SetLogSink(std::function<void(const LogEntry&)> sink);
   // Tests only: hold a channel's ADC at a value.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "settings/float24.h"
+#include "sim/adapter.h"
 #include "sim/pty_simulator.h"
 #include "tests/support/pty.h"
 
@@ -262,6 +263,36 @@ TEST(Simulator, FaultsGiveTheirAnswers) {
   while (!simulator.HungUp() && Clock::now() < deadline) usleep(1000);
   EXPECT_TRUE(simulator.HungUp());
   EXPECT_TRUE(client.ReadFailed()) << "the client's reads fail once the line is gone";
+}
+
+// A long faulty line: every kind of random fault occurs, at the rate asked for, the same for a seed.
+TEST(Simulator, RandomFaultsAtARateAndSeed) {
+  const auto run = [](double rate, unsigned seed) {
+    sim::VexaModule module;
+    sim::Adapter adapter(module);
+    sim::Faults f;
+    f.faultRate = rate;
+    f.seed = seed;
+    adapter.SetFaults(f);
+    adapter.Receive({0x40, 0x28, 0x00}, 0);
+    std::size_t answered = 0;
+    for (int i = 0; i < 3000; ++i)
+      for (const sim::Exchange& e : adapter.Receive({0x44, 0x28, 0x01, 0xC0, 0x10, 0x00}, i * 100.0))
+        answered += e.answer.has_value() ? 1 : 0;
+    return std::pair{adapter.Injected(), answered};
+  };
+  const auto [all, answered] = run(1.0, 3);
+  EXPECT_GT(all.dropped, 300U);
+  EXPECT_GT(all.cut, 300U);
+  EXPECT_GT(all.changed, 300U);
+  EXPECT_GT(all.delayed, 300U);
+  EXPECT_GT(all.extra, 300U);
+  EXPECT_GT(all.refused, 300U);
+  EXPECT_EQ(answered, 3000U - all.dropped);
+  const auto [some, unused] = run(0.01, 3);
+  EXPECT_GT(some.Total(), 10U);
+  EXPECT_LT(some.Total(), 60U) << "about 1 % of 3000";
+  EXPECT_EQ(run(0.01, 3).first.Total(), some.Total()) << "the same seed, the same faults";
 }
 
 TEST(Simulator, LiveDataFollowTheSettings) {
