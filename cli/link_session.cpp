@@ -58,6 +58,9 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 bool LinkSession::Connect(const std::string& device) {
+  failure_.clear();  // a new connection after a failed one
+  completion_ = 0;
+  refused_ = -1;
   try {
     comm_.SetDeviceName(device);
     comm_.Open();

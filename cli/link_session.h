@@ -46,6 +46,7 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
     year_ = *yearOverride_;
   }
   int CompletionMessage() const { return completion_; }
+  void ForgetCompletion() { completion_ = 0; }
   int RefusedAt() const { return refused_; }
   // Frames written: a chain's progress.
   int FramesSent() const { return frames_; }
