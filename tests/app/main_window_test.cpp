@@ -387,6 +387,39 @@ TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
 }
 
+// The adapter's cable pulled in the middle of a settings write: one message, Closed, and the
+// component's threads gone (Qt's own pooled threads aside).
+TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
+  const auto threads = [] {
+    int n = 0;
+    for (const QString& t : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+      QFile comm("/proc/self/task/" + t + "/comm");
+      n += comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "Thread (pooled)" ? 0 : 1;
+    }
+    return n;
+  };
+  sim::PtySimulator simulator;
+  const int baseline = threads();
+  w->AddPortChoice("adapter", simulator.DevicePath())->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  std::size_t requests = 0;
+  for (const sim::LogEntry& e : simulator.Log()) requests += e.request ? 1 : 0;
+  sim::Faults pulled;
+  pulled.hangUpAfter = static_cast<unsigned>(requests + 2);  // the system block and one channel block
+  simulator.SetFaults(pulled);
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_WriteParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000)) << ::testing::PrintToString(Texts());
+  QTest::qWait(300);
+  ASSERT_EQ(boxes_.shown.size(), 2U) << ::testing::PrintToString(Texts());
+  EXPECT_EQ(boxes_.shown[1].text, "Нет ответа от модуля Ixor");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return TSioThread::RunningCount() == 0; }, 3000));
+  EXPECT_LE(threads(), baseline);
+}
+
 TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
   sim::PtySimulator simulator;
   w->AddPortChoice("test line", simulator.DevicePath())->setChecked(true);
