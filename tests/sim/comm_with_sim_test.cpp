@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "comm/SioComm.h"
@@ -39,6 +40,45 @@ TEST(CommWithSimulator, HandshakeAndStatusThroughTheComponent) {
     const std::string status = ask(std::string("\x44\x28\x01\xC0\x10\x00", 6), 21);
     ASSERT_EQ(status.size(), 21U);
     EXPECT_EQ(static_cast<unsigned char>(status[5]), 123);
+  }
+  EXPECT_TRUE(pump.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
+  TSioCustomComm::SetClosePauseForTesting(300);
+}
+
+// An adapter pulled and plugged back (a new device, possibly at the same path): a component that
+// saw the old one vanish opens and talks to the new one.
+TEST(CommWithSimulator, DeviceBackAfterAHangUp) {
+  TSioCustomComm::SetClosePauseForTesting(0);
+  testing_support::GuiPump pump;
+  std::string received;
+  {
+    TSioComm comm;
+    comm.SetSyncCall([&](const std::function<void()>& step) { pump.Call(step); });
+    comm.SetBaudrate(br19200);
+    comm.OnRxChar = [&](TSioCustomComm* sender, int count) {
+      for (int i = 0; i < count; ++i) {
+        char ch;
+        if (sender->ReadChar(ch)) received += ch;
+      }
+    };
+    auto first = std::make_unique<sim::PtySimulator>();
+    comm.SetDeviceName(first->DevicePath());
+    comm.Open();
+    sim::Faults pulled;
+    pulled.hangUpAfter = 0;
+    first->SetFaults(pulled);
+    for (const char ch : std::string("\x10\x28\x30", 3)) comm.WriteChar(ch);
+    EXPECT_TRUE(pump.PumpUntil([&] { return first->HungUp(); }));
+    pump.PumpFor(std::chrono::milliseconds(100));
+    comm.Close();
+    first.reset();
+    sim::PtySimulator second;
+    comm.SetDeviceName(second.DevicePath());
+    comm.Open();
+    received.clear();
+    for (const char ch : std::string("\x10\x28\x30", 3)) EXPECT_TRUE(comm.WriteChar(ch));
+    EXPECT_TRUE(pump.PumpUntil([&] { return received.size() >= 2; })) << "log " << second.Log().size();
+    EXPECT_EQ(received, std::string("\x10\x28", 2));
   }
   EXPECT_TRUE(pump.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
   TSioCustomComm::SetClosePauseForTesting(300);
