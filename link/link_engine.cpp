@@ -92,6 +92,9 @@ void LinkEngine::Status_connect() {
 }
 
 void LinkEngine::Status_no_connect() {
+  // A request still pending would go out on the closed port at the next tick and wait a second for
+  // an answer, reporting the link lost again and holding back the next connection's set-up.
+  Request_code = 0;
   writing_ = false;
   Wait_first_byte = 0;
   Wait_reply = 0;

@@ -387,8 +387,8 @@ TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
 }
 
-// The adapter's cable pulled in the middle of a settings write: one message, Closed, and the
-// component's threads gone (Qt's own pooled threads aside).
+// The adapter's cable pulled in the middle of a settings write: one message, Closed, the component's
+// threads gone (Qt's own pooled threads aside), and connecting again once an adapter is back.
 TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   const auto threads = [] {
     int n = 0;
@@ -418,6 +418,13 @@ TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   EXPECT_EQ(boxes_.shown[1].text, "Нет ответа от модуля Ixor");
   EXPECT_TRUE(QTest::qWaitFor([&] { return TSioThread::RunningCount() == 0; }, 3000));
   EXPECT_LE(threads(), baseline);
+
+  // The adapter back (a new device, here at the same path): chosen again, it connects.
+  sim::PtySimulator back;
+  w->AddPortChoice("adapter again", back.DevicePath())->trigger();
+  w->MenuConn_Connect->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  EXPECT_EQ(boxes_.shown.size(), 2U) << "no message about the old link";
 }
 
 TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {

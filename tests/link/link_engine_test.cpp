@@ -335,6 +335,22 @@ TEST(LinkEngine, ShortRepliesAreNotDispatched) {
   EXPECT_EQ(h.window.lamp, kColorYellow);
 }
 
+// A request pending when the link is lost is not sent into the closed port afterwards.
+TEST(LinkEngine, RequestPendingWhenTheLinkDropsIsForgotten) {
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  h.Sent();
+  h.engine.Request_code = Req_block;  // waits behind the status read, which never gets its answer
+  h.Tick(101);
+  ASSERT_EQ(h.window.boxes, std::vector<std::string>{"Ошибка связи: Нет ответа от модуля Ixor"});
+  h.Tick(200);
+  EXPECT_TRUE(h.Sent().empty());
+  EXPECT_EQ(h.window.boxes.size(), 1U) << "one message for one lost link";
+  EXPECT_EQ(h.engine.Wait_reply, 0) << "the next connection's set-up is not held back";
+}
+
 TEST(LinkEngine, AnswerArrivingUnderABoxIsNotLost) {
   // The "no VEXA" box opens at the end of a dispatch; under it the answer to the set-up step that
   // dispatch sent arrives and is still waiting for its quiet time when the box closes.
