@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 
 namespace {
 
@@ -14,6 +15,19 @@ volatile std::sig_atomic_t gInterrupted = 0;
 }  // namespace
 
 LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record) {
+  // A device that vanished fails every status read of the component: the first error ends the
+  // command with one message instead of a line for each.
+  SetSioApplicationErrorHandler([this](std::exception_ptr error) {
+    std::string text = "unknown error";
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+    }
+    std::lock_guard lock(errorMutex_);
+    if (componentError_.empty()) componentError_ = text;
+  });
   comm_.SetSyncCall([this](const std::function<void()>& step) { calls_.Call(step); });
   comm_.SetBaudrate(br19200);
   comm_.OnRxChar = [this](TSioCustomComm*, int count) { engine_.SioComm1OnRxChar(count); };
@@ -36,6 +50,7 @@ LinkSession::~LinkSession() {
   clock.start();
   while (TSioThread::RunningCount() > 0 && clock.elapsed() < 2000)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  SetSioApplicationErrorHandler(nullptr);
 }
 
 void LinkSession::InstallInterruptHandler() {
@@ -48,6 +63,10 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
   for (;;) {
+    {
+      std::lock_guard lock(errorMutex_);
+      if (failure_.empty() && !componentError_.empty()) failure_ = componentError_;
+    }
     // A failure first: the answer that refuses a command also leaves the engine idle, which is
     // what most commands take for done.
     if (!failure_.empty() || gInterrupted) return false;
@@ -59,6 +78,10 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
 
 bool LinkSession::Connect(const std::string& device) {
   failure_.clear();  // a new connection after a failed one
+  {
+    std::lock_guard lock(errorMutex_);
+    componentError_.clear();
+  }
   completion_ = 0;
   refused_ = -1;
   try {

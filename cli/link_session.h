@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +76,10 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   // IWritePermission
   void SetWritePermission(bool) override {}
   void SetBlockChecked(bool) override {}
+
+  // The component's first error, taken as the session's failure; the handler may run on a worker.
+  std::mutex errorMutex_;
+  std::string componentError_;
 
   GuiCallQueue calls_;  // outlives comm_: its threads' last steps still find it
   TSioComm comm_;

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -231,6 +232,17 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   r = Cli({"store", "--port", simulator.DevicePath()});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("refused the exchange at address FFE2"), std::string::npos) << r.err;
+
+  // The cable pulled in the middle of a write: one message, exit 1, no hang.
+  std::size_t requests = 0;
+  for (const auto& e : simulator.Log()) requests += e.request ? 1 : 0;
+  f = {};
+  f.hangUpAfter = static_cast<unsigned>(requests + 6);  // the handshake, a status cycle, two blocks
+  simulator.SetFaults(f);
+  r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_TRUE(simulator.HungUp());
 
   // A damaged file: the program's message, and nothing is sent.
   std::vector<char> bytes(kSettingsFileSize, 0);
