@@ -3,9 +3,7 @@
 // faults injected, failures reported and false successes (a write reported done while the module
 // holds something else), and checks that memory, descriptors and threads stay flat.
 //   bench_soak [--cycles N] [--rounds N] [--rate R] [--seed S]     exit 1 on a false success or a leak
-#include <dirent.h>
 #include <QCoreApplication>
-#include <QFile>
 
 #include <array>
 #include <cstdio>
@@ -14,28 +12,12 @@
 #include <random>
 #include <string>
 
+#include "bench/process_stats.h"
 #include "cli/link_session.h"
 #include "settings/settings_codec.h"
 #include "sim/pty_simulator.h"
 
 namespace {
-
-int CountEntries(const char* dir) {
-  int n = 0;
-  if (DIR* d = opendir(dir)) {
-    while (const dirent* e = readdir(d)) n += e->d_name[0] != '.';
-    closedir(d);
-  }
-  return n;
-}
-
-long ResidentKb() {
-  QFile status("/proc/self/status");
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  return 0;
-}
 
 // The module's memory as the record would be written: channel payloads and the system block.
 bool ModuleHolds(const sim::ModuleMemory& memory, TModuleSettings record, const std::string& number,

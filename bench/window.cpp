@@ -5,11 +5,11 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QTest>
 
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
+#include "bench/process_stats.h"
 
 namespace {
 
@@ -18,14 +18,6 @@ double CpuMs() {
   getrusage(RUSAGE_SELF, &usage);
   const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
   return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-long ResidentKb() {
-  QFile status("/proc/self/status");
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  return 0;
 }
 
 void StartUp(benchmark::State& state) {
