@@ -29,14 +29,18 @@ TSioLEDDisplay::TSioLEDDisplay(QWidget* parent)
 
 void TSioLEDDisplay::SetBounds(int left, int top, int width, int height) {
   TSioDisplay::SetBounds(left, top, width, height);
-  bitmap_ = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+  FitBitmap(QSize(width, height));
 }
 
 // A resize by a layout keeps the bitmap the size of the control too.
 void TSioLEDDisplay::resizeEvent(QResizeEvent* event) {
   TSioDisplay::resizeEvent(event);
-  if (bitmap_.size() != size())
-    bitmap_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+  FitBitmap(size());
+}
+
+void TSioLEDDisplay::FitBitmap(const QSize& size) {
+  const QSize wanted(std::max(size.width(), 1), std::max(size.height(), 1));
+  if (bitmap_.size() != wanted) bitmap_ = QImage(wanted, QImage::Format_RGB32);
 }
 
 void TSioLEDDisplay::UpdateDisplay(TSioComponent* sender) {

@@ -86,6 +86,7 @@ class TSioLEDDisplay : public TSioDisplay {
     UpdateControlCanvas();
   }
   void Paint();
+  void FitBitmap(const QSize& size);
   void DrawLamp(QPainter& canvas, int x, int width, TSioColor color, const char* caption);
 
   TSioColor color_;
