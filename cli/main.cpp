@@ -22,6 +22,7 @@
 #include "platform/ports.h"
 #include "settings/c_format.h"
 #include "settings/settings_file.h"
+#include "settings/system_rules.h"
 #include "settings/text_number.h"
 #include "settings/text_report.h"
 #include "sim/pty_simulator.h"
@@ -438,9 +439,8 @@ int CmdShow(const Args& args) {
   for (int group = 0; group < 5; ++group) {
     QJsonArray events;
     for (int e = 0; e < 8; ++e) {
-      const std::uint8_t packed = s.Logic[4 * group + e / 2];
-      const int n = e % 2 == 0 ? (packed & 0x0F) : (packed >> 4);
-      events.append(n >= 1 && n <= 11 ? n : 0);
+      const int n = LogicNibble(s, 8 * group + e);
+      events.append(n <= kLogicOutputs ? n : 0);
     }
     logic.append(events);
   }

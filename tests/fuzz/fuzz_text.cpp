@@ -10,6 +10,7 @@
 
 #include "settings/calc_rules.h"
 #include "settings/chanel_rules.h"
+#include "settings/system_rules.h"
 #include "settings/text_number.h"
 #include "settings/text_report.h"
 
@@ -72,6 +73,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CalcCoefficients(values, CalcValidity(values), c, chan, computed);
     if (!computed && chan.ParamCurr_B != currentB) std::abort();
   }
+
+  // The interface and logic rules: from a cleared block, nothing lands outside what the dialogs
+  // can show, and the LED bytes stay as they were.
+  TSysSet sys{};
+  sys.LedTenu[7] = 0x5A;
+  InterfaceEntry interface;
+  interface.rs485Adres = text;
+  interface.canAdres = text.substr(1);
+  interface.canTime = text.substr(size / 2 - 1);
+  interface.rs485Speed = data[0] % 9 - 1;
+  interface.canSpeed = data[1] % 9 - 1;
+  AcceptInterface(sys, interface);
+  LogicEntry logic;
+  for (int i = 0; i < kLogicEntries; ++i) logic.outputs[i] = data[i % size] % 15 - 1;
+  logic.timeStart = text;
+  logic.timePoint = text.substr(1);
+  AcceptLogic(sys, logic);
+  bool nibblesValid = true;
+  for (int i = 0; i < kLogicEntries; ++i) nibblesValid = nibblesValid && LogicNibble(sys, i) <= kLogicOutputs;
+  if (sys.RS485_adres < 1 || sys.RS485_adres > 247 || sys.CAN_Time > 59 || sys.Time_Start > 149 ||
+      sys.Time_Point > 149 || sys.RS485_speed >= kRs485SpeedItems || sys.CAN_Speed >= kCanSpeedItems ||
+      !nibblesValid || sys.LedTenu[7] != 0x5A)
+    std::abort();
 
   // The report on any record: the bytes of the input laid over one.
   TModuleSettings record{};

@@ -7,6 +7,7 @@
 
 #include "settings/calc_rules.h"
 #include "settings/chanel_rules.h"
+#include "settings/system_rules.h"
 
 namespace {
 
@@ -161,6 +162,58 @@ TEST(CalcRules, AcceptReadsSevenAndFiveCharactersAndKeepsPointsAbove65535) {
   EXPECT_EQ(v.Const[1], 11) << "above 65535: the previous value stays";
   EXPECT_EQ(v.Pout_V[3], 65535);
   EXPECT_EQ(v.Vfix_V[0], 7);
+}
+
+// Texts as vexa_cli may pass them; typing into the dialog is covered by the dialog's own tests.
+TEST(InterfaceRules, AddressesAndPeriod) {
+  struct Case {
+    const char *rs485, *can, *time;
+    std::uint8_t rs485Adres;
+    std::uint16_t canAdres;
+    std::uint8_t canTime;
+  };
+  // The record starts with address 0, CAN address 500 and code 7.
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, 1, 500, 7},  // untouched: 0 is still no address
+      {"247", "65534", "30.0", 247, 65534, 59},
+      {"-5", "-1", "-1.0", 1, 500, 7},  // a sign never wraps round
+                                        // into the unsigned fields
+      {"12x", "99999", "30.4", 12, 500, 7},
+      {" 3", "  0", " 0.9", 3, 0, 0},
+      {"", "", " 1.0", 1, 0, 1},
+  };
+  for (const Case& c : cases) {
+    TSysSet sys{};
+    sys.CAN_adres = 500;
+    sys.CAN_Time = 7;
+    sys.CAN_Speed = 3;
+    const auto entry = [](const char* text) { return text ? FieldEntry(text) : std::nullopt; };
+    InterfaceEntry e;
+    e.rs485Adres = entry(c.rs485);
+    e.canAdres = entry(c.can);
+    e.canTime = entry(c.time);
+    e.rs485Speed = kRs485SpeedItems;  // no valid selection: kept
+    e.canSpeed = 6;
+    AcceptInterface(sys, e);
+    const std::string name = c.rs485 ? c.rs485 : "untouched";
+    EXPECT_EQ(+sys.RS485_adres, c.rs485Adres) << name;
+    EXPECT_EQ(+sys.CAN_adres, c.canAdres) << name;
+    EXPECT_EQ(+sys.CAN_Time, c.canTime) << name;
+    EXPECT_EQ(+sys.RS485_speed, 0) << name;
+    EXPECT_EQ(+sys.CAN_Speed, 6) << name;
+    EXPECT_EQ(+sys.RS485_WrLock, 1) << "the box unchecked locks writing";
+  }
+}
+
+TEST(LogicRules, EveryShownTimeComesBackAsItsOwnCode) {
+  for (int code = 0; code <= 255; ++code) {
+    const auto c = static_cast<std::uint8_t>(code);
+    const std::string text = FifthSecondText(c);
+    EXPECT_EQ(FifthSecondEntry(code < 150 ? 200 : c, text), c) << text;
+  }
+  const std::pair<const char*, int> typed[] = {{" 1.4", 6}, {" 1.5", 6},  {" 0.0", 0}, {" 0.1", 0},
+                                               {"  . ", 0}, {"30.1", 77}, {"-1", 77},  {"1.45", 6}};
+  for (const auto& [text, code] : typed) EXPECT_EQ(FifthSecondEntry(77, std::string(text)), code) << text;
 }
 
 }  // namespace
