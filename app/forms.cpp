@@ -3,20 +3,6 @@
 #include "app/vexa_main_v1.h"
 
 TFormMain* FormMain = nullptr;
-TFormInterf* FormInterf = nullptr;
-TFormLogic* FormLogic = nullptr;
-TForm_Led_tenu* Form_Led_tenu = nullptr;
-
-TPlainSettingsDialog::TPlainSettingsDialog(const QString& caption, const QString& name)
-    : TSettingsDialog(caption, name) {
-  resize(420, 300);
-}
-
-TFormInterf::TFormInterf() : TPlainSettingsDialog("Настройка интерфейсов модуля VEXA", "FormInterf") {}
-TFormLogic::TFormLogic()
-    : TPlainSettingsDialog("Настройка логической сигнализации модуля VEXA", "FormLogic") {}
-TForm_Led_tenu::TForm_Led_tenu()
-    : TPlainSettingsDialog("Управление светодиодами варианта 'Tenu'", "Form_Led_tenu") {}
 
 void CreateForms() {
   FormMain = new TFormMain;

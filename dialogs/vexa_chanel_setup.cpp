@@ -3,10 +3,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QVBoxLayout>
-#include <algorithm>
 
+#include "dialogs/dialog_layout.h"
 #include "dialogs/vexa_calc.h"
 #include "gui/message_box.h"
 #include "link/module_commands.h"
@@ -17,71 +16,12 @@ TFormSetChanel* FormSetChanel = nullptr;
 
 namespace {
 
-template <class T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
-
 TEdit* FloatEdit(const char* name, int maxLength) {
   auto* edit = Named(new TEdit, name);
   edit->SetMaxLength(maxLength);
   edit->setFixedWidth(78);
   return edit;
 }
-
-TMaskEdit* MaskEdit(const char* mask, const char* name) {
-  auto* edit = Named(new TMaskEdit(mask), name);
-  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QString(edit->maxLength() + 2, '0')) + 8);
-  return edit;
-}
-
-// A group of captioned rows: label on the left, controls on the right.
-class Rows {
- public:
-  Rows(const QString& caption, const char* name) : box_(Named(new QGroupBox(caption), name)) {
-    grid_ = new QGridLayout(box_);
-    grid_->setColumnStretch(3, 1);  // the room left over goes to the right
-    grid_->setHorizontalSpacing(8);
-  }
-  void Caption(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setAlignment(Qt::AlignCenter);
-    grid_->addWidget(label, grid_->rowCount(), 0, 1, 4);
-  }
-  void Add(const QString& label, QWidget* control, QWidget* extra = nullptr) {
-    const int row = grid_->rowCount();
-    if (!label.isEmpty()) grid_->addWidget(new QLabel(label), row, 0);
-    grid_->addWidget(control, row, 1, Qt::AlignLeft);
-    if (extra != nullptr) grid_->addWidget(extra, row, 2, Qt::AlignLeft);
-  }
-  void Stretch() { grid_->setRowStretch(grid_->rowCount(), 1); }
-  // Gives two groups, one above the other, one width of their label and extra columns, so that
-  // their controls line up.
-  static void AlignColumns(Rows& upper, Rows& lower) {
-    for (int column : {0, 2}) {
-      const int width = std::max(upper.ColumnWidth(column), lower.ColumnWidth(column));
-      upper.grid_->setColumnMinimumWidth(column, width);
-      lower.grid_->setColumnMinimumWidth(column, width);
-    }
-  }
-  QGroupBox* Box() const { return box_; }
-
- private:
-  int ColumnWidth(int column) const {
-    int width = 0;
-    for (int row = 0; row < grid_->rowCount(); ++row) {
-      QLayoutItem* item = grid_->itemAtPosition(row, column);
-      const bool caption = item != nullptr && item == grid_->itemAtPosition(row, 1);
-      if (item != nullptr && item->widget() != nullptr && !caption)
-        width = std::max(width, item->widget()->sizeHint().width());
-    }
-    return width;
-  }
-
-  QGroupBox* box_;
-  QGridLayout* grid_;
-};
 
 }  // namespace
 
@@ -197,15 +137,10 @@ void TFormSetChanel::BuildLayout() {
   groups->addWidget(parameter.Box(), 1, 0);
   groups->addWidget(output.Box(), 1, 1);
 
-  Button1 = Named(new QPushButton("Принять"), "Button1");
-  Button2 = Named(new QPushButton("Отменить"), "Button2");
   Button_CalcTest = Named(new QPushButton("Вычислить"), "Button_CalcTest");
   Button_CalcTest->setToolTip("Расчет коэффициентов");
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(Button_CalcTest);
-  buttons->addStretch(1);
-  buttons->addWidget(Button1);
-  buttons->addWidget(Button2);
+  QHBoxLayout* buttons = AcceptCancelRow(Button1, Button2);
+  buttons->insertWidget(0, Button_CalcTest);
 
   auto* frame = Named(new QGroupBox, "TabFrame");
   auto* frameLayout = new QVBoxLayout(frame);

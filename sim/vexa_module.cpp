@@ -74,7 +74,12 @@ ModuleMemory DefaultMemory() {
     s.Logic[4 * ch + 2] = static_cast<std::uint8_t>(1 + ch);        // set-point 1 -> outputs 1..4
     s.Logic[4 * ch + 1] = static_cast<std::uint8_t>((9 + 0) << 4);  // sensor high fault -> output 9
   }
-  s.Time_Start = 24;  // 5 s
+  for (int g = 0; g < 4; ++g) {
+    s.LedTenu[3 * g] = 0x0C;      // first yellow: sensor faults
+    s.LedTenu[3 * g + 2] = 0xF0;  // red: any set-point
+  }
+  s.LedTenu[12] = 0x03;  // the system's first yellow: parameter error and correction
+  s.Time_Start = 24;     // 5 s
   s.Time_Point = 9;
 
   ModuleMemory memory;

@@ -282,6 +282,52 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   EXPECT_FALSE(d->PwmEnabled());
 }
 
+// One field changed in each of the interface, logic and LED dialogs reaches the module as exactly
+// those bytes of its system block.
+TEST_F(MainWindowTest, SystemDialogsChangeOnlyTheirBytesInTheModule) {
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  ModuleSettings.SysSet.RS485_adres = 99;
+  w->MenuSetup_Interf->trigger();
+  ASSERT_TRUE(FormInterf->isVisible());
+  EXPECT_EQ(FormInterf->MaskEdit_RS485_adres->text(), " 99");
+  w->MenuExec_ReadParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
+  EXPECT_EQ(FormInterf->MaskEdit_RS485_adres->text(), "  1") << "the open dialog refilled by the read";
+  const auto before = w->Simulator()->Working().sys;
+
+  QTest::keyClick(FormInterf->MaskEdit_RS485_adres, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(FormInterf->MaskEdit_RS485_adres, "17");
+  QTest::mouseClick(FormInterf->Button1, Qt::LeftButton);
+  w->MenuSetup_Logic->trigger();
+  ASSERT_TRUE(FormLogic->isVisible());
+  QTest::keyClick(FormLogic->ComboBox_tab[13], Qt::Key_End);  // channel 2, set-point 2: output 11
+  QTest::mouseClick(FormLogic->Button1, Qt::LeftButton);
+  w->Tenu1->trigger();
+  ASSERT_TRUE(Form_Led_tenu->isVisible());
+  QCheckBox* red = Form_Led_tenu->findChild<QCheckBox*>("CheckBox_ch2_rd_1");  // channel 3, correction
+  QTest::mouseClick(red, Qt::LeftButton, {}, red->rect().center());
+  boxes_.answers = {BoxAnswer::Yes};
+  Form_Led_tenu->close();  // accepted through the close question
+  EXPECT_EQ(boxes_.shown.back().text, kChangedQuestion);
+
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_WriteParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+  const auto after = w->Simulator()->Working().sys;
+  std::vector<std::pair<int, int>> changed;  // offset, new value
+  for (std::size_t i = 0; i < after.size(); ++i)
+    if (after[i] != before[i]) changed.emplace_back(static_cast<int>(i), after[i]);
+  const std::vector<std::pair<int, int>> expected = {
+      {6, 17}, {17 + 8, before[17 + 8] | 0x02}, {32 + 6, (before[32 + 6] & 0x0F) | 0xB0}};
+  EXPECT_EQ(changed, expected);
+}
+
 // Closing ends the program (this window is the last one shown), asking first only when something
 // would be lost.
 TEST_F(MainWindowTest, ClosingEndsTheProgramAndAsksOnlyWhenSomethingWouldBeLost) {

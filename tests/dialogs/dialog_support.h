@@ -9,22 +9,34 @@
 
 #include "dialogs/vexa_calc.h"
 #include "dialogs/vexa_chanel_setup.h"
+#include "dialogs/vexa_interface.h"
+#include "dialogs/vexa_led_tenu.h"
+#include "dialogs/vexa_logic.h"
 #include "gui/message_box.h"
 #include "tests/link/fakes.h"
 
 namespace dialogs_test {
 
-// The channel dialog and the calculator on a fake link engine, with scripted boxes.
+// The five settings dialogs, the channel dialog on a fake link engine, with scripted boxes.
 struct Dialogs {
-  explicit Dialogs(std::function<bool()> outputsBlocked) {
+  explicit Dialogs(std::function<bool()> outputsBlocked = [] { return false; }) {
     SetMessageBoxService(&boxes);
     FormSetChanel = new TFormSetChanel(link.engine, std::move(outputsBlocked));
+    FormInterf = new TFormInterf;
+    FormLogic = new TFormLogic;
+    Form_Led_tenu = new TForm_Led_tenu;
     Form_Calc = new TForm_Calc;
   }
   ~Dialogs() {
     delete Form_Calc;
+    delete Form_Led_tenu;
+    delete FormLogic;
+    delete FormInterf;
     delete FormSetChanel;
     Form_Calc = nullptr;
+    Form_Led_tenu = nullptr;
+    FormLogic = nullptr;
+    FormInterf = nullptr;
     FormSetChanel = nullptr;
     SetMessageBoxService(nullptr);
   }

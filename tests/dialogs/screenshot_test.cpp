@@ -1,8 +1,9 @@
-// Renders both dialogs with a commissioned channel's values into the build folder. On Xvfb:
+// Renders the dialogs with a commissioned module's values into the build folder. On Xvfb:
 //   xvfb-run -a env QT_QPA_PLATFORM=xcb build/tests/dialogs/dialogs_tests --gtest_filter='Screenshot*'
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -10,6 +11,27 @@
 #include "tests/dialogs/dialog_support.h"
 
 namespace {
+
+// Every caption and shown text fits its control.
+void ExpectNothingClipped(std::initializer_list<QWidget*> dialogs) {
+  for (QWidget* dialog : dialogs) {
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+      const auto fits = [&](const QString& text, int margin) {
+        return w->fontMetrics().horizontalAdvance(text) + margin <= w->width();
+      };
+      if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->wordWrap()) {
+        EXPECT_TRUE(fits(label->text(), 0)) << label->text().toStdString();
+      } else if (auto* button = qobject_cast<QAbstractButton*>(w); button != nullptr) {
+        EXPECT_TRUE(fits(button->text(), 8)) << button->text().toStdString();
+      } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit != nullptr) {
+        EXPECT_TRUE(fits(edit->text(), 6)) << edit->objectName().toStdString();
+      } else if (auto* list = qobject_cast<QComboBox*>(w); list != nullptr) {
+        for (int i = 0; i < list->count(); ++i)
+          EXPECT_TRUE(fits(list->itemText(i), 20)) << list->objectName().toStdString();
+      }
+    }
+  }
+}
 
 TEST(Screenshot, ChanelDialogAndCalculator) {
   ClearSettings(ModuleSettings);
@@ -36,21 +58,45 @@ TEST(Screenshot, ChanelDialogAndCalculator) {
   }
   EXPECT_TRUE(FormSetChanel->grab().save(QString(VEXA_SHOT_DIR) + "/chanel_dialog.png"));
   EXPECT_TRUE(Form_Calc->grab().save(QString(VEXA_SHOT_DIR) + "/calc_dialog.png"));
-  // Nothing clipped: every caption and shown text fits its control.
-  for (QWidget* dialog : std::initializer_list<QWidget*>{FormSetChanel, Form_Calc}) {
-    for (QWidget* w : dialog->findChildren<QWidget*>()) {
-      const auto fits = [&](const QString& text, int margin) {
-        return w->fontMetrics().horizontalAdvance(text) + margin <= w->width();
-      };
-      if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->wordWrap()) {
-        EXPECT_TRUE(fits(label->text(), 0)) << label->text().toStdString();
-      } else if (auto* button = qobject_cast<QAbstractButton*>(w); button != nullptr) {
-        EXPECT_TRUE(fits(button->text(), 8)) << button->text().toStdString();
-      } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit != nullptr) {
-        EXPECT_TRUE(fits(edit->text(), 6)) << edit->objectName().toStdString();
-      }
-    }
+  ExpectNothingClipped({FormSetChanel, Form_Calc});
+}
+
+TEST(Screenshot, InterfaceLogicAndLedDialogs) {
+  ClearSettings(ModuleSettings);
+  TSysSet& s = ModuleSettings.SysSet;
+  s.RS485_En = 1;
+  s.RS485_speed = 5;
+  s.RS485_adres = 17;
+  s.CAN_En = 1;
+  s.CAN_Speed = 2;
+  s.CAN_adres = 1200;
+  s.Pres = 1;
+  s.CAN_Time = 3;
+  s.CAN_0 = s.CAN_1 = s.CAN_3 = 1;
+  for (int ch = 0; ch < 4; ++ch) {
+    s.Logic[4 * ch + 1] = static_cast<std::uint8_t>(9 << 4 | 9);  // sensor faults: output 9
+    s.Logic[4 * ch + 2] = static_cast<std::uint8_t>((5 + ch) << 4 | (1 + ch));
+    s.LedTenu[3 * ch] = 0x0C;      // first yellow: sensor faults
+    s.LedTenu[3 * ch + 1] = 0x30;  // second yellow: set-points 1 and 2
+    s.LedTenu[3 * ch + 2] = 0xC3;  // red: parameter error and correction, set-points 3, 4
   }
+  s.Logic[16] = 0xA0;
+  s.Logic[17] = 0x0B;
+  s.LedTenu[12] = 0x01;
+  s.LedTenu[13] = 0x06;
+  s.LedTenu[14] = 0x18;
+  s.Time_Start = 24;
+  s.Time_Point = 14;
+  dialogs_test::Dialogs dialogs;
+  const std::pair<QWidget*, const char*> shots[] = {{FormInterf, "/interface_dialog.png"},
+                                                    {FormLogic, "/logic_dialog.png"},
+                                                    {Form_Led_tenu, "/led_dialog.png"}};
+  for (const auto& [dialog, file] : shots) {
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    EXPECT_TRUE(dialog->grab().save(QString(VEXA_SHOT_DIR) + file));
+  }
+  ExpectNothingClipped({FormInterf, FormLogic, Form_Led_tenu});
 }
 
 }  // namespace
