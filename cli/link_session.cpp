@@ -48,8 +48,11 @@ LinkSession::~LinkSession() {
   // still hand over, so that none outlives this object or the process's clean-up.
   QElapsedTimer clock;
   clock.start();
-  while (TSioThread::RunningCount() > 0 && clock.elapsed() < 2000)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (TSioThread::RunningCount() > 0 && clock.elapsed() < 2000) {
+    QEventLoop pause;
+    QTimer::singleShot(5, &pause, &QEventLoop::quit);
+    pause.exec();
+  }
   SetSioApplicationErrorHandler(nullptr);
 }
 
@@ -72,7 +75,10 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
     if (!failure_.empty() || gInterrupted) return false;
     if (done()) return true;
     if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    // Sleeps until something happens; the engine's 10 ms tick runs for as long as this object
+    // lives, so the checks above come round at least that often. (The overload with a time limit
+    // never waits: it spun a core for every command.)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <locale.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QJsonArray>
@@ -29,6 +30,7 @@ namespace {
 struct Result {
   int code = -1;
   std::string out, err;
+  double wallMs = 0, cpuMs = 0;  // of the child, user and system time together
 };
 
 // Runs vexa_cli with the arguments; the simulators stay in this process. With interruptAfterMs the
@@ -36,6 +38,7 @@ struct Result {
 Result Cli(const std::vector<std::string>& args, int interruptAfterMs = 0) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
     dup2(outPipe[1], 1);
@@ -76,7 +79,11 @@ Result Cli(const std::vector<std::string>& args, int interruptAfterMs = 0) {
     }
   }
   int status = 0;
-  waitpid(child, &status, 0);
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  r.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
+  r.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
   if (interrupter.joinable()) interrupter.join();
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return r;
@@ -105,6 +112,8 @@ TEST_F(CliTest, StatusJsonHoldsWhatTheSimulatorServed) {
   simulator.PinAdc(0, 500.0);
   const Result r = Cli({"status", "--port", simulator.DevicePath(), "--json", "--cycles", "2"});
   ASSERT_EQ(r.code, 0) << r.err;
+  // Waiting for the module is sleeping, not spinning (a spin took 95 % of a core).
+  EXPECT_LT(r.cpuMs, 0.5 * r.wallMs) << r.cpuMs << " ms of CPU in " << r.wallMs << " ms";
   QJsonParseError error{};
   const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
   ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
@@ -243,6 +252,14 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_TRUE(simulator.HungUp());
+
+  // The built-in simulator's random faults: a rate of 1 spoils every answer; a rate above 1 is a
+  // usage error.
+  r = Cli({"status", "--port", "sim", "--sim-fault-rate", "1", "--sim-seed", "5"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  r = Cli({"status", "--port", "sim", "--sim-fault-rate", "1.5"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("--sim-fault-rate takes a probability"), std::string::npos) << r.err;
 
   // A damaged file: the program's message, and nothing is sent.
   std::vector<char> bytes(kSettingsFileSize, 0);
