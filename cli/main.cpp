@@ -46,7 +46,7 @@ commands:
 
 --port takes a device path, a COMn name or "sim" (a built-in simulator; for demonstrations its
 faults: --sim-no-module, --sim-no-answer, --sim-refuse-read ADDR, --sim-refuse-write ADDR,
---sim-delay MS, --sim-hang-up-after N; ADDR in hex).
+--sim-delay MS, --sim-hang-up-after N, --sim-fault-rate P with --sim-seed N; ADDR in hex).
 Exit codes: 0 done, 1 failed (the reason on stderr), 2 usage, 130 interrupted.
 )";
 
@@ -79,6 +79,8 @@ const std::map<std::string, int> kOptions = {
     {"--sim-refuse-write", 1},
     {"--sim-delay", 1},
     {"--sim-hang-up-after", 1},
+    {"--sim-fault-rate", 1},
+    {"--sim-seed", 1},
     {"--help", 0},
 };
 
@@ -182,6 +184,18 @@ class Target {
           static_cast<std::uint16_t>(std::strtoul(args.One("--sim-refuse-write").c_str(), nullptr, 16));
     if (args.Has("--sim-delay"))
       options.faults.delayMs = static_cast<unsigned>(std::atoi(args.One("--sim-delay").c_str()));
+    if (args.Has("--sim-fault-rate")) {
+      const std::string text = args.One("--sim-fault-rate");
+      char* end = nullptr;
+      const double rate = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || !(rate >= 0 && rate <= 1)) {
+        problem = "--sim-fault-rate takes a probability from 0 to 1";
+        return false;
+      }
+      options.faults.faultRate = rate;
+    }
+    if (args.Has("--sim-seed"))
+      options.faults.seed = static_cast<unsigned>(std::strtoul(args.One("--sim-seed").c_str(), nullptr, 10));
     if (args.Has("--sim-hang-up-after"))
       options.faults.hangUpAfter = static_cast<unsigned>(std::atoi(args.One("--sim-hang-up-after").c_str()));
     try {

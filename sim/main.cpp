@@ -33,7 +33,10 @@ faults:
   --gap MS               a pause of MS in the middle of every answer
   --corrupt P            each answer byte is corrupted with probability P
   --drop P               each answer byte is dropped with probability P
-  --seed N               seed for --corrupt and --drop (default 1)
+  --fault-rate P         each answer gets, with probability P, one fault drawn at random: dropped,
+                         cut short, a byte changed, delayed past the quiet time, an extra byte, or
+                         refused; the counts are printed on exit
+  --seed N               seed for --corrupt, --drop and --fault-rate (default 1)
   --hang-up-after N      the line closes after N requests
   --help                 this text
 )";
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
       options.faults.corruptProbability = Probability(arg, value());
     } else if (arg == "--drop") {
       options.faults.dropProbability = Probability(arg, value());
+    } else if (arg == "--fault-rate") {
+      options.faults.faultRate = Probability(arg, value());
     } else if (arg == "--seed") {
       options.faults.seed = static_cast<unsigned>(Number(arg, value()));
     } else if (arg == "--hang-up-after") {
@@ -145,6 +150,12 @@ int main(int argc, char** argv) {
 
   int signal = 0;
   sigwait(&stop, &signal);
+  if (options.faults.faultRate > 0) {
+    const sim::FaultCounts f = simulator.Injected();
+    std::cerr << "vexa_sim: faults injected " << f.Total() << " (dropped " << f.dropped << ", cut " << f.cut
+              << ", changed " << f.changed << ", delayed " << f.delayed << ", extra byte " << f.extra
+              << ", refused " << f.refused << ")\n";
+  }
   if (!link.empty()) {
     std::error_code ec;
     std::filesystem::remove(link, ec);
