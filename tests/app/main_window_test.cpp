@@ -464,6 +464,18 @@ TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   EXPECT_EQ(boxes_.shown[1].text, "Нет ответа от модуля Ixor");
   EXPECT_TRUE(QTest::qWaitFor([&] { return TSioThread::RunningCount() == 0; }, 3000));
   EXPECT_LE(threads(), baseline);
+  // Back to idle: a second of waiting costs the process (window and simulator) little CPU.
+  const auto cpuMs = [] {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  };
+  const double before = cpuMs();
+  QTest::qWait(1000);
+  const double idleCpuMs = cpuMs() - before;
+  EXPECT_LT(idleCpuMs, 250.0);
+  std::printf("idle after the pulled cable: %.0f ms of CPU in 1000 ms\n", idleCpuMs);
 
   // The adapter back (a new device, here at the same path): chosen again, it connects.
   sim::PtySimulator back;
