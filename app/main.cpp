@@ -2,9 +2,19 @@
 // exception that reaches an event handler is shown in the error box and the program goes on.
 #include <QApplication>
 #include <QLocale>
+#include <QSocketNotifier>
 
 #include <clocale>
+#include <cstdio>
 #include <exception>
+#include <string>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
@@ -12,6 +22,21 @@
 #include "gui/error_box.h"
 
 namespace {
+
+const char* const kHelp = R"(usage: vexa_setup [--help] [--version] [Qt options such as -platform NAME]
+Commissions and services a VEXA four-channel measurement module through an Ixor serial adapter:
+its live state, its settings read, edited in five dialogs, written and stored in the module, kept
+in settings files (.vxa), a text report (.txt) and the channels' coefficients.
+
+Choose the adapter in the window's menu "Соединение -> Выбор COM порта": COM1 to COM4 are
+/dev/ttyS0 to /dev/ttyS3, USB adapters are listed with their stable names in brackets, and
+"Имитатор модуля VEXA" is a built-in simulated module for training. Then "Соединение ->
+Соединить". The port's device must be readable and writable for the user (on Debian: membership
+of the group dialout).
+
+  --help       this text
+  --version    the program's version
+)";
 
 class TApplication : public QApplication {
  public:
@@ -23,9 +48,45 @@ class TApplication : public QApplication {
   }
 };
 
+#ifdef Q_OS_UNIX
+int gSignalPipe[2] = {-1, -1};
+
+// SIGTERM and SIGINT (a session ending, Ctrl-C in the terminal) close the window as its close box
+// does, so that the port is released and nothing is lost without the usual question.
+void CloseOnSignals(QObject* context) {
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, context);
+  QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+    char byte = 0;
+    if (read(gSignalPipe[1], &byte, 1) == 1 && FormMain != nullptr) FormMain->close();
+  });
+  struct sigaction action {};
+  action.sa_handler = [](int) {
+    const char byte = 1;
+    (void)!write(gSignalPipe[0], &byte, 1);
+  };
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed.
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("vexa_setup %s\n", VEXA_VERSION);
+      return 0;
+    }
+  }
   TApplication app(argc, argv);
   app.setApplicationName("vexa_setup");
   // Numbers print with a point whatever the user's locale.
@@ -35,6 +96,9 @@ int main(int argc, char** argv) {
   int code = 0;
   Guarded([&] {
     CreateForms();
+#ifdef Q_OS_UNIX
+    CloseOnSignals(&app);
+#endif
     FormMain->show();
     code = app.exec();
   });

@@ -4,7 +4,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenuBar>
-#include <QPainter>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "app/forms.h"
 #include "gui/error_box.h"
 #include "gui/message_box.h"
+#include "gui/module_picture.h"
 #include "platform/kernel.h"
 #include "platform/ports.h"
 #include "settings/settings_codec.h"
@@ -50,31 +50,6 @@ TEdit* MakeField(QWidget* parent, const QString& name, int x, int y, int w) {
   return edit;
 }
 
-// The picture of the top panel: the module's front, drawn here.
-QPixmap ModulePicture() {
-  QPixmap picture(64, 44);
-  picture.fill(Qt::transparent);
-  QPainter p(&picture);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(40, 40, 40), 1));
-  p.setBrush(QColor(70, 90, 120));
-  p.drawRoundedRect(QRectF(1.5, 1.5, 61, 41), 4, 4);
-  p.setBrush(QColor(20, 30, 40));
-  p.drawRect(QRectF(6.5, 6.5, 51, 14));
-  p.setPen(QColor(120, 255, 140));
-  QFont font("DejaVu Sans Mono");
-  font.setPixelSize(11);
-  font.setBold(true);
-  p.setFont(font);
-  p.drawText(QRectF(6, 6, 52, 15), Qt::AlignCenter, "VEXA");
-  const QColor leds[] = {QColor(255, 210, 0), QColor(255, 210, 0), QColor(230, 40, 40), QColor(80, 220, 90)};
-  for (int i = 0; i < 4; ++i) {
-    p.setPen(Qt::NoPen);
-    p.setBrush(leds[i]);
-    p.drawEllipse(QPointF(12 + 13 * i, 31), 3, 3);
-  }
-  return picture;
-}
 
 }  // namespace
 
