@@ -16,6 +16,7 @@ constexpr std::uint8_t kReset[] = {0x42, 0x28, 0xFF, 0xE0, 0x01, 0xF2, 0x00};
 constexpr std::uint8_t kReadParam[] = {0x44, 0x28, 0x00, 0xC0, 0x36, 0x00};
 constexpr std::uint8_t kSaveEeprom[] = {0x42, 0x28, 0xFF, 0xE2, 0x01, 0x53, 0x00};
 constexpr std::uint8_t kHeaderRead[] = {0x44, 0x28, 0x00, 0xC0, 0x03, 0x00};
+constexpr int kEndlessReplyTicks = 300;  // 3 s
 
 }  // namespace
 
@@ -27,6 +28,7 @@ void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
   Rx_quiet_count = 3;
   Rx_len = 0;
   Wait_reply = 1;
+  replyTicks_ = 0;
 }
 
 void LinkEngine::SioComm1OnRxChar(int count) {
@@ -63,6 +65,12 @@ void LinkEngine::Timer1Timer() {
       window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
     }
   }
+  // An answer that never ends (a device streaming on the line) would keep the engine waiting for its
+  // quiet time for ever, the window's menus with it. The longest answer takes some 40 ms.
+  if (Wait_reply && !Wait_first_byte && ++replyTicks_ > kEndlessReplyTicks) {
+    Status_no_connect();
+    window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
+  }
   // 4. Reply.
   if (Rx_len != 0) {
     if (Rx_quiet_count != 0) {
@@ -92,6 +100,7 @@ void LinkEngine::Status_connect() {
 }
 
 void LinkEngine::Status_no_connect() {
+  ++linkDowns_;
   // A request still pending would go out on the closed port at the next tick and wait a second for
   // an answer, reporting the link lost again and holding back the next connection's set-up.
   Request_code = 0;
@@ -161,6 +170,18 @@ int LinkEngine::NeededLength() const {
 }
 
 void LinkEngine::Dispatch() {
+  const bool settingUp = !Connected && (asked_[0] == 0x10 || asked_[0] == 0x40);
+  const unsigned downs = linkDowns_;
+  DispatchReply();
+  // A set-up answer that leads nowhere (a device on the line that is no adapter) would leave the
+  // window neither connected nor closed, with neither "Соединить" nor "Отключить" to get out.
+  if (settingUp && !Connected && !Wait_reply && linkDowns_ == downs) {
+    Status_no_connect();
+    window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
+  }
+}
+
+void LinkEngine::DispatchReply() {
   Wait_reply = 0;
   const int length = Rx_len;
   Rx_len = 0;

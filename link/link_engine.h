@@ -58,6 +58,7 @@ class LinkEngine {
  private:
   void SendRequest(int code);
   void Dispatch();
+  void DispatchReply();
   int NeededLength() const;
   void DispatchRead();
   void DispatchWrite();
@@ -69,4 +70,6 @@ class LinkEngine {
   std::uint8_t work_[60] = {};
   bool writing_ = false;
   std::uint8_t asked_[4] = {};  // the first bytes of the request last sent
+  int replyTicks_ = 0;          // ticks since the request last sent
+  unsigned linkDowns_ = 0;      // calls of Status_no_connect so far
 };

@@ -335,6 +335,47 @@ TEST(LinkEngine, ShortRepliesAreNotDispatched) {
   EXPECT_EQ(h.window.lamp, kColorYellow);
 }
 
+// Whatever else answers on the line, the window ends up connected or closed with one message, never
+// stuck between them with neither "Соединить" nor "Отключить" available.
+TEST(LinkEngine, ALineThatIsNoAdapterEndsTheSetUp) {
+  const std::vector<Bytes> setUp = {{0x10, 0x28}, {0x10, 0x22}};  // the answers that lead on
+  const struct {
+    const char* name;
+    int step;  // answered well up to this step
+    Bytes answer;
+  } cases[] = {
+      {"garbage to step 1", 0, {0x55, 0xAA, 0x55}},
+      {"one byte", 0, {0x10}},
+      {"unknown step answer", 0, {0x10, 0x99}},
+      {"garbage to the module opening", 2, {0x44, 0x28, 0x00, 0xC0, 0x03}},
+  };
+  for (const auto& c : cases) {
+    Harness h;
+    h.engine.Request_code = Req_setup;
+    h.Tick();
+    for (int i = 0; i < c.step; ++i) h.Reply(setUp[i]);
+    h.Reply(c.answer);
+    h.Tick(200);
+    EXPECT_EQ(h.window.log, std::vector<std::string>{"no_connect"}) << c.name;
+    EXPECT_EQ(h.window.boxes, std::vector<std::string>{"Ошибка связи: Нет ответа от модуля Ixor"}) << c.name;
+  }
+
+  // A device that never stops sending: the answer never gets its quiet time.
+  Harness h;
+  h.Connect();
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  int ticks = 0;
+  for (; ticks < 1000 && h.window.boxes.empty(); ++ticks) {
+    h.Answer({0x44});
+    h.Tick();
+  }
+  EXPECT_EQ(ticks, 301);
+  EXPECT_EQ(h.window.log, std::vector<std::string>{"no_connect"});
+  h.Tick(500);
+  EXPECT_EQ(h.window.boxes.size(), 1U);
+}
+
 // A request pending when the link is lost is not sent into the closed port afterwards.
 TEST(LinkEngine, RequestPendingWhenTheLinkDropsIsForgotten) {
   Harness h;
