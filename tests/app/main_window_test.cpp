@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0x00FF00U; }, 2000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; }, 2000));
   QTest::qWait(300);
-  w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png");
+  EXPECT_TRUE(w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png"));
 
   // Output blocking twice: the check mark moves only with the module's next status answer, and the
   // write permission follows it.
