@@ -7,6 +7,7 @@
 #include "link/live_status.h"
 #include "link/live_values.h"
 #include "settings/module_settings.h"
+#include "tests/support/russian_locale.h"
 
 namespace {
 
@@ -41,10 +42,11 @@ TEST(LiveStatus, ChannelValuesAndLamps) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(v.chan[1][i].color, kColorSilver);
 
   // Under a Russian locale the values still print with a point.
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr);
-  v.live.Out_chanel_status(0, one);
-  std::setlocale(LC_ALL, previous.c_str());
+  {
+    const RussianLocale russian;
+    ASSERT_TRUE(russian.Active());
+    v.live.Out_chanel_status(0, one);
+  }
   EXPECT_EQ(v.value[0].text, "  1.000");
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <cstring>
@@ -160,6 +162,7 @@ TEST_F(SettingsFileTest, FailedSaveReportsCannotCreateAndKeepsTheOldFile) {
   EXPECT_TRUE(fs::is_directory(dir_ / "folder.vxa"));
   EXPECT_EQ(FileOutcomeText(FileOutcome::CannotCreate), "Файл не удается создать.");
 
+#ifndef _WIN32
   // A write that fails half way (a file size limit works even for root): the old file survives whole.
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
@@ -175,13 +178,16 @@ TEST_F(SettingsFileTest, FailedSaveReportsCannotCreateAndKeepsTheOldFile) {
   EXPECT_EQ(outcome, FileOutcome::CannotCreate);
   EXPECT_EQ(Slurp(path), original);
   EXPECT_EQ(EntriesInDir(), 2U) << "the partial temporary file must be removed";
+#endif
 }
 
 TEST_F(SettingsFileTest, SaveThroughALinkKeepsTheLink) {
   const fs::path real = dir_ / "real.vxa";
   const fs::path link = dir_ / "link.vxa";
   ASSERT_EQ(SaveSettingsFile(TModuleSettings{}, real), FileOutcome::Done);
-  fs::create_symlink(real.filename(), link);
+  std::error_code ec;
+  fs::create_symlink(real.filename(), link, ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();  // Windows without the right
   ASSERT_EQ(SaveSettingsFile(Distinct(), link), FileOutcome::Done);
   EXPECT_TRUE(fs::is_symlink(link));
   TModuleSettings loaded{};

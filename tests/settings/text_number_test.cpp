@@ -6,6 +6,7 @@
 #include <string>
 
 #include "settings/text_number.h"
+#include "tests/support/russian_locale.h"
 
 namespace {
 
@@ -40,12 +41,11 @@ TEST(TextToNumber, StaysFiniteForHugeAndTinyNumbers) {
 }
 
 TEST(TextToNumber, IgnoresARussianLocale) {
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr) << "scripts/setup generates this locale";
+  const RussianLocale russian;
+  ASSERT_TRUE(russian.Active());
   // Proof that the locale is live: the C library now stops at the point.
   EXPECT_EQ(std::strtod("2.5", nullptr), 2.0);
   CheckAll();
-  std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(FloorAsSingle, FloorsTowardMinusInfinityInSinglePrecision) {

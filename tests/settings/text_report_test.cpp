@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/text_report.h"
+#include "tests/support/russian_locale.h"
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
@@ -324,10 +325,12 @@ TEST(TextReport, SpeedsAtTheEndsOfTheTablesAndBeyond) {
 
 TEST(TextReport, RussianLocaleStillPrintsPoints) {
   const std::string inC = BuildTextReport(Populated(), {-10.0F, 99.5F, 4.0F, 20.0F});
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr) << "scripts/setup generates this locale";
-  const std::string inRussian = BuildTextReport(Populated(), {-10.0F, 99.5F, 4.0F, 20.0F});
-  std::setlocale(LC_ALL, previous.c_str());
+  std::string inRussian;
+  {
+    const RussianLocale russian;
+    ASSERT_TRUE(russian.Active());
+    inRussian = BuildTextReport(Populated(), {-10.0F, 99.5F, 4.0F, 20.0F});
+  }
   EXPECT_EQ(inRussian, inC);
   EXPECT_NE(inC.find("12.346"), std::string::npos);
 }
@@ -337,8 +340,11 @@ TEST(TextReport, FileIsWindows1251WithCrLf) {
   fs::create_directories(dir);
   const fs::path path = dir / WithExtension("report", kReportExtension);
   ASSERT_EQ(WriteTextReport(Populated(), {}, path), FileOutcome::Done);
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);  // closed before the folder goes: Windows insists
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
   fs::remove_all(dir);
 
   EXPECT_EQ(path.filename(), "report.txt");
