@@ -1,11 +1,9 @@
 #include "comm/Sioclasses.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <mutex>
+
+#include "platform/kernel.h"
 
 std::atomic<int> TSioThread::running_{0};
 
@@ -13,11 +11,6 @@ namespace {
 
 std::mutex gHandlerMutex;
 TSioErrorHandler gHandler;
-
-int NiceOf(int priority) {
-  static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
-  return kNice[priority];
-}
 
 }  // namespace
 
@@ -27,7 +20,7 @@ TSioThread::~TSioThread() = default;
 void TSioThread::Start() {
   ++running_;
   std::thread([self = shared_from_this()]() mutable {
-    self->tid_ = static_cast<int>(::syscall(SYS_gettid));
+    self->tid_ = platform::CurrentThreadId();
     self->ApplyPriority();
     self->Execute();
     self.reset();  // frees the thread object unless its owner still holds it
@@ -42,7 +35,7 @@ void TSioThread::SetPriority(TThreadPriority priority) {
 
 void TSioThread::ApplyPriority() {
   const int tid = tid_;
-  if (tid != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceOf(priority_));  // may be refused
+  if (tid != 0) platform::SetThreadPriorityOf(tid, priority_);  // may be refused
 }
 
 void SetSioApplicationErrorHandler(TSioErrorHandler handler) {

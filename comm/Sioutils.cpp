@@ -1,8 +1,5 @@
 #include "comm/Sioutils.h"
 
-#include <glob.h>
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -57,22 +54,7 @@ std::int32_t GetFileSize(const std::string& fileName) {
   std::error_code ec;
   const std::string absolute = fs::absolute(fileName, ec).string();
   if (ec) return -1;
-  // Only "*" and "?" are wildcards; brackets and backslashes are parts of names.
-  std::string pattern;
-  for (const char c : absolute) {
-    if (c == '[' || c == ']' || c == '\\') pattern += '\\';
-    pattern += c;
-  }
-  glob_t found{};
-  const int result = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
-  std::int32_t size = -1;
-  if (result == 0 && found.gl_pathc > 0) {
-    struct stat st {};
-    if (::stat(found.gl_pathv[0], &st) == 0)
-      size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int32_t>(st.st_size);
-  }
-  globfree(&found);
-  return size;
+  return platform::WildcardFileSize(absolute);
 }
 
 std::string CreateUniqueFileName(const std::string& fileName) {

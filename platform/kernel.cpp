@@ -1,7 +1,11 @@
 #include "platform/kernel.h"
 
+#include <glob.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -275,5 +279,32 @@ DWORD GetTickCount() {
 void SetTickCountBiasForTesting(DWORD bias) { gTickBias.store(bias); }
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+int CurrentThreadId() { return static_cast<int>(::syscall(SYS_gettid)); }
+
+bool SetThreadPriorityOf(int threadId, int priority) {
+  static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
+  if (priority < 0 || priority > 6) return false;
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), kNice[priority]) == 0;
+}
+
+std::int32_t WildcardFileSize(const std::string& path) {
+  // Only "*" and "?" are wildcards; brackets and backslashes are parts of names.
+  std::string pattern;
+  for (const char c : path) {
+    if (c == '[' || c == ']' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
+  glob_t found{};
+  const int result = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
+  std::int32_t size = -1;
+  if (result == 0 && found.gl_pathc > 0) {
+    struct stat st {};
+    if (::stat(found.gl_pathv[0], &st) == 0)
+      size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int32_t>(st.st_size);
+  }
+  globfree(&found);
+  return size;
+}
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Win32-shaped kernel services on POSIX: handles, last error, events and waits, locks, ticks, sleep.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -44,5 +45,15 @@ constexpr DWORD TickDiff(DWORD now, DWORD start) { return now - start; }
 void SetTickCountBiasForTesting(DWORD bias);
 
 void Sleep(DWORD milliseconds);
+
+// The calling thread's system id, for SetThreadPriorityOf.
+int CurrentThreadId();
+// Sets a thread's priority, 0 (idle) to 6 (time critical); false when the system refuses it (as it
+// may for raising one without privileges).
+bool SetThreadPriorityOf(int threadId, int priority);
+
+// The size of the first file that a path with the wildcards "*" and "?" names (0 for a folder), or
+// -1 when it names none. Brackets and backslashes are parts of names on Linux.
+std::int32_t WildcardFileSize(const std::string& pattern);
 
 }  // namespace platform
