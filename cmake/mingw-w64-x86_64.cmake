@@ -1,0 +1,17 @@
+# Cross-building for 64-bit Windows with Debian's mingw-w64 (POSIX threads variant, for std::thread).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# One self-contained .exe per program: no compiler run-time DLLs to find under Wine or Windows.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Tests run under Wine.
+find_program(VEXA_WINE NAMES wine wine-stable wine64)
+if(VEXA_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VEXA_WINE})
+endif()

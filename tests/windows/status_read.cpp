@@ -1,0 +1,179 @@
+// A status cycle and a settings read through the serial component and the link engine, without Qt:
+// the component's synchronous call is a queue that this program's own loop serves, and the loop
+// ticks the engine every 10 ms. Under Wine it talks to vexa_sim through a COM port that names the
+// simulator's pseudo-terminal.
+//   status_read PORT      exit 0 when the cycle and the read came through with the simulator's values
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <semaphore>
+#include <string>
+#include <thread>
+
+#include "comm/SioComm.h"
+#include "link/link_engine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Session : private ILinkPort, private ILinkWindow {
+ public:
+  Session() {
+    comm_.SetSyncCall([this](const std::function<void()>& step) { Call(step); });
+    comm_.SetBaudrate(br19200);
+    comm_.OnRxChar = [this](TSioCustomComm*, int count) { engine_.SioComm1OnRxChar(count); };
+  }
+  ~Session() {
+    comm_.Close();
+    // The component's threads end after the close; serve the steps they may still hand over.
+    Run([] { return TSioThread::RunningCount() == 0; }, 2000);
+  }
+
+  bool Open(const std::string& port) {
+    try {
+      comm_.SetDeviceName(port);
+      comm_.Open();
+    } catch (const ESioCommError& e) {
+      failure_ = e.what();
+      return false;
+    }
+    return true;
+  }
+
+  // Serves the component's steps and ticks the engine until done() holds or timeoutMs pass.
+  bool Run(const std::function<bool()>& done, int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto nextTick = Clock::now();
+    while (Clock::now() < end) {
+      ServeSteps();
+      if (done()) return true;
+      if (!failure_.empty()) return false;
+      if (Clock::now() >= nextTick) {
+        nextTick += std::chrono::milliseconds(10);
+        engine_.Timer1Timer();
+        if (timer2_) engine_.Timer2Timer();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
+  LinkEngine& Engine() { return engine_; }
+  const std::string& Failure() const { return failure_; }
+  int Cycles() const { return cycles_; }
+  int Completion() const { return completion_; }
+  const std::string& Number() const { return number_; }
+  std::uint8_t ModuleStatus() const { return moduleStatus_; }
+  TModuleSettings record{};
+
+ private:
+  struct Item {
+    const std::function<void()>* step;
+    std::binary_semaphore done{0};
+  };
+
+  void Call(const std::function<void()>& step) {
+    Item item{&step};
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(&item);
+    }
+    item.done.acquire();
+  }
+  void ServeSteps() {
+    for (;;) {
+      Item* item = nullptr;
+      {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) return;
+        item = queue_.front();
+        queue_.pop_front();
+      }
+      (*item->step)();
+      item->done.release();
+    }
+  }
+
+  // ILinkPort
+  void WriteByte(std::uint8_t byte) override { comm_.WriteChar(static_cast<char>(byte)); }
+  bool ReadByte(std::uint8_t& byte) override {
+    char ch;
+    if (!comm_.ReadChar(ch)) return false;
+    byte = static_cast<std::uint8_t>(ch);
+    return true;
+  }
+  // ILinkWindow
+  void Status_connect() override {}
+  void Status_no_connect() override {
+    if (failure_.empty()) failure_ = "the link went down";
+  }
+  void SetExchangeLamp(std::uint32_t color) override {
+    if (color == kColorYellow) failure_ = "an exchange was refused or answered wrongly";
+  }
+  void MessageBox(std::string_view text, std::string_view caption) override {
+    if (caption == kMessageCaption)
+      completion_ = text == kReadDoneText ? 1 : 2;
+    else
+      failure_ = std::string(text);
+  }
+  void Out_module_status(const std::uint8_t* data) override { moduleStatus_ = data[15]; }
+  void Out_chanel_status(int ch, const std::uint8_t*) override { cycles_ += ch == 3 ? 1 : 0; }
+  std::string NumberText() override { return number_; }
+  std::string YearText() override { return year_; }
+  void ShowNumberAndYear(const std::string& number, const std::string& year) override {
+    number_ = number;
+    year_ = year;
+  }
+  void RefreshViews(unsigned) override {}
+  bool Timer2Running() override { return timer2_; }
+  void StartTimer2() override { timer2_ = true; }
+  void StopTimer2() override { timer2_ = false; }
+
+  std::mutex mutex_;
+  std::deque<Item*> queue_;
+  TSioComm comm_;
+  LinkEngine engine_{*this, *this, record};
+  std::string failure_;
+  std::string number_ = "   0", year_ = " 0";
+  int cycles_ = 0;
+  int completion_ = 0;
+  std::uint8_t moduleStatus_ = 0;
+  bool timer2_ = false;
+};
+
+int Fail(const char* step, const Session& session) {
+  std::fprintf(stderr, "status_read: %s failed: %s\n", step, session.Failure().c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: status_read PORT\n");
+    return 2;
+  }
+  Session session;
+  if (!session.Open(argv[1])) return Fail("opening the port", session);
+  LinkEngine& engine = session.Engine();
+  engine.Request_code = Req_setup;
+  const auto idle = [&] { return engine.Connected && !engine.Wait_reply && engine.Request_code == 0; };
+  if (!session.Run(idle, 5000)) return Fail("the set-up", session);
+  std::printf("connected: module %s\n", session.Number().c_str());
+
+  engine.Request_code = Req_status;
+  if (!session.Run([&] { return session.Cycles() >= 1; }, 5000)) return Fail("the status cycle", session);
+  std::printf("status cycle: module status %02X\n", session.ModuleStatus());
+
+  engine.Request_code = Req_read_param;
+  if (!session.Run([&] { return session.Completion() == 1; }, 5000))
+    return Fail("the settings read", session);
+  const unsigned number = session.record.SysSet.Number;
+  const float point0 = session.record.ChanSet[0].Point0;
+  std::printf("settings read: number %u, channel 1 set-point 1 %.1f\n", number, static_cast<double>(point0));
+  // The simulator's module: number 1234, channel 1's first set-point 40.
+  return number == 1234 && point0 == 40.0F ? 0 : 1;
+}
