@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "platform/kernel.h"
@@ -79,16 +80,37 @@ TEST(TickCount, WrapsAndDiffsAcrossTheWrap) {
   const DWORD after = GetTickCount();
   SetTickCountBiasForTesting(0);
   EXPECT_LT(after, before) << "the count wrapped";
-  EXPECT_GE(TickDiff(after, before), 30U);
+#ifdef _WIN32
+  constexpr DWORD kResolution = 16;  // the system's tick moves in steps of up to 15.6 ms
+#else
+  constexpr DWORD kResolution = 0;
+#endif
+  EXPECT_GE(TickDiff(after, before), 30U - kResolution);
   EXPECT_LT(TickDiff(after, before), 2000U);
 }
 
 TEST(LastError, IsPerThreadAndHasText) {
   SetLastError(2);
-  std::thread([] { EXPECT_EQ(GetLastError(), 0U); }).join();
+  std::thread([] {
+    EXPECT_EQ(GetLastError(), 0U);
+    SetLastError(5);
+  }).join();
+#ifndef _WIN32
+  // On Windows, joining the thread is itself a system call that may leave its own code.
   EXPECT_EQ(GetLastError(), 2U);
+#endif
+#ifdef _WIN32
+  // The system's own texts, which differ between Windows versions (and Wine): only their form.
+  for (const DWORD code : {DWORD{2}, ERROR_IO_PENDING}) {
+    const std::string text = ErrorText(code);
+    EXPECT_FALSE(text.empty()) << code;
+    EXPECT_NE(text.back(), '.') << text;
+    EXPECT_GT(static_cast<unsigned char>(text.back()), ' ') << text;
+  }
+#else
   EXPECT_EQ(ErrorText(2), "No such file or directory");
   EXPECT_EQ(ErrorText(ERROR_IO_PENDING), "Overlapped I/O operation is in progress");
+#endif
 }
 
 }  // namespace
