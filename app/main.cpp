@@ -18,7 +18,6 @@
 
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
-#include "comm/Sioclasses.h"
 #include "gui/error_box.h"
 
 namespace {
@@ -92,7 +91,6 @@ int main(int argc, char** argv) {
   // Numbers print with a point whatever the user's locale.
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
-  SetSioApplicationErrorHandler(ShowException);
   int code = 0;
   Guarded([&] {
     CreateForms();

@@ -4,8 +4,10 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenuBar>
+#include <QThread>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/forms.h"
@@ -50,7 +52,6 @@ TEdit* MakeField(QWidget* parent, const QString& name, int x, int y, int w) {
   return edit;
 }
 
-
 }  // namespace
 
 TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
@@ -79,9 +80,30 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
 
   live_.Init_views(Binding());
   RememberSettings();
+  SetSioApplicationErrorHandler([this](std::exception_ptr error) { PortError(error); });
+}
+
+// A device that vanishes fails every later step of the component, each with its error: the first
+// one is shown and ends the link at once, before its box opens, so that neither the later ones nor
+// the engine's no-answer watch add boxes of their own.
+void TFormMain::PortError(std::exception_ptr error) {
+  if (QThread::currentThread() != thread()) {  // not from a step handed to the window: no box
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+    } catch (...) {
+    }
+    return;
+  }
+  if (portErrorShown_) return;
+  portErrorShown_ = true;
+  if (sioComm1_.Active()) engine_.Status_no_connect();
+  ShowException(error);
 }
 
 TFormMain::~TFormMain() {
+  SetSioApplicationErrorHandler(nullptr);
   Timer1.stop();
   sioComm1_.Close();
   StopSimulator();
@@ -344,6 +366,7 @@ void TFormMain::MenuConn_ConnectClick() {
     sioComm1_.SetDeviceName(simulator_->DevicePath());
   }
   Timer_TimeOut.start();
+  portErrorShown_ = false;
   try {
     sioComm1_.Open();
   } catch (const ESioCommError& e) {

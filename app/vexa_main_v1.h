@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -93,6 +94,7 @@ class TFormMain : public QMainWindow,
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void PortError(std::exception_ptr error);
   void BuildLayout();
   // The record as last read, written, saved, loaded or reset: what closing would not lose.
   void RememberSettings() { kept_ = ModuleSettings; }
@@ -133,6 +135,7 @@ class TFormMain : public QMainWindow,
   LiveStatus live_;
   QActionGroup* portGroup_;
   std::unique_ptr<sim::PtySimulator> simulator_;
+  bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
 };
 
