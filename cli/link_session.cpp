@@ -114,6 +114,9 @@ void LinkSession::Disconnect() {
   engine_.Request_code = Req_setup;
   RunUntil([this] { return !comm_.Active(); }, 3000);
   comm_.Close();
+  // A disconnect whose answer never came leaves the engine believing it is connected, which would
+  // let the next connection's set-up count a stray answer as done.
+  if (engine_.Connected) engine_.Status_no_connect();
   if (failure_.empty()) failure_ = failure;
   gInterrupted = wasInterrupted ? 1 : 0;
 }

@@ -245,13 +245,21 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   // The cable pulled in the middle of a write: one message, exit 1, no hang.
   std::size_t requests = 0;
   for (const auto& e : simulator.Log()) requests += e.request ? 1 : 0;
+  const std::size_t logged = simulator.Log().size();
   f = {};
-  f.hangUpAfter = static_cast<unsigned>(requests + 6);  // the handshake, a status cycle, two blocks
+  // The set-up (4 requests), the status cycle that checks the block (5), then two blocks.
+  f.hangUpAfter = static_cast<unsigned>(requests + 11);
   simulator.SetFaults(f);
   r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_TRUE(simulator.HungUp());
+  const auto written = simulator.Log();
+  bool systemBlockSent = false;
+  for (std::size_t i = logged; i < written.size(); ++i)
+    systemBlockSent = systemBlockSent || (written[i].request && written[i].bytes.size() > 4 &&
+                                          written[i].bytes[0] == 0x42 && written[i].bytes[3] == 0xC0);
+  EXPECT_TRUE(systemBlockSent) << "the line is cut during the write";
 
   // The built-in simulator's random faults: a rate of 1 spoils every answer; a rate above 1 is a
   // usage error.
