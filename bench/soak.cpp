@@ -2,9 +2,11 @@
 // against the simulator with random faults, reconnecting after every reported failure. It counts
 // faults injected, failures reported and false successes (a write reported done while the module
 // holds something else), and checks that memory, descriptors and threads stay flat.
-//   bench_soak [--cycles N] [--rounds N] [--rate R] [--seed S]     exit 1 on a false success or a leak
+//   bench_soak [--cycles N] [--rounds N] [--rate R] [--seed S]
+// Exit 1 on a false success, a hang, a leak, or faults that never struck.
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -50,21 +52,24 @@ int main(int argc, char** argv) {
   sim::Options options;
   options.faults.faultRate = rate;
   options.faults.seed = seed;
+  options.keepLog = false;  // a log of every exchange would grow through the run
   sim::PtySimulator simulator(options);
   TModuleSettings record{};
   std::mt19937 random(seed);
 
-  int failures = 0, falseSuccesses = 0, writesDone = 0, statusDone = 0, connects = 0;
-  long rssStart = 0;
-  int fdStart = 0, threadsStart = 0;
+  int failures = 0, hangs = 0, falseSuccesses = 0, writesDone = 0, statusDone = 0, connects = 0;
+  long rssStart = 0, rssEnd = 0;
+  int fdStart = 0, threadsStart = 0, fdEnd = 0, threadsEnd = 0;
   {
     LinkSession session(record);
+    // A wait that ends without the link reporting anything is a hang, not a reported failure.
+    const auto failed = [&] { (session.Failure().empty() ? hangs : failures) += 1; };
     const auto connect = [&] {
       session.Disconnect();
       for (int tries = 0; tries < 20; ++tries) {
         ++connects;
         if (session.Connect(simulator.DevicePath())) return true;
-        ++failures;
+        failed();
         session.Disconnect();
       }
       return false;
@@ -77,10 +82,10 @@ int main(int argc, char** argv) {
       if (session.RunUntil([&] { return session.StatusCycles() > before; }, 5000)) {
         ++statusDone;
       } else {
-        ++failures;
+        failed();
         if (!connect()) return std::fprintf(stderr, "soak: no reconnection\n"), 1;
       }
-      if (c == 20) {
+      if (c == std::min(20, cycles - 1)) {
         rssStart = ResidentKb();
         fdStart = CountEntries("/proc/self/fd");
         threadsStart = CountEntries("/proc/self/task");
@@ -91,7 +96,7 @@ int main(int argc, char** argv) {
         session.Engine().Request_code = Req_block;
         const int before = session.StatusCycles();
         if (!session.RunUntil([&] { return session.StatusCycles() > before && blocked(); }, 5000)) {
-          ++failures;
+          failed();
           if (!connect()) return 1;
           continue;
         }
@@ -109,23 +114,29 @@ int main(int argc, char** argv) {
         if (!ModuleHolds(simulator.Working(), record, session.ModuleNumber(), session.ModuleYear()))
           ++falseSuccesses;
       } else {
-        ++failures;
+        failed();
         if (!connect()) return 1;
       }
     }
+    // Compared with the start in the same state: connected, between exchanges.
+    rssEnd = ResidentKb();
+    fdEnd = CountEntries("/proc/self/fd");
+    threadsEnd = CountEntries("/proc/self/task");
     session.Disconnect();
   }
-  const long rssEnd = ResidentKb();
-  const int fdEnd = CountEntries("/proc/self/fd"), threadsEnd = CountEntries("/proc/self/task");
   const sim::FaultCounts injected = simulator.Injected();
   std::printf(
       "cycles %d (%d answered), write rounds %d (%d reported done), connections %d\n"
       "faults injected %zu (dropped %zu, cut %zu, changed %zu, delayed %zu, extra byte %zu, refused %zu)\n"
-      "failures reported %d, false successes %d\n"
+      "failures reported %d, hangs %d, false successes %d\n"
       "resident %ld -> %ld kB, descriptors %d -> %d, threads %d -> %d\n",
       cycles, statusDone, rounds, writesDone, connects, injected.Total(), injected.dropped, injected.cut,
-      injected.changed, injected.delayed, injected.extra, injected.refused, failures, falseSuccesses,
+      injected.changed, injected.delayed, injected.extra, injected.refused, failures, hangs, falseSuccesses,
       rssStart, rssEnd, fdStart, fdEnd, threadsStart, threadsEnd);
-  const bool leak = fdEnd > fdStart || threadsEnd > threadsStart || rssEnd > rssStart + 20 * 1024;
-  return falseSuccesses == 0 && !leak ? 0 : 1;
+  // A little slack for a port whose close is still under way when the figures are taken: a leak
+  // for each of the run's connections would exceed it many times over.
+  const bool leak = fdEnd > fdStart + 2 || threadsEnd > threadsStart + 1 || rssEnd > rssStart + 20 * 1024;
+  // A run whose faults never struck proves nothing about handling them.
+  const bool tested = rate == 0 || (injected.Total() > 0 && failures > 0);
+  return falseSuccesses == 0 && hangs == 0 && !leak && tested ? 0 : 1;
 }

@@ -118,7 +118,7 @@ void PtySimulator::PinAdc(int ch, std::optional<double> adc) {
 void PtySimulator::Record(bool request, const std::vector<std::uint8_t>& bytes) {
   LogEntry entry{NowMs(), request, bytes};
   if (sink_) sink_(entry);
-  log_.push_back(std::move(entry));
+  if (options_.keepLog) log_.push_back(std::move(entry));
 }
 
 void PtySimulator::Run() {

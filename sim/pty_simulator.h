@@ -28,6 +28,7 @@ struct Options {
   double byteMs = 10.0 / 19.2;  // 10 bits a byte at 19200 bit/s
   std::optional<std::filesystem::path> stateFile;
   Faults faults;
+  bool keepLog = true;  // Log() holds every exchange; long runs turn it off
 };
 
 class PtySimulator {
