@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "settings/calc_rules.h"
 #include "settings/chanel_rules.h"
@@ -40,6 +42,18 @@ double Reference(const std::string& text, std::size_t maxChars) {
   static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
   const double value = strtod_l(token.c_str(), nullptr, c);
   return std::isfinite(value) ? value : 0.0;
+}
+
+// The width of every line, in characters rather than UTF-8 bytes.
+std::vector<std::size_t> LineWidths(const std::string& text) {
+  std::vector<std::size_t> widths(1, 0);
+  for (const char ch : text) {
+    if (ch == '\n')
+      widths.push_back(0);
+    else
+      widths.back() += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+  }
+  return widths;
 }
 
 }  // namespace
@@ -105,5 +119,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string report =
       BuildTextReport(record, ReportRanges{ranges[0], ranges[1], ranges[2], ranges[3]});
   if (report.empty()) std::abort();
+
+  // With every number small enough to fit its column (one digit before the point, the narrowest
+  // column's), every line keeps the width it has in the blank form.
+  // (Below 0.1 "%g" needs more places than its column has: "0.043021", then an exponent.)
+  const auto tame = [](float v) {
+    const float f = std::isfinite(v) ? std::fmod(v, 9.9F) : 0.0F;
+    return std::fabs(f) < 0.1F ? 0.0F : f;
+  };
+  for (TChanSet& c : record.ChanSet) {
+    c.Point0 = tame(c.Point0);
+    c.Point1 = tame(c.Point1);
+    c.Point2 = tame(c.Point2);
+    c.Point3 = tame(c.Point3);
+    c.PointHist = tame(c.PointHist);
+    c.ParamCurr_B = tame(c.ParamCurr_B);
+    c.ParamCoff_A = tame(c.ParamCoff_A);
+    c.ParamCoff_B = tame(c.ParamCoff_B);
+    c.OutCoff_A = tame(c.OutCoff_A);
+    c.OutCoff_B = tame(c.OutCoff_B);
+    c.OutCurrMax = tame(c.OutCurrMax);
+  }
+  for (TChanAux& aux : record.ChanAux) aux.SensTestHist = tame(aux.SensTestHist);
+  record.SysSet.Number = static_cast<std::uint16_t>(record.SysSet.Number % 10000);
+  record.SysSet.Year = static_cast<std::uint8_t>(record.SysSet.Year % 100);
+  record.SysSet.RS485_speed =
+      static_cast<std::uint8_t>(record.SysSet.RS485_speed % 5);  // 115200 is six digits
+  const std::string fitting = BuildTextReport(
+      record, ReportRanges{tame(ranges[0]), tame(ranges[1]), tame(ranges[2]), tame(ranges[3])});
+  static const std::vector<std::size_t> widths =
+      LineWidths(BuildTextReport(TModuleSettings{}, ReportRanges{}));
+  if (LineWidths(fitting) != widths) std::abort();
   return 0;
 }
