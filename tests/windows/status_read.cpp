@@ -61,6 +61,23 @@ class Session : private ILinkPort, private ILinkWindow {
     return false;
   }
 
+  // Sends request and serves the link until done(); a failed exchange is tried again, at most
+  // twice, each failure printed. Under Wine, on a loaded machine, an answer now and then comes in
+  // pieces further apart than the engine's 30 ms quiet time, which cuts it, or its first byte
+  // later than the 1 s watch.
+  bool Exchange(const char* name, int request, const std::function<bool()>& done) {
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      failure_.clear();
+      engine_.Request_code = request;
+      if (Run(done, 5000)) return true;
+      std::printf("%s, attempt %d: %s\n", name, attempt, failure_.empty() ? "timed out" : failure_.c_str());
+      if (!engine_.Connected && request != Req_setup) return false;
+      failure_.clear();
+      Run([this] { return !engine_.Wait_reply && engine_.Request_code == 0; }, 2000);
+    }
+    return false;
+  }
+
   LinkEngine& Engine() { return engine_; }
   const std::string& Failure() const { return failure_; }
   int Cycles() const { return cycles_; }
@@ -159,17 +176,15 @@ int main(int argc, char** argv) {
   Session session;
   if (!session.Open(argv[1])) return Fail("opening the port", session);
   LinkEngine& engine = session.Engine();
-  engine.Request_code = Req_setup;
   const auto idle = [&] { return engine.Connected && !engine.Wait_reply && engine.Request_code == 0; };
-  if (!session.Run(idle, 5000)) return Fail("the set-up", session);
+  if (!session.Exchange("set-up", Req_setup, idle)) return Fail("the set-up", session);
   std::printf("connected: module %s\n", session.Number().c_str());
 
-  engine.Request_code = Req_status;
-  if (!session.Run([&] { return session.Cycles() >= 1; }, 5000)) return Fail("the status cycle", session);
+  if (!session.Exchange("status cycle", Req_status, [&] { return session.Cycles() >= 1; }))
+    return Fail("the status cycle", session);
   std::printf("status cycle: module status %02X\n", session.ModuleStatus());
 
-  engine.Request_code = Req_read_param;
-  if (!session.Run([&] { return session.Completion() == 1; }, 5000))
+  if (!session.Exchange("settings read", Req_read_param, [&] { return session.Completion() == 1; }))
     return Fail("the settings read", session);
   const unsigned number = session.record.SysSet.Number;
   const float point0 = session.record.ChanSet[0].Point0;
