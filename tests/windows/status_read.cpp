@@ -1,19 +1,16 @@
 // A status cycle and a settings read through the serial component and the link engine, without Qt:
-// the component's synchronous call is a queue that this program's own loop serves, and the loop
-// ticks the engine every 10 ms. Under Wine it talks to vexa_sim through a COM port that names the
+// the component's synchronous call is the tests' pump, which this program's own loop serves
+// between the engine's 10 ms ticks. Under Wine it talks to vexa_sim through a COM port that names the
 // simulator's pseudo-terminal.
 //   status_read PORT      exit 0 when the cycle and the read came through with the simulator's values
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <semaphore>
 #include <string>
-#include <thread>
 
 #include "comm/SioComm.h"
 #include "link/link_engine.h"
+#include "tests/support/gui_pump.h"
 
 namespace {
 
@@ -22,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 class Session : private ILinkPort, private ILinkWindow {
  public:
   Session() {
-    comm_.SetSyncCall([this](const std::function<void()>& step) { Call(step); });
+    comm_.SetSyncCall([this](const std::function<void()>& step) { pump_.Call(step); });
     comm_.SetBaudrate(br19200);
     comm_.OnRxChar = [this](TSioCustomComm*, int count) { engine_.SioComm1OnRxChar(count); };
   }
@@ -48,15 +45,12 @@ class Session : private ILinkPort, private ILinkWindow {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     auto nextTick = Clock::now();
     while (Clock::now() < end) {
-      ServeSteps();
+      pump_.PumpUntil([&] { return done() || !failure_.empty() || Clock::now() >= nextTick; });
       if (done()) return true;
       if (!failure_.empty()) return false;
-      if (Clock::now() >= nextTick) {
-        nextTick += std::chrono::milliseconds(10);
-        engine_.Timer1Timer();
-        if (timer2_) engine_.Timer2Timer();
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      nextTick += std::chrono::milliseconds(10);
+      engine_.Timer1Timer();
+      if (timer2_) engine_.Timer2Timer();
     }
     return false;
   }
@@ -87,33 +81,6 @@ class Session : private ILinkPort, private ILinkWindow {
   TModuleSettings record{};
 
  private:
-  struct Item {
-    const std::function<void()>* step;
-    std::binary_semaphore done{0};
-  };
-
-  void Call(const std::function<void()>& step) {
-    Item item{&step};
-    {
-      std::lock_guard lock(mutex_);
-      queue_.push_back(&item);
-    }
-    item.done.acquire();
-  }
-  void ServeSteps() {
-    for (;;) {
-      Item* item = nullptr;
-      {
-        std::lock_guard lock(mutex_);
-        if (queue_.empty()) return;
-        item = queue_.front();
-        queue_.pop_front();
-      }
-      (*item->step)();
-      item->done.release();
-    }
-  }
-
   // ILinkPort
   void WriteByte(std::uint8_t byte) override { comm_.WriteChar(static_cast<char>(byte)); }
   bool ReadByte(std::uint8_t& byte) override {
@@ -149,8 +116,7 @@ class Session : private ILinkPort, private ILinkWindow {
   void StartTimer2() override { timer2_ = true; }
   void StopTimer2() override { timer2_ = false; }
 
-  std::mutex mutex_;
-  std::deque<Item*> queue_;
+  testing_support::GuiPump pump_;  // outlives comm_: its threads' last steps still find it
   TSioComm comm_;
   LinkEngine engine_{*this, *this, record};
   std::string failure_;
