@@ -60,7 +60,7 @@ void TFormSetChanel::BuildLayout() {
 
   Rows general("Общие настройки", "GroupBox_General");
   ComboBox_Format = Named(new QComboBox, "ComboBox_Format");
-  ComboBox_Format->addItems({"#.###", "##.##", "###.#", "####"});
+  for (const char* pattern : kFormatPatterns) ComboBox_Format->addItem(pattern);
   general.Add("Формат отображения", ComboBox_Format);
   ComboBox_Aprox = Named(new QComboBox, "ComboBox_Aprox");
   for (int depth = 1; depth <= 10; ++depth) ComboBox_Aprox->addItem(QString::number(depth));

@@ -11,7 +11,10 @@ TFormInterf* FormInterf = nullptr;
 
 namespace {
 
-QComboBox* List(const QStringList& items, const char* name) {
+template <std::size_t N>
+QComboBox* List(const std::array<unsigned, N>& speeds, const char* name) {
+  QStringList items;
+  for (const unsigned speed : speeds) items << QString::number(speed);
   auto* list = Named(new QComboBox, name);
   list->addItems(items);
   list->setMinimumContentsLength(7);
@@ -41,7 +44,7 @@ void TFormInterf::BuildLayout() {
   rs485.Add("Включить интерфейс RS485", CheckBox_RS485_En);
   CheckBox_RS485_wr = Named(new QCheckBox, "CheckBox_RS485_wr");
   rs485.Add("Разрешить изменение парам. модуля", CheckBox_RS485_wr);
-  ComboBox_RS485_speed = List({"4800", "9600", "19200", "38400", "57600", "115200"}, "ComboBox_RS485_speed");
+  ComboBox_RS485_speed = List(kRs485Speeds, "ComboBox_RS485_speed");
   rs485.Add("Скорость обмена, бит/с", ComboBox_RS485_speed);
   MaskEdit_RS485_adres = MaskEdit("999;1;0", "MaskEdit_RS485_adres");
   rs485.Add("Адрес модуля от 1 до 247", MaskEdit_RS485_adres);
@@ -50,7 +53,7 @@ void TFormInterf::BuildLayout() {
   auto* canEn = Named(new TCaptionFirstCheckBox("Включить интерфейс CAN2.0B"), "CheckBox_CAN_En");
   CheckBox_CAN_En = canEn;
   can.AddCaptioned(canEn);
-  ComboBox_CAN_Speed = List({"1000", "500", "250", "200", "125", "100", "40"}, "ComboBox_CAN_Speed");
+  ComboBox_CAN_Speed = List(kCanSpeeds, "ComboBox_CAN_Speed");
   can.Add("Скорость обмена, кбит/с", ComboBox_CAN_Speed);
   MaskEdit_CAN_adres = MaskEdit("99999;1;0", "MaskEdit_CAN_adres");
   can.Add("Адрес модуля на шине от 0 до 65535", MaskEdit_CAN_adres);

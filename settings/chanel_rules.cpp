@@ -40,54 +40,64 @@ ChanTexts ChanelTexts(const TChanSet& c) {
           u("%4u", c.OutZero)};
 }
 
-std::string AcceptChanel(TChanSet& c, const ChanelEntry& e) {
-  std::string messages;
-  const auto refused = [&](const char* message) { messages += message; };
+std::vector<ChanelRefusal> AcceptChanelFields(TChanSet& c, const ChanelEntry& e) {
+  std::vector<ChanelRefusal> refusals;
+  const auto refused = [&](const char* message, std::vector<ChanText> fields) {
+    refusals.push_back({message, std::move(fields)});
+  };
+  const auto chars = [&](std::size_t dialog) { return e.wholeTexts ? std::string::npos : dialog; };
+  const std::size_t floatChars = chars(kFloatChars), maskChars = chars(kMaskChars);
   const auto byte = [](std::int64_t v) { return static_cast<std::uint8_t>(v); };
   const auto word = [](std::int64_t v) { return static_cast<std::uint16_t>(v); };
   if (e.format && *e.format >= 0 && *e.format < kFormatItems) c.Format = byte((c.Format & ~0x03) | *e.format);
   if (e.aprox && *e.aprox >= 0 && *e.aprox < kAproxItems) c.Aprox = byte(*e.aprox);
-  c.Point0 = FloatEntry(c.Point0, e.text[kPoint0], kFloatChars);
-  c.Point1 = FloatEntry(c.Point1, e.text[kPoint1], kFloatChars);
-  c.Point2 = FloatEntry(c.Point2, e.text[kPoint2], kFloatChars);
-  c.Point3 = FloatEntry(c.Point3, e.text[kPoint3], kFloatChars);
+  c.Point0 = FloatEntry(c.Point0, e.text[kPoint0], floatChars);
+  c.Point1 = FloatEntry(c.Point1, e.text[kPoint1], floatChars);
+  c.Point2 = FloatEntry(c.Point2, e.text[kPoint2], floatChars);
+  c.Point3 = FloatEntry(c.Point3, e.text[kPoint3], floatChars);
   for (int n = 0; n < 4; ++n) {
     const int bit = 0x10 << n;
     if (e.inverted[n]) c.Format = byte(*e.inverted[n] ? c.Format | bit : c.Format & ~bit);
   }
-  c.PointHist = FloatEntry(c.PointHist, e.text[kPointHist], kHistChars);
-  if (const auto v = HalfSecondEntry(c.PointTime, e.text[kPointTime], kMaskChars, kTimeCodeLimit))
+  c.PointHist = FloatEntry(c.PointHist, e.text[kPointHist], chars(kHistChars));
+  if (const auto v = HalfSecondEntry(c.PointTime, e.text[kPointTime], maskChars, kTimeCodeLimit))
     c.PointTime = byte(*v);
   else
-    refused(kPointTimeMessage);
-  if (const auto v = CountEntry(c.AdcMin, e.text[kAdcMin], kMaskChars, kAdcLimit))
+    refused(kPointTimeMessage, {kPointTime});
+  if (const auto v = CountEntry(c.AdcMin, e.text[kAdcMin], maskChars, kAdcLimit))
     c.AdcMin = word(*v);
   else
-    refused(kAdcMinMessage);
-  if (const auto v = CountEntry(c.AdcMax, e.text[kAdcMax], kMaskChars, kAdcLimit))
+    refused(kAdcMinMessage, {kAdcMin});
+  if (const auto v = CountEntry(c.AdcMax, e.text[kAdcMax], maskChars, kAdcLimit))
     c.AdcMax = word(*v);
   else
-    refused(kAdcMaxMessage);
-  if (!(c.AdcMin < c.AdcMax)) refused(kAdcOrderMessage);
-  if (const auto v = CountEntry(c.AdcHist, e.text[kAdcHist], kAdcHistChars, kAdcHistLimit))
+    refused(kAdcMaxMessage, {kAdcMax});
+  if (!(c.AdcMin < c.AdcMax)) refused(kAdcOrderMessage, {kAdcMin, kAdcMax});
+  if (const auto v = CountEntry(c.AdcHist, e.text[kAdcHist], chars(kAdcHistChars), kAdcHistLimit))
     c.AdcHist = byte(*v);
   else
-    refused(kAdcHistMessage);
-  if (int{c.AdcMax} - int{c.AdcMin} < int{c.AdcHist}) refused(kAdcSpanMessage);
-  if (const auto v = HalfSecondEntry(c.AdcTime, e.text[kAdcTime], kMaskChars, kTimeCodeLimit))
+    refused(kAdcHistMessage, {kAdcHist});
+  if (int{c.AdcMax} - int{c.AdcMin} < int{c.AdcHist}) refused(kAdcSpanMessage, {kAdcMin, kAdcMax, kAdcHist});
+  if (const auto v = HalfSecondEntry(c.AdcTime, e.text[kAdcTime], maskChars, kTimeCodeLimit))
     c.AdcTime = byte(*v);
   else
-    refused(kAdcTimeMessage);
-  c.ParamCurr_B = FloatEntry(c.ParamCurr_B, e.text[kParamCurr_B], kFloatChars);
-  c.ParamCoff_A = FloatEntry(c.ParamCoff_A, e.text[kParamCoff_A], kFloatChars);
-  c.ParamCoff_B = FloatEntry(c.ParamCoff_B, e.text[kParamCoff_B], kFloatChars);
-  c.OutCoff_A = FloatEntry(c.OutCoff_A, e.text[kOutCoff_A], kFloatChars);
-  c.OutCoff_B = FloatEntry(c.OutCoff_B, e.text[kOutCoff_B], kFloatChars);
-  c.OutCurrMax = FloatEntry(c.OutCurrMax, e.text[kOutCurrMax], kFloatChars);
-  if (const auto v = CountEntry(c.OutZero, e.text[kOutZero], kMaskChars, kOutZeroMax))
+    refused(kAdcTimeMessage, {kAdcTime});
+  c.ParamCurr_B = FloatEntry(c.ParamCurr_B, e.text[kParamCurr_B], floatChars);
+  c.ParamCoff_A = FloatEntry(c.ParamCoff_A, e.text[kParamCoff_A], floatChars);
+  c.ParamCoff_B = FloatEntry(c.ParamCoff_B, e.text[kParamCoff_B], floatChars);
+  c.OutCoff_A = FloatEntry(c.OutCoff_A, e.text[kOutCoff_A], floatChars);
+  c.OutCoff_B = FloatEntry(c.OutCoff_B, e.text[kOutCoff_B], floatChars);
+  c.OutCurrMax = FloatEntry(c.OutCurrMax, e.text[kOutCurrMax], floatChars);
+  if (const auto v = CountEntry(c.OutZero, e.text[kOutZero], maskChars, kOutZeroMax))
     c.OutZero = word(*v);
   else
-    refused(kOutZeroMessage);
+    refused(kOutZeroMessage, {kOutZero});
+  return refusals;
+}
+
+std::string AcceptChanel(TChanSet& c, const ChanelEntry& e) {
+  std::string messages;
+  for (const ChanelRefusal& r : AcceptChanelFields(c, e)) messages += r.message;
   return messages;
 }
 

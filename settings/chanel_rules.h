@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/field_rules.h"
 #include "settings/module_settings.h"
@@ -40,9 +41,12 @@ struct ChanelEntry {
   std::optional<int> aprox;                     // averaging depth item, 0..9
   std::array<std::optional<bool>, 4> inverted;  // set-point inversion flags
   std::array<FieldEntry, kChanTextCount> text;
+  // vexa_cli reads each text whole; the dialog reads as far as its field reaches.
+  bool wholeTexts = false;
 };
 
-inline constexpr int kFormatItems = 4;
+inline constexpr std::array<const char*, 4> kFormatPatterns = {"#.###", "##.##", "###.#", "####"};
+inline constexpr int kFormatItems = static_cast<int>(kFormatPatterns.size());
 inline constexpr int kAproxItems = 10;
 inline constexpr int kOutZeroMax = 4095;
 
@@ -61,9 +65,19 @@ inline constexpr const char* kOutZeroMessage = "\n\rНеверное значе�
 // The texts the fill shows for a block.
 ChanTexts ChanelTexts(const TChanSet& chan);
 
+// A value the accept refused: its message and the text fields it concerns (two or three for the
+// checks between the ADC fields).
+struct ChanelRefusal {
+  const char* message;
+  std::vector<ChanText> fields;
+};
+
 // Stores the entry into the block in the dialog's order. Refused values leave their field as it
-// was; the result is the refusals' messages appended in order (each but the first of the table
-// starts with "\n\r"), empty when everything passed.
+// was; the result lists the refusals in order, empty when everything passed.
+std::vector<ChanelRefusal> AcceptChanelFields(TChanSet& chan, const ChanelEntry& entry);
+
+// The same with the refusals' messages appended as the dialog shows them (each but the first of
+// the table starts with "\n\r").
 std::string AcceptChanel(TChanSet& chan, const ChanelEntry& entry);
 
 // The output test's zero offset: the number read from 4 characters, floored, at most 4095.

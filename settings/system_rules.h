@@ -11,11 +11,14 @@
 #include "settings/field_rules.h"
 #include "settings/module_settings.h"
 
-inline constexpr int kRs485SpeedItems = 6;  // 4800 .. 115200 bit/s
-inline constexpr int kCanSpeedItems = 7;    // 1000 .. 40 kbit/s
-inline constexpr int kLogicOutputs = 11;    // a nibble names output 1..11, or none with 0
-inline constexpr int kLogicEntries = 40;    // 8 events in each of 4 channels and the system
-inline constexpr int kLedEntries = 120;     // 8 events x 3 LEDs in each of 5 groups
+// The speed lists in item order: an index is what the record holds.
+inline constexpr std::array<unsigned, 6> kRs485Speeds = {4800, 9600, 19200, 38400, 57600, 115200};  // bit/s
+inline constexpr std::array<unsigned, 7> kCanSpeeds = {1000, 500, 250, 200, 125, 100, 40};          // kbit/s
+inline constexpr int kRs485SpeedItems = static_cast<int>(kRs485Speeds.size());
+inline constexpr int kCanSpeedItems = static_cast<int>(kCanSpeeds.size());
+inline constexpr int kLogicOutputs = 11;  // a nibble names output 1..11, or none with 0
+inline constexpr int kLogicEntries = 40;  // 8 events in each of 4 channels and the system
+inline constexpr int kLedEntries = 120;   // 8 events x 3 LEDs in each of 5 groups
 
 // The texts of the interface dialog's three masked edits.
 struct InterfaceTexts {

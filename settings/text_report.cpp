@@ -6,6 +6,7 @@
 
 #include "settings/c_format.h"
 #include "settings/cp1251.h"
+#include "settings/system_rules.h"
 
 namespace {
 
@@ -30,10 +31,6 @@ const char* const kSystemEvents[8] = {
     "| Блокировка лог.выходов пользоват.  |", "| Блокировка работы модуля           |",
     "| Резерв 1                           |", "| Резерв 2                           |",
 };
-
-// Index order of the interface dialog's lists; an index past the end has no speed.
-constexpr unsigned kRs485Speeds[] = {4800, 9600, 19200, 38400, 57600, 115200};
-constexpr unsigned kCanSpeeds[] = {1000, 500, 250, 200, 125, 100, 40};
 
 // A speed from a table, or a "?" as wide as "%5u" when a module or file brought an unknown index.
 std::string SpeedText(std::span<const unsigned> table, unsigned index) {
