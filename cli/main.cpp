@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@
 #include "platform/ports.h"
 #include "settings/c_format.h"
 #include "settings/settings_file.h"
+#include "settings/settings_text.h"
 #include "settings/system_rules.h"
 #include "settings/text_number.h"
 #include "settings/text_report.h"
@@ -34,7 +37,8 @@ const char* const kUsage = R"(usage: vexa_cli COMMAND [options]
 commands:
   ports                                   list the serial ports with their descriptions
   status --port P [--cycles N] [--json]   print the live state after each status cycle (default 1)
-  read --port P -o FILE.vxa               read the module's settings into a settings file
+  read --port P [-o FILE.vxa] [--json]    read the module's settings into a settings file, or print
+                                          them as JSON (the form build reads)
   write --port P FILE.vxa [--number N] [--year YY]
                                           write a settings file into the module (outputs blocked)
   store --port P                          store the working settings in non-volatile memory
@@ -42,12 +46,36 @@ commands:
   reset --port P                          reset the module
   report FILE.vxa -o OUT.txt [--param-range LO HI] [--out-range LO HI]
                                           write the text report of a settings file
-  show FILE.vxa [--json]                  every field of a settings file
+  show FILE.vxa [--json]                  every field of a settings file, one "name = value" a line
+                                          (the form set takes), or as JSON (the form build reads)
+  build FILE.json -o FILE.vxa [--base B.vxa] [--as-is]
+                                          a settings file from JSON ("-" reads stdin); fields left
+                                          out keep the values of B.vxa, else 0
+  set FILE.vxa FIELD=VALUE... [--as-is]   change fields of a settings file in place, all or none
+  diff A B                                the fields that differ, "name: A | B"; A and B are files
+                                          or --port P (floats then as a module holds them, 24 bits)
+  verify --port P FILE.vxa                does the module hold what the file says? (what a write
+                                          sends, the number and year aside)
+
+Fields are named as show prints them: ch1.Point0, ch2.AdcTime (code) or ch2.AdcTime.s
+(seconds), sys.RS485_speed or sys.RS485_speed.bps, sys.Logic.ch1.ev4 (output 0..11),
+sys.LedTenu.sys.Al (events 0..7 as eight 0s and 1s), aux1.Reserved0 (hex). A field given in both
+forms must agree in both: to change one, delete the other. build and set pass each value through
+the rule of the dialog that edits it, with the dialog's checks across a channel's fields, and
+refuse, with the dialog's message, a value the dialog would refuse or store differently;
+--as-is stores every value as it stands.
 
 --port takes a device path, a COMn name or "sim" (a built-in simulator; for demonstrations its
 faults: --sim-no-module, --sim-no-answer, --sim-refuse-read ADDR, --sim-refuse-write ADDR,
 --sim-delay MS, --sim-hang-up-after N, --sim-fault-rate P with --sim-seed N; ADDR in hex).
-Exit codes: 0 done, 1 failed (the reason on stderr), 2 usage, 130 interrupted.
+Exit codes: 0 done (diff, verify: equal), 1 failed (the reason on stderr; diff, verify: not
+equal), 2 usage, 130 interrupted.
+
+A batch of modules alike, here against a simulated module (vexa_sim --link /tmp/vexa &):
+  vexa_cli read --port /tmp/vexa --json > plant.json   # edit it, keep it under version control
+  vexa_cli build plant.json -o plant.vxa
+  vexa_cli block --port /tmp/vexa && vexa_cli write --port /tmp/vexa plant.vxa
+  vexa_cli store --port /tmp/vexa && vexa_cli verify --port /tmp/vexa plant.vxa
 )";
 
 constexpr int kDone = 0, kFailed = 1, kUsageError = 2, kInterrupted = 130;
@@ -56,6 +84,7 @@ struct Args {
   std::string command;
   std::vector<std::string> positional;
   std::map<std::string, std::vector<std::string>> options;
+  std::size_t portPosition = 0;  // how many positional arguments came before --port
 
   bool Has(const std::string& name) const { return options.count(name) != 0; }
   std::string One(const std::string& name) const {
@@ -81,6 +110,8 @@ const std::map<std::string, int> kOptions = {
     {"--sim-hang-up-after", 1},
     {"--sim-fault-rate", 1},
     {"--sim-seed", 1},
+    {"--base", 1},
+    {"--as-is", 0},
     {"--help", 0},
 };
 
@@ -90,6 +121,11 @@ std::optional<Args> Parse(int argc, char** argv, std::string& problem) {
     const std::string arg = argv[i];
     const auto option = kOptions.find(arg);
     if (option != kOptions.end()) {
+      if (args.Has(arg)) {
+        problem = arg + " given twice";
+        return std::nullopt;
+      }
+      if (arg == "--port") args.portPosition = args.positional.size();
       auto& values = args.options[arg];
       for (int k = 0; k < option->second; ++k) {
         if (++i >= argc) {
@@ -282,14 +318,20 @@ int RunChain(LinkSession& session, int request, int completion) {
   return ok ? kDone : kFailed;
 }
 
-int CmdRead(const Args& args, Target& target) {
-  const std::string out = args.One("-o");
-  if (out.empty()) return Usage("read needs -o FILE.vxa");
+// The module's settings into ModuleSettings.
+int ReadModule(Target& target) {
   LinkSession session(ModuleSettings);
   if (const int code = ConnectOrFail(session, target)) return code;
   if (RunChain(session, Req_read_param, 1) != kDone) return Finish(session, kFailed);
-  const int code = Finish(session, kDone);
-  if (code != kDone) return code;
+  return Finish(session, kDone);
+}
+
+int CmdRead(const Args& args, Target& target) {
+  const std::string out = args.One("-o");
+  if (out.empty() && !args.Has("--json")) return Usage("read needs -o FILE.vxa or --json");
+  if (const int code = ReadModule(target)) return code;
+  if (args.Has("--json")) std::fputs(SettingsJson(ModuleSettings).c_str(), stdout);
+  if (out.empty()) return kDone;
   const FileOutcome outcome = SaveSettingsFile(ModuleSettings, WithExtension(out, kSettingsFileExtension));
   return outcome == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(outcome)));
 }
@@ -394,100 +436,115 @@ int CmdReport(const Args& args) {
   return written == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(written)));
 }
 
+// A settings file into record; the file name rule as in the window.
+int OpenOrFail(const std::string& name, TModuleSettings& record) {
+  const FileOutcome opened = OpenSettingsFile(WithExtension(name, kSettingsFileExtension), record);
+  return opened == FileOutcome::Done ? kDone : Fail(name + ": " + std::string(FileOutcomeText(opened)));
+}
+
 int CmdShow(const Args& args) {
   if (args.positional.size() != 1) return Usage("show needs one settings file");
-  const FileOutcome opened =
-      OpenSettingsFile(WithExtension(args.positional[0], kSettingsFileExtension), ModuleSettings);
-  if (opened != FileOutcome::Done) return Fail(std::string(FileOutcomeText(opened)));
-  const TModuleSettings& r = ModuleSettings;
-  static const char* const kFormats[] = {"#.###", "##.##", "###.#", "####"};
-  static const int kRs485[] = {4800, 9600, 19200, 38400, 57600, 115200};
-  static const int kCan[] = {1000, 500, 250, 200, 125, 100, 40};
-  QJsonObject root;
-  QJsonArray channels;
-  for (int ch = 0; ch < 4; ++ch) {
-    const TChanSet& c = r.ChanSet[ch];
-    QJsonObject o;
-    o["format"] = kFormats[c.Format & 3];
-    o["averaging_depth"] = c.Aprox + 1;
-    o["sensor_failure_reaction_s"] = (c.AdcTime + 1) * 0.5;
-    o["setpoint_reaction_s"] = (c.PointTime + 1) * 0.5;
-    QJsonArray points;
-    const float p[4] = {c.Point0, c.Point1, c.Point2, c.Point3};
-    for (int k = 0; k < 4; ++k)
-      points.append(
-          QJsonObject{{"value", static_cast<double>(p[k])}, {"inverted", ((c.Format >> (4 + k)) & 1) != 0}});
-    o["setpoints"] = points;
-    o["setpoint_hysteresis"] = static_cast<double>(c.PointHist);
-    o["sensor_current_coefficient"] = static_cast<double>(c.ParamCurr_B);
-    o["parameter_a"] = static_cast<double>(c.ParamCoff_A);
-    o["parameter_b"] = static_cast<double>(c.ParamCoff_B);
-    o["output_a"] = static_cast<double>(c.OutCoff_A);
-    o["output_b"] = static_cast<double>(c.OutCoff_B);
-    o["output_max_ma"] = static_cast<double>(c.OutCurrMax);
-    o["adc_min"] = c.AdcMin;
-    o["adc_max"] = c.AdcMax;
-    o["adc_hysteresis"] = c.AdcHist;
-    o["output_zero"] = c.OutZero;
-    o["sensor_test_hysteresis_ma"] = static_cast<double>(r.ChanAux[ch].SensTestHist);
-    channels.append(o);
-  }
-  const TSysSet& s = r.SysSet;
-  QJsonObject sys;
-  sys["number"] = s.Number;
-  sys["year"] = s.Year;
-  sys["rs485_enabled"] = s.RS485_En != 0;
-  sys["rs485_settings_allowed"] = s.RS485_WrLock == 0;
-  sys["rs485_speed_bps"] = s.RS485_speed < 6 ? QJsonValue(kRs485[s.RS485_speed]) : QJsonValue("unknown");
-  sys["rs485_address"] = s.RS485_adres;
-  sys["can_enabled"] = s.CAN_En != 0;
-  sys["can_speed_kbps"] = s.CAN_Speed < 7 ? QJsonValue(kCan[s.CAN_Speed]) : QJsonValue("unknown");
-  sys["can_address"] = s.CAN_adres;
-  sys["can_presence"] = s.Pres != 0;
-  sys["can_period_s"] = (s.CAN_Time + 1) * 0.5;
-  sys["can_channels"] = QJsonArray{s.CAN_0 != 0, s.CAN_1 != 0, s.CAN_2 != 0, s.CAN_3 != 0};
-  sys["output_block_after_reset_s"] = (s.Time_Start + 1) * 0.2;
-  sys["setpoint_display_s"] = (s.Time_Point + 1) * 0.2;
-  // Logic outputs per event: channel events first, then the module's; 0 = none.
-  QJsonArray logic;
-  for (int group = 0; group < 5; ++group) {
-    QJsonArray events;
-    for (int e = 0; e < 8; ++e) {
-      const int n = LogicNibble(s, 8 * group + e);
-      events.append(n <= kLogicOutputs ? n : 0);
-    }
-    logic.append(events);
-  }
-  sys["logic_outputs_by_event"] = logic;
-  QJsonArray tenu;
-  for (int i = 0; i < 15; ++i) tenu.append(s.LedTenu[i]);
-  sys["tenu_led_event_bits"] = tenu;
-  root["channels"] = channels;
-  root["system"] = sys;
-  const QJsonDocument doc(root);
-  if (args.Has("--json")) {
-    std::printf("%s", doc.toJson(QJsonDocument::Indented).constData());
-  } else {
-    // The same content as readable lines: one "path = value" a field.
-    const std::function<void(const QString&, const QJsonValue&)> walk = [&](const QString& path,
-                                                                            const QJsonValue& v) {
-      if (v.isObject()) {
-        const QJsonObject o = v.toObject();
-        for (auto it = o.begin(); it != o.end(); ++it)
-          walk(path.isEmpty() ? it.key() : path + "." + it.key(), it.value());
-      } else if (v.isArray()) {
-        const QJsonArray a = v.toArray();
-        for (int i = 0; i < a.size(); ++i) walk(path + "[" + QString::number(i + 1) + "]", a[i]);
-      } else {
-        const QString text = v.isBool()     ? (v.toBool() ? "yes" : "no")
-                             : v.isString() ? v.toString()
-                                            : QString::number(v.toDouble());
-        std::printf("%s = %s\n", path.toUtf8().constData(), text.toUtf8().constData());
-      }
-    };
-    walk(QString(), root);
-  }
+  TModuleSettings record{};
+  if (const int code = OpenOrFail(args.positional[0], record)) return code;
+  std::fputs((args.Has("--json") ? SettingsJson(record) : SettingsLines(record)).c_str(), stdout);
   return kDone;
+}
+
+// Refused values, one a line, then the verdict: nothing was written.
+int Refused(const std::string& source, const std::vector<TextProblem>& problems) {
+  for (const TextProblem& p : problems) std::cerr << source << ": " << p.where << ": " << p.message << "\n";
+  std::cerr << "nothing written\n";
+  return kFailed;
+}
+
+TextRules RulesOf(const Args& args) { return args.Has("--as-is") ? TextRules::AsIs : TextRules::Dialogs; }
+
+int CmdBuild(const Args& args) {
+  if (args.positional.size() != 1 || args.One("-o").empty())
+    return Usage("build needs FILE.json and -o FILE.vxa");
+  const std::string& source = args.positional[0];
+  std::string text;
+  if (source == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return Fail(source + ": cannot be read");
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  TModuleSettings record{};
+  if (args.Has("--base"))
+    if (const int code = OpenOrFail(args.One("--base"), record)) return code;
+  std::vector<TextProblem> problems;
+  const std::vector<FieldValue> values = ParseSettingsJson(text, problems);
+  if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
+  if (!problems.empty()) return Refused(source, problems);
+  const FileOutcome saved = SaveSettingsFile(record, WithExtension(args.One("-o"), kSettingsFileExtension));
+  return saved == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(saved)));
+}
+
+int CmdSet(const Args& args) {
+  if (args.positional.size() < 2) return Usage("set needs FILE.vxa and at least one FIELD=VALUE");
+  const std::string path = WithExtension(args.positional[0], kSettingsFileExtension);
+  TModuleSettings record{};
+  if (const int code = OpenOrFail(path, record)) return code;
+  std::vector<FieldValue> values;
+  std::vector<TextProblem> problems;
+  for (std::size_t i = 1; i < args.positional.size(); ++i) {
+    TextProblem problem;
+    if (const auto v = ParseAssignment(args.positional[i], problem)) {
+      values.push_back(*v);
+    } else {
+      problems.push_back(problem);
+    }
+  }
+  if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
+  if (!problems.empty()) return Refused(path, problems);
+  // The file is replaced as a whole, so a failed write leaves the old one.
+  const FileOutcome saved = SaveSettingsFile(record, path);
+  return saved == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(saved)));
+}
+
+void PrintDifferences(const std::vector<FieldDifference>& differences, const char* indent) {
+  for (const FieldDifference& d : differences)
+    std::printf("%s%s: %s | %s\n", indent, d.name.c_str(), d.a.c_str(), d.b.c_str());
+}
+
+int CmdDiff(const Args& args, Target* target) {
+  const bool module = target != nullptr;
+  if (args.positional.size() != (module ? 1U : 2U))
+    return Usage("diff needs two settings files, or one and --port P");
+  TModuleSettings a{}, b{};
+  if (module) {
+    // The module is A when --port comes first.
+    TModuleSettings& file = args.portPosition == 0 ? b : a;
+    if (const int code = OpenOrFail(args.positional[0], file)) return code;
+    if (const int code = ReadModule(*target)) return code;
+    (args.portPosition == 0 ? a : b) = ModuleSettings;
+  } else {
+    if (const int code = OpenOrFail(args.positional[0], a)) return code;
+    if (const int code = OpenOrFail(args.positional[1], b)) return code;
+  }
+  const auto differences = CompareSettings(a, b, module ? CompareScope::Module : CompareScope::File);
+  PrintDifferences(differences, "");
+  return differences.empty() ? kDone : kFailed;
+}
+
+int CmdVerify(const Args& args, Target& target) {
+  if (args.positional.size() != 1) return Usage("verify needs --port P and one settings file");
+  const std::string path = WithExtension(args.positional[0], kSettingsFileExtension);
+  TModuleSettings file{};
+  if (const int code = OpenOrFail(path, file)) return code;
+  if (const int code = ReadModule(target)) return code;
+  const auto differences = CompareSettings(ModuleSettings, file, CompareScope::Written);
+  const unsigned number = ModuleSettings.SysSet.Number;
+  if (differences.empty()) {
+    std::printf("module %u matches %s\n", number, path.c_str());
+    return kDone;
+  }
+  std::printf("module %u differs from %s in %zu field%s (module | file):\n", number, path.c_str(),
+              differences.size(), differences.size() == 1 ? "" : "s");
+  PrintDifferences(differences, "  ");
+  return kFailed;
 }
 
 }  // namespace
@@ -508,8 +565,11 @@ int main(int argc, char** argv) {
   if (c == "ports") return CmdPorts();
   if (c == "report") return CmdReport(*args);
   if (c == "show") return CmdShow(*args);
+  if (c == "build") return CmdBuild(*args);
+  if (c == "set") return CmdSet(*args);
+  if (c == "diff" && !args->Has("--port")) return CmdDiff(*args, nullptr);
   const bool linkCommand = c == "status" || c == "read" || c == "write" || c == "store" || c == "block" ||
-                           c == "unblock" || c == "reset";
+                           c == "unblock" || c == "reset" || c == "diff" || c == "verify";
   if (!linkCommand) return Usage("unknown command " + c);
   Target target;
   if (!target.Open(*args, problem)) return Usage(problem);
@@ -517,5 +577,7 @@ int main(int argc, char** argv) {
   if (c == "status") return CmdStatus(*args, target);
   if (c == "read") return CmdRead(*args, target);
   if (c == "write") return CmdWrite(*args, target);
+  if (c == "diff") return CmdDiff(*args, &target);
+  if (c == "verify") return CmdVerify(*args, target);
   return CmdCommand(c, target);
 }

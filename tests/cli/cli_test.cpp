@@ -11,16 +11,19 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "settings/settings_file.h"
+#include "settings/settings_text.h"
 #include "sim/pty_simulator.h"
 
 namespace fs = std::filesystem;
@@ -193,8 +196,88 @@ TEST_F(CliTest, ReadFromOneModuleAndWriteIntoAnother) {
   const Result show = Cli({"show", Path("plant.vxa"), "--json"});
   ASSERT_EQ(show.code, 0);
   const QJsonObject fields = QJsonDocument::fromJson(QByteArray::fromStdString(show.out)).object();
-  EXPECT_EQ(fields["channels"].toArray()[2].toObject()["averaging_depth"].toInt(), 8);
-  EXPECT_EQ(fields["system"].toObject()["number"].toInt(), 1234);
+  EXPECT_EQ(fields["ch3.Aprox.depth"].toInt(), 8);
+  EXPECT_EQ(fields["sys.Number"].toInt(), 1234);
+}
+
+// Replaces the value of one "name": value line of a settings text.
+std::string WithValue(std::string json, const std::string& name, const std::string& value) {
+  const std::size_t at = json.find("\"" + name + "\": ");
+  if (at == std::string::npos) return json;
+  const std::size_t from = at + name.size() + 4;
+  return json.replace(from, json.find_first_of(",\n", from) - from, value);
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(CliTest, SettingsAsTextFromReadToVerify) {
+  sim::PtySimulator simulator;
+  const std::string port = simulator.DevicePath();
+  Result r = Cli({"read", "--port", port, "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::string json = WithValue(WithValue(r.out, "ch2.Point1", "61.75"), "sys.CAN_adres", "4321");
+  std::ofstream(Path("plant.json")) << json;
+  std::ofstream(Path("bad.json")) << WithValue(WithValue(json, "sys.RS485_adres", "0"), "ch1.AdcMin", "2000");
+
+  // A value the dialogs refuse: their messages with the fields' names, and no file.
+  r = Cli({"build", Path("bad.json"), "-o", Path("bad.vxa")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("sys.RS485_adres = 0: the dialog takes 1 to 247"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ch1.AdcMin: Неверное значение минимального уровня АЦП"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(Path("bad.vxa")));
+  ASSERT_EQ(Cli({"build", Path("plant.json"), "-o", Path("plant")}).code, 0);
+
+  // A partial text over a base, compared with the base.
+  std::ofstream(Path("part.json")) << R"({"ch1.Point0": 12.5})";
+  ASSERT_EQ(Cli({"build", Path("part.json"), "--base", Path("plant.vxa"), "-o", Path("part.vxa")}).code, 0);
+  r = Cli({"diff", Path("plant.vxa"), Path("part.vxa")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "ch1.Point0: 40 | 12.5\n");
+
+  // Into the module, stored, and verified.
+  ASSERT_EQ(Cli({"block", "--port", port}).code, 0);
+  ASSERT_EQ(Cli({"write", "--port", port, Path("plant.vxa")}).code, 0);
+  ASSERT_EQ(Cli({"store", "--port", port}).code, 0);
+  r = Cli({"verify", "--port", port, Path("plant.vxa")});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "module 1234 matches " + Path("plant.vxa") + "\n");
+
+  // The module holds 24 bits of each float: a file that differs below them still matches, one bit
+  // above them does not.
+  TModuleSettings file{};
+  ASSERT_EQ(OpenSettingsFile(Path("plant.vxa"), file), FileOutcome::Done);
+  const auto module = std::bit_cast<std::uint32_t>(+file.ChanSet[1].Point1) & 0xFFFFFF00U;
+  const auto setPoint1 = [&](std::uint32_t bits) {
+    return Cli({"set", Path("plant.vxa"), "ch2.Point1=" + ShortestFloatText(std::bit_cast<float>(bits))})
+        .code;
+  };
+  ASSERT_EQ(setPoint1(module | 0x9D), 0);
+  EXPECT_EQ(Cli({"verify", "--port", port, Path("plant.vxa")}).code, 0);
+  r = Cli({"diff", "--port", port, Path("plant.vxa")});
+  EXPECT_EQ(r.code, 0) << r.out;
+  ASSERT_EQ(setPoint1(module + 0x100), 0);
+  r = Cli({"verify", "--port", port, Path("plant.vxa")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.rfind("module 1234 differs from " + Path("plant.vxa") +
+                            " in 1 field (module | file):\n  ch2.Point1: 61.75 | 61.75",
+                        0),
+            0U)
+      << r.out;
+  r = Cli({"diff", Path("plant.vxa"), "--port", port});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.rfind("ch2.Point1: 61.75", 0), 0U) << r.out;
+
+  // set is all or nothing.
+  const std::string before = Slurp(Path("plant.vxa"));
+  r = Cli({"set", Path("plant.vxa"), "ch3.Point0=5", "ch1.AdcMax=20000"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("nothing written"), std::string::npos);
+  EXPECT_EQ(Slurp(Path("plant.vxa")), before);
+  EXPECT_EQ(Cli({"set", Path("plant.vxa"), "ch1.AdcMax=20000", "--as-is"}).code, 0);
+  EXPECT_EQ(Cli({"diff", Path("plant.vxa")}).code, 2);
 }
 
 TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
