@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "comm/Sioutils.h"
 #include "platform/kernel.h"
@@ -46,6 +48,27 @@ void RunOnGui(const std::shared_ptr<CommCore>& core, const TSioSyncCall& sync, u
 
 }  // namespace
 
+// An overlapped operation's record, with room for what the device writes back.
+struct TSioIo {
+  OVERLAPPED ov{};
+  DWORD mask = 0;
+  std::vector<std::uint8_t> data;
+};
+
+// Ends the operation of io, if it still runs, and waits until the device has written its outcome:
+// Windows completes a cancelled operation after CancelIoEx returns, and Wine ends a serial wait only
+// when its own thread next looks. After two seconds it gives up and leaves io to the device for good,
+// so that a late completion writes into memory nobody else uses.
+void EndIo(HANDLE h, std::unique_ptr<TSioIo>& io) {
+  CancelIoEx(h, &io->ov);
+  for (int i = 0; i < 200; ++i) {
+    DWORD n = 0;
+    if (GetOverlappedResult(h, &io->ov, &n, FALSE) || GetLastError() != ERROR_IO_INCOMPLETE) return;
+    Sleep(10);
+  }
+  (void)io.release();
+}
+
 // The write queue: bytes held always start at the front of the block.
 class TSioCommBuffer {
  public:
@@ -86,10 +109,10 @@ class TSioCommEventThread : public TSioThread {
 
  protected:
   void Execute() override {
-    OVERLAPPED ov{};
-    ov.hEvent = waitEvent_.Handle();
+    auto io = std::make_unique<TSioIo>();
+    io->ov.hEvent = waitEvent_.Handle();
     while (!Terminated()) {
-      const BOOL started = WaitCommEvent(handle_, &mask_, &ov);
+      const BOOL started = WaitCommEvent(handle_, &io->mask, &io->ov);
       bool fire = started != FALSE;
       if (!started && GetLastError() == ERROR_IO_PENDING) {
         fire = waitEvent_.WaitFor(INFINITE) == wrSignaled;
@@ -99,14 +122,13 @@ class TSioCommEventThread : public TSioThread {
         continue;
       }
       if (fire && !Terminated()) {
-        const DWORD mask = mask_;
+        const DWORD mask = io->mask;
         RunOnGui(core_, sync_, generation_, [mask](TSioCustomComm* comm) { comm->DoEvent(mask); });
         waitEvent_.ResetEvent();
       }
     }
-    // The device must not complete a wait into this thread's storage after it is gone; cancelling
-    // an operation that is not pending (or on a closed port) is harmless.
-    CancelIoEx(handle_, &ov);
+    // The device must not complete a wait into this thread's storage after it is gone.
+    EndIo(handle_, io);
   }
 
  private:
@@ -114,7 +136,6 @@ class TSioCommEventThread : public TSioThread {
   HANDLE handle_;
   unsigned generation_;
   TSioSyncCall sync_;
-  DWORD mask_ = 0;
   TSioWaitEvent waitEvent_;
 };
 
@@ -656,18 +677,22 @@ int TSioCustomComm::WriteBuf(const void* data, int count) {
     return count;
   }
   TSioLockGuard lock(core_->writeLock);
-  OVERLAPPED ov{};
-  ov.hEvent = completion_->Handle();
+  // The device writes from the record's copy: a write cut short may end after this returns.
+  if (writeIo_ == nullptr) writeIo_ = std::make_unique<sio_detail::TSioIo>();
+  sio_detail::TSioIo& io = *writeIo_;
+  io.ov = OVERLAPPED{};
+  io.ov.hEvent = completion_->Handle();
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  io.data.assign(bytes, bytes + count);
   DWORD written = 0;
-  if (!WriteFile(handle_, data, static_cast<DWORD>(count), &written, &ov) &&
+  if (!WriteFile(handle_, io.data.data(), static_cast<DWORD>(count), &written, &io.ov) &&
       GetLastError() != ERROR_IO_PENDING)
     Error("Write error (%d), %s");
   if (completion_->WaitFor(static_cast<DWORD>(buffers_->ReadTimeout())) == wrSignaled) {
-    GetOverlappedResult(handle_, &ov, &written, FALSE);
+    GetOverlappedResult(handle_, &io.ov, &written, FALSE);
     return static_cast<int>(written);
   }
-  // The caller's bytes may go away once this returns: the write must not outlive them.
-  CancelIoEx(handle_, &ov);
+  sio_detail::EndIo(handle_, writeIo_);
   return 0;
 }
 
@@ -680,16 +705,24 @@ bool TSioCustomComm::WriteChar(char ch) { return WriteBuf(&ch, 1) == 1; }
 int TSioCustomComm::ReadBuf(void* data, int count) {
   if (!Active() || data == nullptr || count <= 0) return 0;
   TSioLockGuard lock(core_->globalLock);
-  OVERLAPPED ov{};
-  ov.hEvent = completion_->Handle();
+  // The device reads into the record: a read cut short may end after this returns.
+  if (readIo_ == nullptr) readIo_ = std::make_unique<sio_detail::TSioIo>();
+  sio_detail::TSioIo& io = *readIo_;
+  io.ov = OVERLAPPED{};
+  io.ov.hEvent = completion_->Handle();
+  io.data.resize(static_cast<std::size_t>(count));
   DWORD read = 0;
-  if (!ReadFile(handle_, data, static_cast<DWORD>(count), &read, &ov) && GetLastError() != ERROR_IO_PENDING)
+  if (!ReadFile(handle_, io.data.data(), static_cast<DWORD>(count), &read, &io.ov) &&
+      GetLastError() != ERROR_IO_PENDING)
     Error("Read error (%d), %s");
   if (completion_->WaitFor(static_cast<DWORD>(buffers_->ReadTimeout())) != wrSignaled) {
-    CancelIoEx(handle_, &ov);
+    sio_detail::EndIo(handle_, readIo_);
+    // A read may finish with its bytes while it is being cancelled: they are kept, not lost.
+    if (readIo_ == nullptr || !GetOverlappedResult(handle_, &io.ov, &read, FALSE)) return 0;
+  } else if (!GetOverlappedResult(handle_, &io.ov, &read, FALSE)) {
     return 0;
   }
-  GetOverlappedResult(handle_, &ov, &read, FALSE);
+  std::memcpy(data, io.data.data(), std::min<std::size_t>(read, static_cast<std::size_t>(count)));
   return static_cast<int>(read);
 }
 

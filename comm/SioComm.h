@@ -153,6 +153,7 @@ using TSioSyncCall = std::function<void(const std::function<void()>& step)>;
 
 namespace sio_detail {
 struct CommCore;
+struct TSioIo;
 class TSioCommEventThread;
 class TSioCommWriteThread;
 }  // namespace sio_detail
@@ -306,6 +307,7 @@ class TSioCustomComm : public TSioComponent {
   bool destroying_ = false;
   platform::COMMPROP properties_{};
   std::unique_ptr<TSioWaitEvent> completion_;
+  std::unique_ptr<sio_detail::TSioIo> readIo_, writeIo_;  // the direct reads' and writes' records
   std::shared_ptr<sio_detail::TSioCommEventThread> eventThread_;
   std::shared_ptr<sio_detail::TSioCommWriteThread> writeThread_;
   platform::DWORD eventMask_ = 0;

@@ -1060,7 +1060,7 @@ BOOL GetOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* transferred, BOOL wait) 
     WaitForSingleObject(ov->hEvent, INFINITE);
   }
   const ULONG_PTR status = detail::OverlappedStatus(ov);
-  if (status == STATUS_PENDING) return Fail(996);  // still running
+  if (status == STATUS_PENDING) return Fail(ERROR_IO_INCOMPLETE);
   if (transferred != nullptr) *transferred = static_cast<DWORD>(ov->InternalHigh);
   return status == 0 ? TRUE : Fail(static_cast<DWORD>(status));
 }

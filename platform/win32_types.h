@@ -19,9 +19,10 @@ inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintpt
 constexpr DWORD INFINITE = 0xFFFFFFFF;
 constexpr DWORD MAXDWORD = 0xFFFFFFFF;
 
-// Error codes. Apart from these two, GetLastError() holds the errno of the failed call.
+// Error codes. Apart from these, GetLastError() holds the errno of the failed call.
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;  // also ENOENT
 constexpr DWORD ERROR_IO_PENDING = 997;
+constexpr DWORD ERROR_IO_INCOMPLETE = 996;  // GetOverlappedResult without waiting, still running
 
 // Waits.
 constexpr DWORD WAIT_OBJECT_0 = 0;
