@@ -46,7 +46,8 @@ std::string StrCtrl(const std::string& text) {
 
 std::string AddPathSlash(const std::string& path) {
   constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
-  if (path.empty() || path.back() == kSeparator) return path;
+  // Windows takes '/' as a separator as well.
+  if (path.empty() || path.back() == kSeparator || path.back() == '/') return path;
   return path + kSeparator;
 }
 
