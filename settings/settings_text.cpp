@@ -493,16 +493,9 @@ std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& v, st
   switch (f.kind) {
     case Kind::Float:
       if (v.type == Type::Text && v.text.size() == 10 && v.text.starts_with("0x")) {
-        std::uint32_t bits = 0;
-        for (std::size_t i = 2; i < 10; ++i) {
-          const int d = HexDigit(v.text[i]);
-          if (d < 0) break;
-          bits = bits << 4 | static_cast<std::uint32_t>(d);
-          if (i == 9) {
-            req.raw = bits;
-            return req;
-          }
-        }
+        const char* const end = v.text.data() + v.text.size();
+        const auto [stop, error] = std::from_chars(v.text.data() + 2, end, req.raw, 16);
+        if (error == std::errc{} && stop == end) return req;
       }
       if (v.type == Type::Number && v.text.find_first_of("eE") != std::string::npos) {
         why = "write the number without an exponent";
@@ -992,18 +985,13 @@ std::vector<TextProblem> ApplyFields(std::span<const FieldValue> values, TModule
   }
 
   TModuleSettings work = record;
+  // No dialog reads the reserved bytes: they are stored as given under either rules.
+  for (const auto& [i, req] : given)
+    if (fields[i].kind == Kind::Hex) std::memcpy(At(work, fields[i]), req.bytes.data(), req.bytes.size());
   if (rules == TextRules::AsIs) {
-    for (const auto& [i, req] : given) {
-      if (fields[i].kind == Kind::Hex) {
-        std::memcpy(At(work, fields[i]), req.bytes.data(), req.bytes.size());
-      } else {
-        SetRaw(work, fields[i], req.raw);
-      }
-    }
+    for (const auto& [i, req] : given) SetRaw(work, fields[i], req.raw);  // a no-op for the bytes above
   } else {
     std::set<int> refused;
-    for (const auto& [i, req] : given)
-      if (fields[i].kind == Kind::Hex) std::memcpy(At(work, fields[i]), req.bytes.data(), req.bytes.size());
     AcceptAsDialogs(work, given, problems, refused);
     // A value the dialog stores as something else, or keeps out, is refused rather than changed.
     for (const auto& [i, req] : given) {
