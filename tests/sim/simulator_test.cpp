@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "settings/float24.h"
@@ -146,22 +148,21 @@ TEST(Simulator, AnswerIsPacedLikeTheLine) {
   sim::PtySimulator simulator;
   Client client(simulator.DevicePath());
   Connect(client);
-  // Timing on a shared machine: one of three answers must show the pacing undisturbed.
-  double bestSpan = 0, bestGap = 1e9;
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  // 58 byte times of 0.52 ms between the first byte and the last, no gap above 2 ms. Timing on a
+  // shared machine (and under the sanitizers): one of ten answers must show it undisturbed.
+  const double lineSpan = 58 * 10.0 / 19.2;
+  std::string seen;
+  bool paced = false;
+  for (int attempt = 0; attempt < 10 && !paced; ++attempt) {
     std::vector<double> arrivals;
     client.Send(ReadRequest(0x00C0, 0x36));
     const Bytes answer = client.Receive(60, &arrivals);
     ASSERT_EQ(answer.size(), 59U);
     const double span = arrivals.back() - arrivals.front();
-    if (MaxGap(arrivals) < bestGap) {
-      bestGap = MaxGap(arrivals);
-      bestSpan = span;
-    }
+    paced = std::abs(span - lineSpan) <= 4.0 && MaxGap(arrivals) <= 2.0;
+    seen += " span " + std::to_string(span) + " gap " + std::to_string(MaxGap(arrivals)) + ";";
   }
-  // 58 byte times of 0.52 ms between the first byte and the last, no gap above 2 ms.
-  EXPECT_NEAR(bestSpan, 58 * 10.0 / 19.2, 4.0);
-  EXPECT_LE(bestGap, 2.0);
+  EXPECT_TRUE(paced) << "expected span " << lineSpan << " ms, no gap above 2 ms; seen" << seen;
 }
 
 TEST(Simulator, StoreAndResetKeepOrBringBackSettings) {

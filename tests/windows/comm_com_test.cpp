@@ -2,7 +2,9 @@
 // the prefix's COM5 names the simulator's pseudo-terminal; VEXA_COM_PORT names another).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,17 +51,26 @@ class ComTest : public ::testing::Test {
 
   // Sends a request to the simulator and returns its answer, once want bytes have come. Under
   // Wine a receive event now and then comes only with the next bytes: a request left unanswered
-  // for a second goes again, at most twice, and says so.
+  // for a second goes again, at most twice, and says so. The late answer then comes together
+  // with the repeat's; answers alike count as one, anything else goes to the caller whole.
   Bytes Ask(const Bytes& request, std::size_t want) {
-    for (int attempt = 1; attempt <= 3; ++attempt) {
+    int attempt = 1;
+    for (; attempt <= 3; ++attempt) {
       received_.clear();
       EXPECT_EQ(comm_->WriteBuf(request.data(), static_cast<int>(request.size())),
                 static_cast<int>(request.size()));
       if (pump_.PumpUntil([&] { return received_.size() >= want; }, 1s)) break;
       std::printf("request %02X unanswered after 1 s (attempt %d)\n", request[0], attempt);
     }
-    // What a late event brings as well arrives here; the caller compares it all.
     pump_.PumpFor(20ms);
+    if (attempt > 1 && received_.size() > want && received_.size() % want == 0) {
+      const Bytes first(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(want));
+      bool alike = true;
+      for (std::size_t at = want; at < received_.size(); at += want)
+        alike = alike &&
+                std::equal(first.begin(), first.end(), received_.begin() + static_cast<std::ptrdiff_t>(at));
+      if (alike) return first;
+    }
     return received_;
   }
 
