@@ -22,17 +22,27 @@
 
 namespace {
 
-const char* const kHelp = R"(usage: vexa_setup [--help] [--version] [Qt options such as -platform NAME]
+const char* const kHelp =
+    R"(usage: vexa_setup [--help] [--version] [Qt options such as -platform NAME]
 Commissions and services a VEXA four-channel measurement module through an Ixor serial adapter:
 its live state, its settings read, edited in five dialogs, written and stored in the module, kept
 in settings files (.vxa), a text report (.txt) and the channels' coefficients.
 
-Choose the adapter in the window's menu "Соединение -> Выбор COM порта": COM1 to COM4 are
+)"
+#ifdef Q_OS_WIN
+    R"(Choose the adapter in the window's menu "Соединение -> Выбор COM порта": COM1 to COM4, and
+the other COM ports Windows knows, listed with their devices in brackets. Then "Соединение ->
+Соединить".
+)"
+#else
+    R"(Choose the adapter in the window's menu "Соединение -> Выбор COM порта": COM1 to COM4 are
 /dev/ttyS0 to /dev/ttyS3, USB adapters are listed with their stable names in brackets, and
 "Имитатор модуля VEXA" is a built-in simulated module for training. Then "Соединение ->
 Соединить". The port's device must be readable and writable for the user (on Debian: membership
 of the group dialout).
-
+)"
+#endif
+    R"(
   --help       this text
   --version    the program's version
 )";

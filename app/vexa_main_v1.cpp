@@ -278,6 +278,7 @@ void TFormMain::BuildMenus() {
   MenuConn_COM1->addSeparator();
   Menu_sel_Sim = action(MenuConn_COM1, "Имитатор модуля VEXA", "Menu_sel_Sim");
   Menu_sel_Sim->setCheckable(true);
+  Menu_sel_Sim->setVisible(sim::PtySimulator::Available());
   portGroup_->addAction(Menu_sel_Sim);
   connect(MenuConn_COM1, &QMenu::aboutToShow, this, [this] { RefreshPortChoices(); });
 

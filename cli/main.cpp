@@ -1,6 +1,5 @@
 // vexa_cli: the tool's jobs from a shell, with the window's own link engine, serial component,
 // settings file and report writer on QtCore's event loop.
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +17,12 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "cli/link_session.h"
 #include "link/live_values.h"
@@ -254,7 +259,11 @@ class Target {
 
 // Shows "block k of 5" on a terminal while a chain runs.
 void Progress(LinkSession& session, int firstFrame, int blocks) {
-  if (!isatty(2)) return;
+#ifdef _WIN32
+  if (!_isatty(_fileno(stderr))) return;
+#else
+  if (!isatty(STDERR_FILENO)) return;
+#endif
   const int k = std::min(blocks, session.FramesSent() - firstFrame);
   std::fprintf(stderr, "\rblock %d of %d", k, blocks);
   if (k == blocks) std::fprintf(stderr, "\n");

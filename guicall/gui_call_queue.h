@@ -1,13 +1,14 @@
 // The serial component's synchronous call on a Qt event loop: a worker queues a step, wakes the
-// loop through an eventfd and waits; the loop runs the step and lets the worker go. Built on
-// standard locks rather than a blocking queued Qt call, so ThreadSanitizer sees the hand-over.
+// loop and waits; the loop runs the step and lets the worker go. Built on standard locks rather
+// than a blocking queued Qt call, so ThreadSanitizer sees the hand-over. The loop is woken through
+// an eventfd on Linux and an event object on Windows.
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <semaphore>
 
@@ -26,9 +27,9 @@ class GuiCallQueue : public QObject {
     const std::function<void()>* step;
     std::binary_semaphore done{0};
   };
+  class Wake;
 
-  int wakeFd_;
-  QSocketNotifier notifier_;
+  std::unique_ptr<Wake> wake_;
   std::mutex mutex_;
   std::deque<Item*> queue_;
 };

@@ -1,5 +1,6 @@
 #include "sim/pty_simulator.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -7,6 +8,7 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -14,6 +16,67 @@
 #include <system_error>
 
 namespace sim {
+
+double PtySimulator::NowMs() const {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+}
+
+FaultCounts PtySimulator::Injected() {
+  std::lock_guard lock(mutex_);
+  return adapter_.Injected();
+}
+
+ModuleMemory PtySimulator::Working() {
+  std::lock_guard lock(mutex_);
+  return module_.Working();
+}
+
+ModuleMemory PtySimulator::Stored() {
+  std::lock_guard lock(mutex_);
+  return module_.Stored();
+}
+
+std::vector<LogEntry> PtySimulator::Log() {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+void PtySimulator::SetFaults(const Faults& faults) {
+  std::lock_guard lock(mutex_);
+  adapter_.SetFaults(faults);
+}
+
+void PtySimulator::SetLogSink(std::function<void(const LogEntry&)> sink) {
+  std::lock_guard lock(mutex_);
+  sink_ = std::move(sink);
+}
+
+void PtySimulator::PinAdc(int ch, std::optional<double> adc) {
+  std::lock_guard lock(mutex_);
+  module_.PinAdc(ch, adc);
+}
+
+void PtySimulator::Record(bool request, const std::vector<std::uint8_t>& bytes) {
+  LogEntry entry{NowMs(), request, bytes};
+  if (sink_) sink_(entry);
+  if (options_.keepLog) log_.push_back(std::move(entry));
+}
+
+#ifdef _WIN32
+
+// Windows has no pseudo-terminals: there the tool talks to real ports only.
+PtySimulator::PtySimulator(Options options) : options_(std::move(options)), module_(0), adapter_(module_) {
+  throw std::runtime_error("no pseudo-terminals on Windows");
+}
+
+PtySimulator::~PtySimulator() = default;
+
+bool PtySimulator::Available() { return false; }
+
+#else
+
+bool PtySimulator::Available() { return true; }
+
 namespace {
 
 void SleepUntil(const timespec& when) {
@@ -76,51 +139,6 @@ PtySimulator::~PtySimulator() {
   ::close(stopFd_);
 }
 
-double PtySimulator::NowMs() const {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
-}
-
-FaultCounts PtySimulator::Injected() {
-  std::lock_guard lock(mutex_);
-  return adapter_.Injected();
-}
-
-ModuleMemory PtySimulator::Working() {
-  std::lock_guard lock(mutex_);
-  return module_.Working();
-}
-
-ModuleMemory PtySimulator::Stored() {
-  std::lock_guard lock(mutex_);
-  return module_.Stored();
-}
-
-std::vector<LogEntry> PtySimulator::Log() {
-  std::lock_guard lock(mutex_);
-  return log_;
-}
-
-void PtySimulator::SetFaults(const Faults& faults) {
-  std::lock_guard lock(mutex_);
-  adapter_.SetFaults(faults);
-}
-
-void PtySimulator::SetLogSink(std::function<void(const LogEntry&)> sink) {
-  std::lock_guard lock(mutex_);
-  sink_ = std::move(sink);
-}
-
-void PtySimulator::PinAdc(int ch, std::optional<double> adc) {
-  std::lock_guard lock(mutex_);
-  module_.PinAdc(ch, adc);
-}
-
-void PtySimulator::Record(bool request, const std::vector<std::uint8_t>& bytes) {
-  LogEntry entry{NowMs(), request, bytes};
-  if (sink_) sink_(entry);
-  if (options_.keepLog) log_.push_back(std::move(entry));
-}
-
 void PtySimulator::Run() {
   std::vector<std::uint8_t> buffer(512);
   for (;;) {
@@ -179,5 +197,7 @@ void PtySimulator::Send(const Answer& answer) {
     if (answer.gapMs > 0 && i + 1 == answer.gapAfter) next = Add(next, answer.gapMs);
   }
 }
+
+#endif  // _WIN32
 
 }  // namespace sim

@@ -33,10 +33,14 @@ struct Options {
 
 class PtySimulator {
  public:
+  // Throws where the platform has no pseudo-terminals (see Available) or none can be had.
   explicit PtySimulator(Options options = {});
   ~PtySimulator();
   PtySimulator(const PtySimulator&) = delete;
   PtySimulator& operator=(const PtySimulator&) = delete;
+
+  // False where the platform has no pseudo-terminals (Windows): no built-in simulator there.
+  static bool Available();
 
   // The device a tool opens.
   const std::string& DevicePath() const { return slavePath_; }

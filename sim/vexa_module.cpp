@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <numbers>
 
 #include "settings/float24.h"
 #include "settings/module_settings.h"
@@ -111,7 +112,7 @@ double VexaModule::Adc(int ch, double nowMs) const {
   if (pinnedAdc_[ch]) return *pinnedAdc_[ch];
   // A slow swing over most of the range, each channel at its own pace.
   const double period = 20000.0 + 5000.0 * ch;
-  return 520.0 + 420.0 * std::sin(2 * M_PI * nowMs / period + ch);
+  return 520.0 + 420.0 * std::sin(2 * std::numbers::pi * nowMs / period + ch);
 }
 
 std::array<std::uint8_t, kChanLiveSize> VexaModule::ChannelLive(int ch, double nowMs) {
