@@ -19,6 +19,7 @@
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
 #include "gui/error_box.h"
+#include "platform/kernel.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
   // Answered before any window system is needed.
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h" || arg == "--version") platform::OutputToParentConsole();
     if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return 0;

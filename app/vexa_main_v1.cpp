@@ -6,7 +6,6 @@
 #include <QMenuBar>
 #include <QThread>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -337,7 +336,7 @@ void TFormMain::RefreshPortChoices() {
     portGroup_->removeAction(a);
     delete a;
   }
-  for (const auto& port : platform::ListSerialPorts()) {
+  for (const auto& port : platform::EachNameOnce(platform::ListSerialPorts())) {
     if (port.name.rfind("COM", 0) == 0 && port.name.size() == 4 && port.name[3] >= '1' && port.name[3] <= '4')
       continue;
     if (port.path == chosen) continue;
@@ -373,12 +372,12 @@ void TFormMain::MenuConn_ConnectClick() {
   } catch (const ESioCommError& e) {
     // The error box; Timer_TimeOut stays running and brings the window back to Closed.
     std::string text = e.what();
-    const platform::DWORD code = platform::GetLastError();
-    if (code == EACCES || code == EPERM) {
+    const platform::OpenRefusal refusal = platform::ClassifyOpenError(e.SystemCode());
+    if (refusal == platform::OpenRefusal::NoPermission) {
       text +=
           "\nНет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно "
           "dialout) и войдите в систему заново.";
-    } else if (code == EBUSY) {
+    } else if (refusal == platform::OpenRefusal::Busy) {
       text += "\nПорт занят другой программой.";
     }
     MessageBoxes().ShowError(text);
@@ -497,7 +496,8 @@ void TFormMain::FileError(FileOutcome outcome) {
 
 void TFormMain::MenuFile_OpenClick() {
   if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
-  const std::string path = WithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension);
+  const std::filesystem::path path =
+      PathFromUtf8(WithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension));
   // Nothing is refreshed: each dialog shows the loaded values when it next fills itself.
   const FileOutcome outcome = OpenSettingsFile(path, ModuleSettings);
   if (outcome == FileOutcome::Done) RememberSettings();
@@ -506,7 +506,8 @@ void TFormMain::MenuFile_OpenClick() {
 
 void TFormMain::MenuFile_SaveClick() {
   if (!SaveDialogData.Execute() || SaveDialogData.FileName().isEmpty()) return;
-  const std::string path = WithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension);
+  const std::filesystem::path path =
+      PathFromUtf8(WithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension));
   const FileOutcome outcome = SaveSettingsFile(ModuleSettings, path);
   if (outcome == FileOutcome::Done) RememberSettings();
   FileError(outcome);
@@ -514,7 +515,8 @@ void TFormMain::MenuFile_SaveClick() {
 
 void TFormMain::N1Click() {
   if (!SaveDialogText.Execute() || SaveDialogText.FileName().isEmpty()) return;
-  const std::string path = WithExtension(SaveDialogText.FileName().toStdString(), kReportExtension);
+  const std::filesystem::path path =
+      PathFromUtf8(WithExtension(SaveDialogText.FileName().toStdString(), kReportExtension));
   ReportRanges ranges;
   if (Form_Calc != nullptr)
     ranges = {Form_Calc->Values.Vrms_N, Form_Calc->Values.Vrms_V, Form_Calc->Values.Out_N,

@@ -18,14 +18,9 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "cli/link_session.h"
 #include "link/live_values.h"
+#include "platform/kernel.h"
 #include "platform/ports.h"
 #include "settings/c_format.h"
 #include "settings/settings_file.h"
@@ -259,11 +254,7 @@ class Target {
 
 // Shows "block k of 5" on a terminal while a chain runs.
 void Progress(LinkSession& session, int firstFrame, int blocks) {
-#ifdef _WIN32
-  if (!_isatty(_fileno(stderr))) return;
-#else
-  if (!isatty(STDERR_FILENO)) return;
-#endif
+  if (!platform::StderrIsTerminal()) return;
   const int k = std::min(blocks, session.FramesSent() - firstFrame);
   std::fprintf(stderr, "\rblock %d of %d", k, blocks);
   if (k == blocks) std::fprintf(stderr, "\n");
@@ -287,7 +278,7 @@ int ConnectOrFail(LinkSession& session, const Target& target) {
 }
 
 int CmdPorts() {
-  for (const auto& port : platform::ListSerialPorts())
+  for (const auto& port : platform::EachNameOnce(platform::ListSerialPorts()))
     std::printf("%s\t%s\n", port.name.c_str(), port.description.c_str());
   return kDone;
 }
@@ -341,7 +332,8 @@ int CmdRead(const Args& args, Target& target) {
   if (const int code = ReadModule(target)) return code;
   if (args.Has("--json")) std::fputs(SettingsJson(ModuleSettings).c_str(), stdout);
   if (out.empty()) return kDone;
-  const FileOutcome outcome = SaveSettingsFile(ModuleSettings, WithExtension(out, kSettingsFileExtension));
+  const FileOutcome outcome =
+      SaveSettingsFile(ModuleSettings, PathFromUtf8(WithExtension(out, kSettingsFileExtension)));
   return outcome == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(outcome)));
 }
 
@@ -355,8 +347,8 @@ bool OutputsBlocked(LinkSession& session) {
 
 int CmdWrite(const Args& args, Target& target) {
   if (args.positional.size() != 1) return Usage("write needs one settings file");
-  const FileOutcome opened =
-      OpenSettingsFile(WithExtension(args.positional[0], kSettingsFileExtension), ModuleSettings);
+  const FileOutcome opened = OpenSettingsFile(
+      PathFromUtf8(WithExtension(args.positional[0], kSettingsFileExtension)), ModuleSettings);
   if (opened != FileOutcome::Done) return Fail(std::string(FileOutcomeText(opened)));
   LinkSession session(ModuleSettings);
   // Without them, the number and year the module reported on connecting go back to it.
@@ -436,18 +428,19 @@ int CmdReport(const Args& args) {
   const auto param = Range(args, "--param-range");
   const auto out = Range(args, "--out-range");
   if (!param || !out) return Usage("ranges take two numbers");
-  const FileOutcome opened =
-      OpenSettingsFile(WithExtension(args.positional[0], kSettingsFileExtension), ModuleSettings);
+  const FileOutcome opened = OpenSettingsFile(
+      PathFromUtf8(WithExtension(args.positional[0], kSettingsFileExtension)), ModuleSettings);
   if (opened != FileOutcome::Done) return Fail(std::string(FileOutcomeText(opened)));
   const ReportRanges ranges{param->first, param->second, out->first, out->second};
   const FileOutcome written =
-      WriteTextReport(ModuleSettings, ranges, WithExtension(args.One("-o"), kReportExtension));
+      WriteTextReport(ModuleSettings, ranges, PathFromUtf8(WithExtension(args.One("-o"), kReportExtension)));
   return written == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(written)));
 }
 
 // A settings file into record; the file name rule as in the window.
 int OpenOrFail(const std::string& name, TModuleSettings& record) {
-  const FileOutcome opened = OpenSettingsFile(WithExtension(name, kSettingsFileExtension), record);
+  const FileOutcome opened =
+      OpenSettingsFile(PathFromUtf8(WithExtension(name, kSettingsFileExtension)), record);
   return opened == FileOutcome::Done ? kDone : Fail(name + ": " + std::string(FileOutcomeText(opened)));
 }
 
@@ -476,7 +469,7 @@ int CmdBuild(const Args& args) {
   if (source == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   } else {
-    std::ifstream in(source, std::ios::binary);
+    std::ifstream in(PathFromUtf8(source), std::ios::binary);
     if (!in) return Fail(source + ": cannot be read");
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
@@ -487,7 +480,8 @@ int CmdBuild(const Args& args) {
   const std::vector<FieldValue> values = ParseSettingsJson(text, problems);
   if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
   if (!problems.empty()) return Refused(source, problems);
-  const FileOutcome saved = SaveSettingsFile(record, WithExtension(args.One("-o"), kSettingsFileExtension));
+  const FileOutcome saved =
+      SaveSettingsFile(record, PathFromUtf8(WithExtension(args.One("-o"), kSettingsFileExtension)));
   return saved == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(saved)));
 }
 
@@ -509,7 +503,7 @@ int CmdSet(const Args& args) {
   if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
   if (!problems.empty()) return Refused(path, problems);
   // The file is replaced as a whole, so a failed write leaves the old one.
-  const FileOutcome saved = SaveSettingsFile(record, path);
+  const FileOutcome saved = SaveSettingsFile(record, PathFromUtf8(path));
   return saved == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(saved)));
 }
 
@@ -560,6 +554,16 @@ int CmdVerify(const Args& args, Target& target) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+#ifdef _WIN32
+  // Windows passes argv in the ANSI code page: the arguments are taken again, as UTF-8.
+  std::vector<std::string> utf8Args;
+  for (const QString& arg : QCoreApplication::arguments()) utf8Args.push_back(arg.toStdString());
+  std::vector<char*> utf8Argv;
+  for (std::string& arg : utf8Args) utf8Argv.push_back(arg.data());
+  argc = static_cast<int>(utf8Argv.size());
+  argv = utf8Argv.data();
+#endif
+  platform::ConsoleOutputUtf8();
   std::string problem;
   const auto args = Parse(argc, argv, problem);
   if (!args) return Usage(problem);

@@ -881,10 +881,8 @@ void TSioCustomComm::ReadDCB(const DCB& dcb) {
 // UARTs come first and are listed as found; every other port only once.
 void TSioCustomComm::GetComPortNames(std::vector<std::string>& list) {
   list.clear();
-  for (const auto& port : ListSerialPorts()) {
-    const bool uart = port.name.rfind("COM", 0) == 0;
-    if (uart || std::find(list.begin(), list.end(), port.name) == list.end()) list.push_back(port.name);
-  }
+  for (const auto& port : ListSerialPorts())
+    if (port.uart || std::find(list.begin(), list.end(), port.name) == list.end()) list.push_back(port.name);
 }
 
 void TSioCustomComm::WriteLock() { core_->writeLock.Enter(); }
@@ -914,7 +912,7 @@ void TSioCustomComm::UpdateDisplay() {
 
 void TSioCustomComm::Error(const std::string& msg) {
   const DWORD code = GetLastError();
-  throw ESioCommError(FormatError(msg, code, ErrorText(code)));
+  throw ESioCommError(FormatError(msg, code, ErrorText(code)), code);
 }
 
 void TSioCustomComm::Watch(bool ok, const std::string& msg) {

@@ -307,4 +307,8 @@ std::int32_t WildcardFileSize(const std::string& path) {
   return size;
 }
 
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+void ConsoleOutputUtf8() {}
+void OutputToParentConsole() {}
+
 }  // namespace platform

@@ -56,4 +56,12 @@ bool SetThreadPriorityOf(int threadId, int priority);
 // -1 when it names none. Brackets and backslashes are parts of names on Linux.
 std::int32_t WildcardFileSize(const std::string& pattern);
 
+// The console, for the programs' own text. True when standard error is a terminal (a console).
+bool StderrIsTerminal();
+// Makes the console show printed UTF-8 as such (Windows; elsewhere it already does).
+void ConsoleOutputUtf8();
+// A window program's standard output goes to the console it was started from, if any (Windows,
+// where such a program has none of its own; elsewhere it already does).
+void OutputToParentConsole();
+
 }  // namespace platform

@@ -1,9 +1,37 @@
 #include "platform/ports.h"
 
+#include <algorithm>
+
 #include "platform/kernel.h"
 #include "platform/serial.h"
 
+// After this layer's headers, so that it cannot turn their names into macros.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#endif
+
 namespace platform {
+
+std::vector<SerialPortInfo> EachNameOnce(std::vector<SerialPortInfo> ports) {
+  std::vector<SerialPortInfo> once;
+  for (SerialPortInfo& port : ports)
+    if (std::none_of(once.begin(), once.end(), [&](const SerialPortInfo& p) { return p.name == port.name; }))
+      once.push_back(std::move(port));
+  return once;
+}
+
+OpenRefusal ClassifyOpenError(std::uint32_t code) {
+#ifdef _WIN32
+  // Windows refuses a port that another program holds as "access denied".
+  if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) return OpenRefusal::Busy;
+#else
+  if (code == EBUSY) return OpenRefusal::Busy;
+  if (code == EACCES || code == EPERM) return OpenRefusal::NoPermission;
+#endif
+  return OpenRefusal::Other;
+}
 
 PortState ProbePort(const std::string& name) {
   const HANDLE h =

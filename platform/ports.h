@@ -1,6 +1,7 @@
 // Serial port discovery from sysfs, and the "free / not found / busy" probe of one port.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,12 +13,22 @@ struct SerialPortInfo {
   std::string path;  // the device file
   std::string
       description;  // stable /dev/serial/by-id name, driver, USB vendor, product and serial where known
+  // Listed from the machine's own serial ports (Linux: the UARTs; Windows: the BIOS's key), whose
+  // names are taken as they come; names from elsewhere are listed once.
+  bool uart = false;
 };
 
 // UARTs that really exist, /dev/ttyUSB* and /dev/ttyACM*, each once (a /dev/serial/by-id link adds its
 // name to its device's description), read from sysfs without opening any port. root replaces "/" for tests.
 // UARTs first by number, then by path.
 std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path& root = "/");
+
+// Why the system refused to open a port, from the code it gave.
+enum class OpenRefusal { Other, Busy, NoPermission };
+OpenRefusal ClassifyOpenError(std::uint32_t code);
+
+// ports without the repeats of a name (the first kept), for a list a person reads.
+std::vector<SerialPortInfo> EachNameOnce(std::vector<SerialPortInfo> ports);
 
 // The values are those the serial component's GetPortState returns.
 enum class PortState { Busy = 0, Free = 1, NotFound = 2 };

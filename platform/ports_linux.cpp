@@ -73,7 +73,7 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& root) {
     } else if (StartsWith(name, "ttyS") && UartPresent(entry.path())) {
       const int n = UartNumber(name);
       if (n >= 0)
-        uarts.push_back({n, {"COM" + std::to_string(n + 1), "/dev/" + name, Describe(entry.path())}});
+        uarts.push_back({n, {"COM" + std::to_string(n + 1), "/dev/" + name, Describe(entry.path()), true}});
     } else if (UartPresent(entry.path())) {
       others.push_back({"/dev/" + name, "/dev/" + name, Describe(entry.path())});
     }

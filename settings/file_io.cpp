@@ -87,6 +87,8 @@ std::string WithExtension(std::string_view name, std::string_view ext) {
   return result;
 }
 
+fs::path PathFromUtf8(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
 bool WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   std::error_code ec;
   fs::path target = path;

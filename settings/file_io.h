@@ -20,6 +20,10 @@ std::string_view FileOutcomeText(FileOutcome outcome);
 // Appends ext unless it occurs anywhere in name (case-sensitive): "plant1.VXA" gets ".vxa" too.
 std::string WithExtension(std::string_view name, std::string_view ext);
 
+// A path from UTF-8 text (what Qt and vexa_cli's arguments give). On Windows a path made from a
+// plain std::string reads it in the C locale's code page, which garbles any name beyond ASCII.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
 // Puts data into path as a whole. The bytes go to a new file in the same folder that then replaces
 // path, so a failed write never leaves a truncated file where a good one was. False when the file
 // cannot be created, written or replaced (a read-only file counts as one that cannot be created).

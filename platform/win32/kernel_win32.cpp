@@ -2,8 +2,12 @@
 // windows.h cannot turn their names into macros; the few names it does turn are undone below.
 #include "platform/kernel.h"
 
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
+
+#include <algorithm>
 #include <atomic>
 
 #undef CreateEvent
@@ -18,12 +22,19 @@ std::atomic<DWORD> gTickBias{0};
 DWORD GetLastError() { return ::GetLastError(); }
 void SetLastError(DWORD code) { ::SetLastError(code); }
 
+// In UTF-8, as every text of the tool: the system's own code page would garble a Russian message.
 std::string ErrorText(DWORD code) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string result = length != 0 && text != nullptr ? std::string(text, length) : std::string();
+      code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string result;
+  if (length != 0 && text != nullptr) {
+    const int bytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    result.resize(static_cast<std::size_t>(std::max(bytes, 0)));
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), bytes, nullptr, nullptr);
+  }
   if (text != nullptr) ::LocalFree(text);
   while (!result.empty() && (static_cast<unsigned char>(result.back()) <= ' ' || result.back() == '.'))
     result.pop_back();
@@ -78,6 +89,16 @@ std::int32_t WildcardFileSize(const std::string& pattern) {
   ::FindClose(search);
   if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
   return static_cast<std::int32_t>(found.nFileSizeLow);
+}
+
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+void ConsoleOutputUtf8() { ::SetConsoleOutputCP(CP_UTF8); }
+
+void OutputToParentConsole() {
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  (void)!std::freopen("CONOUT$", "w", stdout);
+  ::SetConsoleOutputCP(CP_UTF8);
 }
 
 }  // namespace platform

@@ -1,15 +1,47 @@
-// Port discovery on Windows: the names the serial drivers publish in the registry, read only.
+// Port discovery on Windows: the names the BIOS and the serial drivers publish in the registry,
+// read only, in the registry's order.
 #include "platform/ports.h"
 
 #include <windows.h>
 
-#include <algorithm>
+#include <string>
 
 namespace platform {
+namespace {
+
+// The text of a string value, or empty.
+std::string StringValue(HKEY key, const char* value) {
+  char text[256];
+  ::DWORD length = sizeof text;
+  ::DWORD type = 0;
+  if (::RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &length) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    return {};
+  return std::string(text, strnlen(text, length));
+}
+
+}  // namespace
 
 std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path&) {
   std::vector<SerialPortInfo> ports;
+  const char* const bios = "Enum\\BIOS\\*PNP0501";
   HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, bios, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    for (::DWORD i = 0;; ++i) {
+      char sub[256];
+      ::DWORD subLength = sizeof sub;
+      const LONG result = ::RegEnumKeyExA(key, i, sub, &subLength, nullptr, nullptr, nullptr, nullptr);
+      if (result == ERROR_NO_MORE_ITEMS) break;
+      if (result != ERROR_SUCCESS) continue;
+      HKEY port = nullptr;
+      if (::RegOpenKeyExA(key, sub, 0, KEY_READ, &port) != ERROR_SUCCESS) continue;
+      const std::string name = StringValue(port, "PortName");
+      ::RegCloseKey(port);
+      if (!name.empty()) ports.push_back({name, "\\\\.\\" + name, std::string(bios) + "\\" + sub, true});
+    }
+    ::RegCloseKey(key);
+  }
   if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
       ERROR_SUCCESS)
     return ports;
@@ -27,10 +59,6 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path&) {
     ports.push_back({port, "\\\\.\\" + port, std::string(device, deviceLength)});
   }
   ::RegCloseKey(key);
-  // COM2 before COM10.
-  std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
-    return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : a.name < b.name;
-  });
   return ports;
 }
 

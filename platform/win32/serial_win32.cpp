@@ -50,9 +50,12 @@ class Out {
 
 }  // namespace
 
+// "COMn" in any case, as Windows takes it.
 std::string DeviceFileName(std::string_view name) {
-  if (name.size() > 3 && name.substr(0, 3) == "COM") return "\\\\.\\" + std::string(name);
-  return std::string(name);
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  const bool com = name.size() > 3 && upper(name[0]) == 'C' && upper(name[1]) == 'O' &&
+                   upper(name[2]) == 'M' && name.find_first_not_of("0123456789", 3) == std::string_view::npos;
+  return com ? "\\\\.\\" + std::string(name) : std::string(name);
 }
 
 HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* security, DWORD creation,

@@ -195,6 +195,24 @@ TEST_F(SettingsFileTest, SaveThroughALinkKeepsTheLink) {
   EXPECT_TRUE(Same(loaded, Distinct()));
 }
 
+// A name beyond ASCII, as Qt's file dialog and vexa_cli's arguments give it in UTF-8, names the
+// same file on disk (on Windows too, where the system takes names in UTF-16).
+TEST_F(SettingsFileTest, AUtf8NameIsTheNameOnDisk) {
+  const auto utf8 = [](const fs::path& p) {
+    const std::u8string text = p.u8string();
+    return std::string(text.begin(), text.end());
+  };
+  const std::string folder = utf8(dir_) + "/Иван";
+  const std::string file = folder + "/Отчет №1.vxa";
+  ASSERT_TRUE(fs::create_directory(PathFromUtf8(folder)));
+  ASSERT_EQ(SaveSettingsFile(Distinct(), PathFromUtf8(file)), FileOutcome::Done);
+  EXPECT_EQ(utf8(fs::directory_iterator(dir_)->path().filename()), "Иван");
+  EXPECT_EQ(utf8(fs::directory_iterator(PathFromUtf8(folder))->path().filename()), "Отчет №1.vxa");
+  TModuleSettings loaded{};
+  ASSERT_EQ(OpenSettingsFile(PathFromUtf8(file), loaded), FileOutcome::Done);
+  EXPECT_TRUE(Same(loaded, Distinct()));
+}
+
 TEST(FileNameRule, AppendsTheExtensionOnlyWhenItOccursNowhere) {
   EXPECT_EQ(WithExtension("plant1", ".vxa"), "plant1.vxa");
   EXPECT_EQ(WithExtension("plant1.VXA", ".vxa"), "plant1.VXA.vxa");

@@ -8,14 +8,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "comm/SioComm.h"
+#include "platform/ports.h"
 #include "platform/serial.h"
 #include "tests/support/gui_pump.h"
+
+// After this layer's headers, so that it cannot turn their names into macros.
+#include <windows.h>
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
@@ -107,20 +112,19 @@ TEST_F(ComTest, LineSettingsReachTheDevice) {
   comm_->SetStopbits(sb2);
   comm_->Open();
   comm_->Close();
-  using namespace platform;
-  const HANDLE h = CreateFile(("\\\\.\\" + Port()).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  const HANDLE h = CreateFileA(("\\\\.\\" + Port()).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  EXPECT_TRUE(GetCommState(h, &dcb));
+  EXPECT_TRUE(::GetCommState(h, &dcb));
   EXPECT_EQ(dcb.BaudRate, 38400U);
   EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
   // Back to the simulator's line for the tests that follow.
   dcb.BaudRate = 19200;
   dcb.StopBits = ONESTOPBIT;
-  EXPECT_TRUE(SetCommState(h, &dcb));
-  CloseHandle(h);
+  EXPECT_TRUE(::SetCommState(h, &dcb));
+  ::CloseHandle(h);
 }
 
 TEST_F(ComTest, AMissingPortIsSaidByName) {
@@ -131,14 +135,59 @@ TEST_F(ComTest, AMissingPortIsSaidByName) {
     FAIL() << "opened";
   } catch (const ESioCommError& e) {
     EXPECT_STREQ(e.what(), "Specified device not found (COM87).");
+    EXPECT_EQ(e.SystemCode(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_FALSE(missing.Active());
 }
 
+// The ports the registry names: the BIOS's serial ports as they come, then the drivers' ports
+// each once (the test writes its own keys, and takes them away again).
+TEST_F(ComTest, PortNamesComeFromTheRegistry) {
+  HKEY bios = nullptr, map = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Enum\\BIOS\\*PNP0501\\vexa_test", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &bios, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &map, nullptr),
+            ERROR_SUCCESS);
+  const auto put = [](HKEY key, const char* name, const char* text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+  };
+  put(bios, "PortName", "COM61");
+  put(map, "\\Device\\VexaTest0", "COM61");
+  put(map, "\\Device\\VexaTest1", "COM62");
+  std::vector<std::string> names;
+  TSioCustomComm::GetComPortNames(names);
+  const std::vector<platform::SerialPortInfo> ports = platform::ListSerialPorts();
+  RegDeleteValueA(map, "\\Device\\VexaTest0");
+  RegDeleteValueA(map, "\\Device\\VexaTest1");
+  RegCloseKey(map);
+  RegCloseKey(bios);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\BIOS\\*PNP0501\\vexa_test");
+  EXPECT_EQ(std::count(names.begin(), names.end(), "COM61"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "COM62"), 1);
+  const auto at = [&](const std::string& name) {
+    return std::find(names.begin(), names.end(), name) - names.begin();
+  };
+  EXPECT_LT(at("COM61"), at("COM62"));
+  const auto com61 =
+      std::find_if(ports.begin(), ports.end(), [](const auto& p) { return p.name == "COM61"; });
+  ASSERT_NE(com61, ports.end());
+  EXPECT_TRUE(com61->uart);
+  EXPECT_EQ(com61->path, "\\\\.\\COM61");
+}
+
+// Every fifth cycle closes behind a full write queue (zeros, which the adapter drops as noise), so
+// that the close may cut a write short; the next cycle must talk as before.
 TEST_F(ComTest, OpenTalkCloseAgainAndAgain) {
+  const Bytes noise(2048, 0);
   for (int cycle = 0; cycle < 20; ++cycle) {
     comm_->Open();
     ASSERT_EQ(Ask({0x10, 0x28, 0x30}, 2), (Bytes{0x10, 0x28})) << "cycle " << cycle;
+    if (cycle % 5 == 4) {
+      EXPECT_EQ(comm_->WriteBuf(noise.data(), 2048), 2048);
+    }
     comm_->Close();
     EXPECT_FALSE(comm_->Active());
   }
