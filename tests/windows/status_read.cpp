@@ -167,7 +167,10 @@ int main(int argc, char** argv) {
   // A link that Wine lost (an answer it never handed over) ends in the engine's no-answer: the
   // program connects again, at most twice more, as a user would.
   for (int connection = 1; connection <= 3; ++connection) {
-    if (Connection(argv[1]) == 0) return 0;
+    if (Connection(argv[1]) == 0) {
+      std::printf("status_read: passed\n");  // CTest's verdict: Wine may end a crash with status 0
+      return 0;
+    }
     std::printf("connection %d failed\n", connection);
   }
   return 1;
