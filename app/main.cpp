@@ -88,12 +88,13 @@ int main(int argc, char** argv) {
   // Answered before any window system is needed.
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h" || arg == "--version") platform::OutputToParentConsole();
     if (arg == "--help" || arg == "-h") {
+      platform::OutputToParentConsole();
       std::fputs(kHelp, stdout);
       return 0;
     }
     if (arg == "--version") {
+      platform::OutputToParentConsole();
       std::printf("vexa_setup %s\n", VEXA_VERSION);
       return 0;
     }

@@ -497,7 +497,7 @@ void TFormMain::FileError(FileOutcome outcome) {
 void TFormMain::MenuFile_OpenClick() {
   if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
   const std::filesystem::path path =
-      PathFromUtf8(WithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension));
+      PathWithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension);
   // Nothing is refreshed: each dialog shows the loaded values when it next fills itself.
   const FileOutcome outcome = OpenSettingsFile(path, ModuleSettings);
   if (outcome == FileOutcome::Done) RememberSettings();
@@ -507,7 +507,7 @@ void TFormMain::MenuFile_OpenClick() {
 void TFormMain::MenuFile_SaveClick() {
   if (!SaveDialogData.Execute() || SaveDialogData.FileName().isEmpty()) return;
   const std::filesystem::path path =
-      PathFromUtf8(WithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension));
+      PathWithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension);
   const FileOutcome outcome = SaveSettingsFile(ModuleSettings, path);
   if (outcome == FileOutcome::Done) RememberSettings();
   FileError(outcome);
@@ -516,7 +516,7 @@ void TFormMain::MenuFile_SaveClick() {
 void TFormMain::N1Click() {
   if (!SaveDialogText.Execute() || SaveDialogText.FileName().isEmpty()) return;
   const std::filesystem::path path =
-      PathFromUtf8(WithExtension(SaveDialogText.FileName().toStdString(), kReportExtension));
+      PathWithExtension(SaveDialogText.FileName().toStdString(), kReportExtension);
   ReportRanges ranges;
   if (Form_Calc != nullptr)
     ranges = {Form_Calc->Values.Vrms_N, Form_Calc->Values.Vrms_V, Form_Calc->Values.Out_N,

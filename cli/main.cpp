@@ -333,7 +333,7 @@ int CmdRead(const Args& args, Target& target) {
   if (args.Has("--json")) std::fputs(SettingsJson(ModuleSettings).c_str(), stdout);
   if (out.empty()) return kDone;
   const FileOutcome outcome =
-      SaveSettingsFile(ModuleSettings, PathFromUtf8(WithExtension(out, kSettingsFileExtension)));
+      SaveSettingsFile(ModuleSettings, PathWithExtension(out, kSettingsFileExtension));
   return outcome == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(outcome)));
 }
 
@@ -347,8 +347,8 @@ bool OutputsBlocked(LinkSession& session) {
 
 int CmdWrite(const Args& args, Target& target) {
   if (args.positional.size() != 1) return Usage("write needs one settings file");
-  const FileOutcome opened = OpenSettingsFile(
-      PathFromUtf8(WithExtension(args.positional[0], kSettingsFileExtension)), ModuleSettings);
+  const FileOutcome opened =
+      OpenSettingsFile(PathWithExtension(args.positional[0], kSettingsFileExtension), ModuleSettings);
   if (opened != FileOutcome::Done) return Fail(std::string(FileOutcomeText(opened)));
   LinkSession session(ModuleSettings);
   // Without them, the number and year the module reported on connecting go back to it.
@@ -428,19 +428,18 @@ int CmdReport(const Args& args) {
   const auto param = Range(args, "--param-range");
   const auto out = Range(args, "--out-range");
   if (!param || !out) return Usage("ranges take two numbers");
-  const FileOutcome opened = OpenSettingsFile(
-      PathFromUtf8(WithExtension(args.positional[0], kSettingsFileExtension)), ModuleSettings);
+  const FileOutcome opened =
+      OpenSettingsFile(PathWithExtension(args.positional[0], kSettingsFileExtension), ModuleSettings);
   if (opened != FileOutcome::Done) return Fail(std::string(FileOutcomeText(opened)));
   const ReportRanges ranges{param->first, param->second, out->first, out->second};
   const FileOutcome written =
-      WriteTextReport(ModuleSettings, ranges, PathFromUtf8(WithExtension(args.One("-o"), kReportExtension)));
+      WriteTextReport(ModuleSettings, ranges, PathWithExtension(args.One("-o"), kReportExtension));
   return written == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(written)));
 }
 
 // A settings file into record; the file name rule as in the window.
 int OpenOrFail(const std::string& name, TModuleSettings& record) {
-  const FileOutcome opened =
-      OpenSettingsFile(PathFromUtf8(WithExtension(name, kSettingsFileExtension)), record);
+  const FileOutcome opened = OpenSettingsFile(PathWithExtension(name, kSettingsFileExtension), record);
   return opened == FileOutcome::Done ? kDone : Fail(name + ": " + std::string(FileOutcomeText(opened)));
 }
 
@@ -481,7 +480,7 @@ int CmdBuild(const Args& args) {
   if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
   if (!problems.empty()) return Refused(source, problems);
   const FileOutcome saved =
-      SaveSettingsFile(record, PathFromUtf8(WithExtension(args.One("-o"), kSettingsFileExtension)));
+      SaveSettingsFile(record, PathWithExtension(args.One("-o"), kSettingsFileExtension));
   return saved == FileOutcome::Done ? kDone : Fail(std::string(FileOutcomeText(saved)));
 }
 

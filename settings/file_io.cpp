@@ -89,6 +89,10 @@ std::string WithExtension(std::string_view name, std::string_view ext) {
 
 fs::path PathFromUtf8(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
+fs::path PathWithExtension(std::string_view utf8Name, std::string_view ext) {
+  return PathFromUtf8(WithExtension(utf8Name, ext));
+}
+
 bool WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   std::error_code ec;
   fs::path target = path;

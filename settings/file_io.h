@@ -23,6 +23,8 @@ std::string WithExtension(std::string_view name, std::string_view ext);
 // A path from UTF-8 text (what Qt and vexa_cli's arguments give). On Windows a path made from a
 // plain std::string reads it in the C locale's code page, which garbles any name beyond ASCII.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// The file a user named in UTF-8, with WithExtension's rule.
+std::filesystem::path PathWithExtension(std::string_view utf8Name, std::string_view ext);
 
 // Puts data into path as a whole. The bytes go to a new file in the same folder that then replaces
 // path, so a failed write never leaves a truncated file where a good one was. False when the file

@@ -1,5 +1,6 @@
 #include "settings/settings_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -613,16 +614,14 @@ void AcceptAsDialogs(TModuleSettings& work, const Given& given, std::vector<Text
       }
     }
     if (!touched) continue;
-    static const char* const kTextNames[kChanTextCount] = {
-        "Point0",      "Point1",    "Point2",    "Point3",     "PointHist",   "PointTime",
-        "AdcMin",      "AdcMax",    "AdcHist",   "AdcTime",    "ParamCurr_B", "ParamCoff_A",
-        "ParamCoff_B", "OutCoff_A", "OutCoff_B", "OutCurrMax", "OutZero"};
     for (const ChanelRefusal& r : AcceptChanelFields(work.ChanSet[ch], entry)) {
       std::string where;
       for (const ChanText t : r.fields) {
-        const std::string name = "ch" + std::to_string(ch + 1) + "." + kTextNames[t];
-        where += (where.empty() ? "" : ", ") + name;
-        refused.insert(Names().at(name).field);
+        const auto named = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
+          return f.rule == Rule::Chanel && f.ch == ch && f.slot == t;
+        });
+        where += (where.empty() ? "" : ", ") + named->name;
+        refused.insert(static_cast<int>(named - fields.begin()));
       }
       problems.push_back({where, WithoutBreaks(r.message)});
     }

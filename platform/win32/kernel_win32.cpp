@@ -5,10 +5,9 @@
 #include <io.h>
 #include <windows.h>
 
-#include <cstdio>
-
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 #undef CreateEvent
 
