@@ -21,6 +21,7 @@ constexpr int kEndlessReplyTicks = 300;  // 3 s
 }  // namespace
 
 void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
+  if (holdChains_ && dispatching_) return;
   for (int i = 0; i < length; ++i) port_.WriteByte(data[i]);
   for (int i = 0; i < 4; ++i) asked_[i] = i < length ? data[i] : 0;
   TimeOut_count = 100;
@@ -172,10 +173,13 @@ int LinkEngine::NeededLength() const {
 void LinkEngine::Dispatch() {
   const bool settingUp = !Connected && (asked_[0] == 0x10 || asked_[0] == 0x40);
   const unsigned downs = linkDowns_;
+  dispatching_ = true;
   DispatchReply();
+  dispatching_ = false;
+  if (holdChains_ && !Wait_reply) writing_ = false;  // the write's next block was held back
   // A set-up answer that leads nowhere (a device on the line that is no adapter) would leave the
   // window neither connected nor closed, with neither "Соединить" nor "Отключить" to get out.
-  if (settingUp && !Connected && !Wait_reply && linkDowns_ == downs) {
+  if (settingUp && !holdChains_ && !Connected && !Wait_reply && linkDowns_ == downs) {
     Status_no_connect();
     window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
   }

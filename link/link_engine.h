@@ -47,6 +47,10 @@ class LinkEngine {
 
   // True while a settings write waits to be sent or its chain of frames runs.
   bool Writing() const { return writing_ || Request_code == Req_write_param; }
+  // While held, an answer is still dispatched to its decoder but its chain sends no further frame,
+  // so whatever runs ends with the exchange under way; requests set later still go out. What a
+  // command that is given up uses to stop a settings write between blocks.
+  void HoldChains(bool hold) { holdChains_ = hold; }
 
   void Send_messages(const std::uint8_t* data, int length);
   void SioComm1OnRxChar(int count);
@@ -69,6 +73,8 @@ class LinkEngine {
   TModuleSettings& record_;
   std::uint8_t work_[60] = {};
   bool writing_ = false;
+  bool holdChains_ = false;
+  bool dispatching_ = false;
   std::uint8_t asked_[4] = {};  // the first bytes of the request last sent
   int replyTicks_ = 0;          // ticks since the request last sent
   unsigned linkDowns_ = 0;      // calls of Status_no_connect so far

@@ -70,7 +70,7 @@ class Window : public ILinkWindow {
 };
 
 TEST(LinkIntegration, EngineWithTheComponentAndTheSimulator) {
-  TSioCustomComm::SetClosePauseForTesting(0);
+  TSioCustomComm::SetClosePause(0);
   sim::PtySimulator simulator;
   testing_support::GuiPump pump;
   TModuleSettings record{};
@@ -163,7 +163,7 @@ TEST(LinkIntegration, EngineWithTheComponentAndTheSimulator) {
     std::printf("settings write: %ld ticks, bound %ld\n", writeTicks, writeBound);
   }
   EXPECT_TRUE(pump.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
-  TSioCustomComm::SetClosePauseForTesting(300);
+  TSioCustomComm::SetClosePause(300);
 }
 
 }  // namespace
