@@ -68,6 +68,7 @@ struct Field {
   int slot = 0;  // the control in its dialog
   Region region = Region::Sys;
   const char* takes = nullptr;  // what the dialog takes, said when it would store something else
+  const char* seconds = nullptr;  // the same for a time written in seconds
 };
 
 const char* Suffix(Unit unit) {
@@ -168,6 +169,12 @@ std::vector<Field> MakeFields() {
          Unit::FifthSecond, "0 to 149 (0.2 to 30.0 s)");
   system("Time_Point", offsetof(TSysSet, Time_Point), Kind::Byte, Rule::Logic, kTimePointSlot,
          Unit::FifthSecond, "0 to 149 (0.2 to 30.0 s)");
+  // The times the dialogs take: the channel dialog up to code 69, the others up to 30 s.
+  for (Field& f : fields) {
+    if (f.unit == Unit::FifthSecond) f.seconds = "0.2 to 30.0 s in steps of 0.2";
+    if (f.unit == Unit::HalfSecond)
+      f.seconds = f.rule == Rule::Chanel ? "0.5 to 35.0 s in steps of 0.5" : "0.5 to 30.0 s in steps of 0.5";
+  }
   return fields;
 }
 
@@ -392,7 +399,39 @@ struct Requested {
   std::string dialogText;           // set when the value has no code
   std::vector<std::uint8_t> bytes;  // Hex
   std::string name, text;           // as written
+  Unit unit = Unit::None;           // the form it was written in
 };
+
+// A number with an exponent ("2e-05", as other programs write JSON) in the decimal digits that mean
+// the same number exactly ("0.00002"); nothing when the exponent is beyond any field's reach.
+std::optional<std::string> WithoutExponent(std::string_view t) {
+  const std::size_t e = t.find_first_of("eE");
+  std::string_view mantissa = t.substr(0, e);
+  const bool negative = mantissa.starts_with('-');
+  if (negative || mantissa.starts_with('+')) mantissa.remove_prefix(1);
+  std::string_view power = t.substr(e + 1);
+  if (power.starts_with('+')) power.remove_prefix(1);
+  int exponent = 0;
+  const auto [end, error] = std::from_chars(power.data(), power.data() + power.size(), exponent);
+  if (error != std::errc{} || end != power.data() + power.size() || exponent < -400 || exponent > 400)
+    return std::nullopt;
+  const std::size_t point = mantissa.find('.');
+  std::string digits(mantissa.substr(0, point));
+  const auto whole = static_cast<int>(digits.size());
+  if (point != std::string_view::npos) digits += mantissa.substr(point + 1);
+  const int at = whole + exponent;  // where the point goes in digits
+  std::string out;
+  if (at <= 0) {
+    out = "0." + std::string(static_cast<std::size_t>(-at), '0') + digits;
+  } else if (at >= static_cast<int>(digits.size())) {
+    out = digits + std::string(static_cast<std::size_t>(at) - digits.size(), '0');
+  } else {
+    out = digits.substr(0, static_cast<std::size_t>(at)) + "." + digits.substr(static_cast<std::size_t>(at));
+  }
+  const std::size_t lead = out.find_first_not_of('0');
+  out.erase(0, lead == std::string::npos ? out.size() - 1 : (out[lead] == '.' ? lead - 1 : lead));
+  return (negative ? "-" : "") + out;
+}
 
 // Whole tenths from a text with a point, exactly; nothing for a sign or finer digits.
 std::optional<std::int64_t> ExactTenths(std::string_view t) {
@@ -420,11 +459,22 @@ std::string Quote(const FieldValue& v) {
 }
 
 // The value in its field's own terms, or why it cannot be.
-std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& v, std::string& why) {
+std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& given, std::string& why) {
   using Type = FieldValue::Type;
   Requested req;
-  req.name = v.name;
-  req.text = v.text;
+  req.name = given.name;
+  req.text = given.text;
+  req.unit = unit;
+  // The rules read no exponent: a number written with one is read as its decimal digits.
+  FieldValue v = given;
+  if (v.type == Type::Number && IsExponentNumber(v.text)) {
+    const auto decimal = WithoutExponent(v.text);
+    if (!decimal) {
+      why = "the exponent is beyond any field's range";
+      return std::nullopt;
+    }
+    v.text = *decimal;
+  }
   const auto unfit = [&](std::string reason, std::string dialogText) {
     req.fits = false;
     req.why = std::move(reason);
@@ -432,10 +482,6 @@ std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& v, st
     return req;
   };
   const auto number = [&]() -> std::optional<std::int64_t> {
-    if (v.type == Type::Number && v.text.find_first_of("eE") != std::string::npos) {
-      why = "write the number without an exponent";
-      return std::nullopt;
-    }
     const auto n = v.type == Type::Number ? WholeNumber(v.text) : std::nullopt;
     if (!n)
       why = v.type == Type::Number && IsDecimal(v.text) && v.text.find('.') == std::string::npos
@@ -498,10 +544,6 @@ std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& v, st
         const auto [stop, error] = std::from_chars(v.text.data() + 2, end, req.raw, 16);
         if (error == std::errc{} && stop == end) return req;
       }
-      if (v.type == Type::Number && v.text.find_first_of("eE") != std::string::npos) {
-        why = "write the number without an exponent";
-        return std::nullopt;
-      }
       if (v.type != Type::Number || !IsDecimal(v.text)) {
         why = "a number expected, or the bits of one as \"0x\" and eight hex digits";
         return std::nullopt;
@@ -514,6 +556,18 @@ std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& v, st
           return std::nullopt;
         }
         req.raw = std::bit_cast<std::uint32_t>(value);
+        // The rules read a double and round it again to a float: a number written with an
+        // exponent is taken only when that gives the float it means, as its digits would.
+        if (v.text != given.text) {
+          float meant = 0;
+          const std::string_view text = std::string_view(given.text).substr(given.text.starts_with('+') ? 1 : 0);
+          const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), meant);
+          const char* const end = text.data() + text.size();
+          if (error != std::errc{} || stop != end || std::bit_cast<std::uint32_t>(meant) != req.raw) {
+            why = "does not read back as written through the dialog's rules; write it without an exponent";
+            return std::nullopt;
+          }
+        }
       }
       return req;
     case Kind::Hex:
@@ -884,6 +938,10 @@ class JsonReader {
       while (IsDigit(Peek())) ++pos_;
       return pos_ > from;
     };
+    if (Peek() == '0' && pos_ + 1 < t_.size() && IsDigit(t_[pos_ + 1])) {
+      Fail("a number in JSON does not start with 0 (write 5, not 05)");
+      return false;
+    }
     bool ok = digits();
     if (ok && Peek() == '.') {
       ++pos_;
@@ -970,13 +1028,21 @@ std::vector<TextProblem> ApplyFields(std::span<const FieldValue> values, TModule
                                                          it->second.text +
                                                          ": give one of the two, or both alike"});
   }
+  // A time in seconds that the dialog would not store as written: what the dialog takes, rather
+  // than what the field could hold.
+  const auto unfit = [&](const Field& f, const Requested& req) {
+    const bool seconds = req.unit == Unit::HalfSecond || req.unit == Unit::FifthSecond;
+    return rules == TextRules::Dialogs && seconds && f.seconds != nullptr
+               ? std::string("the dialog takes ") + f.seconds
+               : req.why;
+  };
   // The values read go on to their rules, so that one pass names every refused field. A value
   // without a code goes on only to a channel dialog's text, whose rule has a message for it.
   for (auto it = given.begin(); it != given.end();) {
     const Field& f = fields[it->first];
     const bool ruled = rules == TextRules::Dialogs && f.rule == Rule::Chanel && f.slot < kChanTextCount;
     if (!it->second.fits && !ruled) {
-      problems.push_back({it->second.name + " = " + it->second.text, it->second.why});
+      problems.push_back({it->second.name + " = " + it->second.text, unfit(f, it->second)});
       it = given.erase(it);
     } else {
       ++it;
@@ -997,14 +1063,15 @@ std::vector<TextProblem> ApplyFields(std::span<const FieldValue> values, TModule
       const Field& f = fields[i];
       if (f.kind == Kind::Hex || refused.count(i) || (req.fits && Raw(work, f) == req.raw)) continue;
       if (!req.fits) {
-        problems.push_back({req.name + " = " + req.text, req.why});
+        problems.push_back({req.name + " = " + req.text, unfit(f, req)});
         continue;
       }
       const bool window = f.rule == Rule::Number || f.rule == Rule::Year;
+      const bool seconds = (req.unit == Unit::HalfSecond || req.unit == Unit::FifthSecond) && f.seconds;
       problems.push_back(
-          {req.name + " = " + req.text, std::string(window ? "the main window's field" : "the dialog") +
-                                            " takes " + (f.takes != nullptr ? f.takes : "other values") +
-                                            " (--as-is stores any value)"});
+          {req.name + " = " + req.text,
+           std::string(window ? "the main window's field" : "the dialog") + " takes " +
+               (seconds ? f.seconds : f.takes != nullptr ? f.takes : "other values") + " (--as-is stores any value)"});
     }
   }
   if (problems.empty()) record = work;

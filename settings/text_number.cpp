@@ -46,3 +46,30 @@ std::int64_t FloorAsSingle(double value) {
   if (floored <= -9.2e18) return INT64_MIN;
   return static_cast<std::int64_t>(floored);
 }
+
+std::optional<std::uint64_t> WholeNumberText(std::string_view text, std::uint64_t max) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || value > max) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint16_t> HexWordText(std::string_view text) {
+  if (text.size() != 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
+    return std::nullopt;
+  std::uint16_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  return value;
+}
+
+std::optional<double> DecimalText(std::string_view text) {
+  // from_chars would take "inf" and "nan": only a digit or a point may follow the sign.
+  const bool negative = text.starts_with('-');
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || !(IsDigit(text[0]) || text[0] == '.')) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+  return negative ? -value : value;
+}

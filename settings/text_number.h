@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // Reads the decimal number at the start of the first maxChars bytes of text: leading blanks are
@@ -15,3 +16,12 @@ double TextToNumber(std::string_view text, std::size_t maxChars);
 
 // Floor of a converted value taken in single precision, as integer fields store it.
 std::int64_t FloorAsSingle(double value);
+
+// Strict readings of a whole text, for the command lines' options: nothing but the number's own
+// characters, no blanks, no locale, or nothing at all.
+// Decimal digits only, at most max.
+std::optional<std::uint64_t> WholeNumberText(std::string_view text, std::uint64_t max);
+// Exactly four hex digits, as addresses are written ("01C0").
+std::optional<std::uint16_t> HexWordText(std::string_view text);
+// A decimal number with a point, an optional sign and an optional exponent, finite.
+std::optional<double> DecimalText(std::string_view text);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -139,16 +140,20 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
       {R"("ch3.Aprox.depth": 11)", "ch3.Aprox.depth = 11", "the dialog takes 0 to 9 (depth 1 to 10)", true},
       {R"("sys.RS485_adres": 0)", "sys.RS485_adres = 0", "the dialog takes 1 to 247", true},
       {R"("sys.CAN_adres": 65535)", "sys.CAN_adres = 65535", "the dialog takes 0 to 65534", true},
-      {R"("sys.CAN_Time.s": 30.5)", "sys.CAN_Time.s = 30.5", "the dialog takes 0 to 59 (0.5 to 30.0 s)",
+      {R"("sys.CAN_Time.s": 30.5)", "sys.CAN_Time.s = 30.5", "the dialog takes 0.5 to 30.0 s in steps of 0.5",
        true},
       {R"("sys.RS485_speed": 6)", "sys.RS485_speed = 6", "the dialog takes 0 to 5", true},
       {R"("sys.Logic.sys.ev7": 12)", "sys.Logic.sys.ev7 = 12", "the dialog takes 0 (none) to 11", true},
-      {R"("sys.Time_Point.s": 30.2)", "sys.Time_Point.s = 30.2", "the dialog takes 0 to 149", true},
+      {R"("sys.Time_Point.s": 30.2)", "sys.Time_Point.s = 30.2", "the dialog takes 0.2 to 30.0 s in steps of 0.2",
+       true},
+      {R"("sys.Time_Point": 150)", "sys.Time_Point = 150", "the dialog takes 0 to 149 (0.2 to 30.0 s)", true},
       {R"("sys.CAN_En": 2)", "sys.CAN_En = 2", "the dialog takes true or false", true},
       {R"("sys.Number": 10000)", "sys.Number = 10000", "the main window's field takes 0 to 9999", true},
       {R"("ch1.Point0": "0x7FC00000")", "ch1.Point0", "the dialog takes only numbers", true},
       // What no field can hold, whatever the rules.
-      {R"("ch1.Point0": 1e3)", "ch1.Point0 = 1e3", "write the number without an exponent", false},
+      {R"("ch1.AdcMin": 1.25e1)", "ch1.AdcMin = 1.25e1", "a whole number expected", false},
+      {R"("ch1.Point0": 1e999)", "ch1.Point0 = 1e999", "the exponent is beyond any field's range", false},
+      {R"("sys.Year": 05)", "line 1, column 14", "a number in JSON does not start with 0", false},
       {R"("ch1.Point0": "12,5")", "ch1.Point0 = \"12,5\"", "a number expected", false},
       {R"("ch1.AdcMin": 12.5)", "ch1.AdcMin = 12.5", "a whole number expected", false},
       {R"("ch1.AdcMin": 65536)", "ch1.AdcMin", message(kAdcMinMessage), false},
@@ -158,8 +163,9 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
       {R"("ch2.Point3": 1000000000000000000000000000000000000000)",
        "ch2.Point3 = 1000000000000000000000000000000000000000", "too large for a float", false},
       {R"("ch1.In_2": 1.0)", "ch1.In_2 = 1.0", "true or false expected", false},
-      {R"("ch1.AdcTime.s": 2.3)", "ch1.AdcTime.s = 2.3", "seconds in steps of 0.5 from 0.5 to 128.0", false},
-      {R"("sys.Time_Start.s": 1.9999999)", "sys.Time_Start.s = 1.9999999", "seconds in steps of 0.2", false},
+      {R"("ch1.AdcTime.s": 2.3)", "ch1.AdcTime.s = 2.3", "the dialog takes 0.5 to 35.0 s in steps of 0.5", false},
+      {R"("sys.Time_Start.s": 1.9999999)", "sys.Time_Start.s = 1.9999999",
+       "the dialog takes 0.2 to 30.0 s in steps of 0.2", false},
       {R"("sys.CAN_Speed.kbps": 300)", "sys.CAN_Speed.kbps = 300", "not one of the listed speeds", false},
       {R"("ch1.Format.pattern": "#,###")", "ch1.Format.pattern = \"#,###\"", "not one of #.###", false},
       {R"("sys.LedTenu.ch2.Al": "0101")", "sys.LedTenu.ch2.Al = \"0101\"", "eight 0s and 1s", false},
@@ -216,6 +222,33 @@ TEST(SettingsText, APartialTextChangesOnlyItsFields) {
   for (int i = 0; i < 16; ++i) want.ChanAux[3].Reserved1[i] = static_cast<std::uint8_t>(i * 0x11);
   want.ChanSet[0].Format |= 0x80;
   EXPECT_TRUE(Same(r, want)) << SettingsLines(r);
+}
+
+TEST(SettingsText, NumbersWithAnExponentReadAsTheirDigits) {
+  // As other programs write them: each float's shortest scientific form goes into the field it
+  // means, or is refused where the rules' reading through a double would land elsewhere.
+  const TModuleSettings valid = Valid();
+  for (int k = 0; k < 11; ++k) {
+    float value;
+    std::memcpy(&value, reinterpret_cast<const std::uint8_t*>(&valid.ChanSet[0].Point0) + 4 * k, 4);
+    char text[32];
+    *std::to_chars(text, text + sizeof text - 1, value, std::chars_format::scientific).ptr = '\0';
+    TModuleSettings r = valid;
+    const auto problems = FromJson(std::string(R"({"ch1.Point0": )") + text + "}", r, TextRules::Dialogs);
+    const bool misread = std::bit_cast<std::uint32_t>(value) == 0x15AE43FDU;
+    EXPECT_EQ(problems.empty(), !misread) << text << "\n" << Joined(problems);
+    if (problems.empty()) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(+r.ChanSet[0].Point0), std::bit_cast<std::uint32_t>(value)) << text;
+    }
+  }
+  TModuleSettings r = Valid();
+  ASSERT_EQ(Joined(FromJson(R"({"sys.CAN_adres": 1.2e3, "ch4.PointTime.s": 25E-1, "ch2.Point1": -1.5e+2})", r,
+                            TextRules::Dialogs)),
+            "");
+  EXPECT_EQ(r.SysSet.CAN_adres, 1200);
+  EXPECT_EQ(r.ChanSet[3].PointTime, 4);
+  EXPECT_EQ(+r.ChanSet[1].Point1, -150.0F);
+  EXPECT_NE(SettingsJson(r).find("\"ch2.Point1\": -150,"), std::string::npos) << "shown without the exponent";
 }
 
 TEST(SettingsText, ComparisonFollowsWhatEachSideCanHold) {
