@@ -19,6 +19,7 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 void Adapter::SetFaults(const Faults& faults) {
   faults_ = faults;
   random_.seed(faults.seed);
+  settingsAnswers_ = 0;
 }
 
 // Requests are told apart by their first byte; a write's length is in its count byte.
@@ -84,6 +85,11 @@ std::optional<Answer> Adapter::Handle(const std::vector<std::uint8_t>& request, 
     if (!(faults_.refuseReadAt && *faults_.refuseReadAt == address))
       data = module_.Read(address, count, nowMs);
     if (!data) return Damage({0xC4, request[1], request[2], request[3], count});
+    if (address < kChanLiveBase && !data->empty()) {
+      const unsigned n = settingsAnswers_++;
+      if (faults_.changeSettingsAnswers.count(n))
+        (*data)[n % data->size()] ^= static_cast<std::uint8_t>((n + 1) | 1);
+    }
     std::vector<std::uint8_t> answer{0x44, request[1], request[2], request[3], count};
     answer.insert(answer.end(), data->begin(), data->end());
     return Damage(std::move(answer));

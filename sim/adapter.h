@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct Faults {
   // A long faulty line: each answer, with this probability, gets one fault picked at random: dropped,
   // cut short, a byte changed, delayed past the quiet time halfway through, an extra byte, refused.
   double faultRate = 0;
+  // Answers to settings reads (counted from 0 since the faults were set, the connection's header
+  // read included) that get one data byte changed, a different byte and change for each: what a
+  // line changes without the protocol noticing, having no checksum.
+  std::set<unsigned> changeSettingsAnswers;
 };
 
 // What the random faults did, by kind, for soak runs to report.
@@ -83,6 +88,7 @@ class Adapter {
   double lastByteMs_ = 0;
   bool open_ = false;
   unsigned requests_ = 0;
+  unsigned settingsAnswers_ = 0;
   FaultCounts injected_;
 };
 

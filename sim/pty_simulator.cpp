@@ -79,8 +79,17 @@ bool PtySimulator::Available() { return true; }
 
 namespace {
 
-void SleepUntil(const timespec& when) {
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) == EINTR) {
+// Sleeps until when; false as soon as stopFd is signalled, so that no pause of an answer, however
+// long it was asked to be, holds up the simulator's end.
+bool SleepUntil(const timespec& when, int stopFd) {
+  for (;;) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long ns = (static_cast<long long>(when.tv_sec) - now.tv_sec) * 1000000000LL + (when.tv_nsec - now.tv_nsec);
+    if (ns <= 0) return true;
+    const timespec left{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
+    pollfd stop{stopFd, POLLIN, 0};
+    if (ppoll(&stop, 1, &left, nullptr) > 0) return false;
   }
 }
 
@@ -99,6 +108,9 @@ timespec Add(timespec t, double ms) {
 
 PtySimulator::PtySimulator(Options options)
     : options_(std::move(options)), start_(std::chrono::steady_clock::now()), module_(0), adapter_(module_) {
+  if (options_.stateFile)
+    if (const std::string why = module_.UseStateFile(*options_.stateFile); !why.empty())
+      throw std::runtime_error(why);
   // The destructor does not run for a constructor that throws: close what was opened before it.
   const auto fail = [this](const char* what) {
     const std::string text = std::string(what) + ": " + std::strerror(errno);
@@ -121,7 +133,6 @@ PtySimulator::PtySimulator(Options options)
   if (keepAlive_ < 0) fail("cannot open the pseudo-terminal");
   stopFd_ = eventfd(0, EFD_CLOEXEC);
   if (stopFd_ < 0) fail("no event descriptor");  // without it the thread could never be stopped
-  if (options_.stateFile) module_.UseStateFile(*options_.stateFile);
   adapter_.SetFaults(options_.faults);
   try {
     thread_ = std::thread([this] { Run(); });
@@ -191,7 +202,7 @@ void PtySimulator::Send(const Answer& answer) {
   clock_gettime(CLOCK_MONOTONIC, &next);
   next = Add(next, options_.turnaroundMs + answer.delayMs);
   for (std::size_t i = 0; i < answer.bytes.size(); ++i) {
-    SleepUntil(next);
+    if (!SleepUntil(next, stopFd_)) return;
     if (master_ < 0 || ::write(master_, &answer.bytes[i], 1) != 1) return;
     next = Add(next, options_.byteMs);
     if (answer.gapMs > 0 && i + 1 == answer.gapAfter) next = Add(next, answer.gapMs);

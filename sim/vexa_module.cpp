@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <numbers>
 
+#include "settings/crc8.h"
+#include "settings/file_io.h"
 #include "settings/float24.h"
 #include "settings/module_settings.h"
 #include "settings/settings_codec.h"
@@ -93,19 +94,75 @@ ModuleMemory DefaultMemory() {
   return memory;
 }
 
+namespace {
+
+constexpr char kStateMagic[] = "VEXASIM1";
+constexpr std::size_t kMagicSize = sizeof kStateMagic - 1;
+
+}  // namespace
+
+std::vector<std::uint8_t> StateImage(const ModuleMemory& memory) {
+  std::vector<std::uint8_t> image(kStateMagic, kStateMagic + kMagicSize);
+  for (const auto& block : memory.chan) image.insert(image.end(), block.begin(), block.end());
+  image.insert(image.end(), memory.sys.begin(), memory.sys.end());
+  image.push_back(Crc8Update(0, image));
+  return image;
+}
+
+bool WriteStateFile(const std::filesystem::path& path, const ModuleMemory& memory) {
+  return WriteWholeFile(path, StateImage(memory));
+}
+
+std::optional<ModuleMemory> ReadStateFile(const std::filesystem::path& path, std::string& why) {
+  const std::string name = path.string();
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    why = name + " is a folder, not a state file";
+    return std::nullopt;
+  }
+  const auto bytes = ReadFileHead(path, kStateFileSize + 1);
+  if (!bytes) {
+    why = "cannot read " + name;
+    return std::nullopt;
+  }
+  const bool ours = bytes->size() >= kMagicSize && std::equal(kStateMagic, kStateMagic + kMagicSize, bytes->begin());
+  if (!ours) {
+    why = name + " is not a state file of vexa_sim";
+  } else if (bytes->size() < kStateFileSize) {
+    why = name + " is cut short (" + std::to_string(bytes->size()) + " of " + std::to_string(kStateFileSize) +
+          " bytes)";
+  } else if (bytes->size() > kStateFileSize || Crc8Update(0, *bytes) != 0) {
+    why = name + " is damaged (its check sum does not match)";
+  }
+  if (!why.empty()) {
+    why += "; name another file, or remove it to start from factory settings";
+    return std::nullopt;
+  }
+  ModuleMemory memory;
+  auto at = bytes->begin() + static_cast<std::ptrdiff_t>(kMagicSize);
+  for (auto& block : memory.chan) {
+    std::copy_n(at, kChanWireSize, block.begin());
+    at += static_cast<std::ptrdiff_t>(kChanWireSize);
+  }
+  std::copy_n(at, kSysSize, memory.sys.begin());
+  return memory;
+}
+
 VexaModule::VexaModule(double nowMs) : working_(DefaultMemory()), stored_(working_), resetAtMs_(nowMs) {}
 
-bool VexaModule::UseStateFile(const std::filesystem::path& path) {
+std::string VexaModule::UseStateFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    stateFile_ = path;
+    return {};
+  }
+  std::string why;
+  const auto loaded = ReadStateFile(path, why);
+  if (!loaded) return why;
   stateFile_ = path;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  ModuleMemory loaded;
-  for (auto& block : loaded.chan) in.read(reinterpret_cast<char*>(block.data()), kChanWireSize);
-  in.read(reinterpret_cast<char*>(loaded.sys.data()), kSysSize);
-  if (!in) return false;
-  stored_ = loaded;
-  working_ = loaded;
-  return true;
+  stored_ = *loaded;
+  working_ = *loaded;
+  return {};
 }
 
 double VexaModule::Adc(int ch, double nowMs) const {
@@ -230,13 +287,9 @@ bool VexaModule::Write(std::uint16_t address, const std::vector<std::uint8_t>& d
   }
   if (address == kStoreRegister && data.size() == 1) {
     if (data[0] != 0x53) return false;
+    // A store that does not reach the file did not happen: the tool is told by a refusal.
+    if (stateFile_ && !WriteStateFile(*stateFile_, working_)) return false;
     stored_ = working_;
-    if (stateFile_) {
-      std::ofstream out(*stateFile_, std::ios::binary | std::ios::trunc);
-      for (const auto& block : stored_.chan)
-        out.write(reinterpret_cast<const char*>(block.data()), kChanWireSize);
-      out.write(reinterpret_cast<const char*>(stored_.sys.data()), kSysSize);
-    }
     return true;
   }
   const auto put = [&](std::uint8_t* base, std::size_t size, std::size_t offset) {

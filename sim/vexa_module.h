@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -31,6 +32,15 @@ struct ModuleMemory {
 
 ModuleMemory DefaultMemory();
 
+// The non-volatile memory kept between runs: "VEXASIM1", the memory's 230 bytes, and the CRC-8 of
+// all that comes before it, so that a cut or foreign file is told from one of the simulator's.
+constexpr std::size_t kStateFileSize = 8 + 4 * kChanWireSize + kSysSize + 1;
+std::vector<std::uint8_t> StateImage(const ModuleMemory& memory);
+// Replaces the file whole; false when it cannot be written.
+bool WriteStateFile(const std::filesystem::path& path, const ModuleMemory& memory);
+// The memory a state file holds; nothing, with why set, for a file that is none or cannot be read.
+std::optional<ModuleMemory> ReadStateFile(const std::filesystem::path& path, std::string& why);
+
 class VexaModule {
  public:
   // Times are milliseconds on any monotonic clock; the live data move with them.
@@ -45,8 +55,10 @@ class VexaModule {
   const ModuleMemory& Stored() const { return stored_; }
   bool UserBlocked() const { return userBlocked_; }
 
-  // With a state file the stored settings are loaded from it now and written to it on every store.
-  bool UseStateFile(const std::filesystem::path& path);
+  // With a state file the stored settings are loaded from it now (a missing file is created at the
+  // first store) and written to it on every store; a store that cannot write it is refused. The
+  // reason when the file is there but is no state file, or cannot be read; empty when all is well.
+  std::string UseStateFile(const std::filesystem::path& path);
 
   // Tests can pin the simulated ADC of a channel instead of letting it move.
   void PinAdc(int ch, std::optional<double> adc) { pinnedAdc_[ch] = adc; }
