@@ -372,14 +372,8 @@ void TFormMain::MenuConn_ConnectClick() {
   } catch (const ESioCommError& e) {
     // The error box; Timer_TimeOut stays running and brings the window back to Closed.
     std::string text = e.what();
-    const platform::OpenRefusal refusal = platform::ClassifyOpenError(e.SystemCode());
-    if (refusal == platform::OpenRefusal::NoPermission) {
-      text +=
-          "\nНет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно "
-          "dialout) и войдите в систему заново.";
-    } else if (refusal == platform::OpenRefusal::Busy) {
-      text += "\nПорт занят другой программой.";
-    }
+    const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
+    if (!hint.empty()) text += "\n" + hint;
     MessageBoxes().ShowError(text);
     return;
   }

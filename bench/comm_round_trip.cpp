@@ -111,10 +111,10 @@ void SioComm(benchmark::State& state) {
       comm.WriteChar('x');
       return pump.PumpUntil([&] { return back; });
     });
-    TSioCustomComm::SetClosePauseForTesting(0);
+    TSioCustomComm::SetClosePause(0);
   }
   pump.PumpUntil([] { return TSioThread::RunningCount() == 0; });
-  TSioCustomComm::SetClosePauseForTesting(300);
+  TSioCustomComm::SetClosePause(300);
 }
 
 void PlainTermios(benchmark::State& state) {

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     if (name == "--rate") rate = std::atof(argv[i + 1]);
     if (name == "--seed") seed = static_cast<unsigned>(std::atoi(argv[i + 1]));
   }
-  TSioCustomComm::SetClosePauseForTesting(0);
+  TSioCustomComm::SetClosePause(0);
   sim::Options options;
   options.faults.faultRate = rate;
   options.faults.seed = seed;

@@ -4,13 +4,24 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <exception>
 
+#include "link/exchange_verdict.h"
+#include "platform/ports.h"
+
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+volatile std::sig_atomic_t gSignal = 0;
+
+// After Ctrl-C: how long the exchange under way may take to end, and then the disconnect.
+constexpr int kInterruptedExchangeMs = 150;
+constexpr int kInterruptedDisconnectMs = 150;
+
+// An answer is judged only from what the engine would store; more than this is beyond any frame.
+constexpr std::size_t kAnswerBytesKept = 128;
 
 }  // namespace
 
@@ -33,7 +44,10 @@ LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record
   comm_.OnRxChar = [this](TSioCustomComm*, int count) { engine_.SioComm1OnRxChar(count); };
   timer1_.setTimerType(Qt::PreciseTimer);
   timer1_.setInterval(10);
-  connect(&timer1_, &QTimer::timeout, this, [this] { engine_.Timer1Timer(); });
+  connect(&timer1_, &QTimer::timeout, this, [this] {
+    frameStarted_ = false;
+    engine_.Timer1Timer();
+  });
   timer2_.setTimerType(Qt::PreciseTimer);
   timer2_.setInterval(10);
   connect(&timer2_, &QTimer::timeout, this, [this] { engine_.Timer2Timer(); });
@@ -57,29 +71,51 @@ LinkSession::~LinkSession() {
 }
 
 void LinkSession::InstallInterruptHandler() {
-  std::signal(SIGINT, [](int) { gInterrupted = 1; });
+#ifdef _WIN32
+  std::signal(SIGINT, [](int signal) { gSignal = signal; });
+  std::signal(SIGTERM, [](int signal) { gSignal = signal; });
+#else
+  // Without SA_RESTART, so that a wait in progress returns at once; once only, so that a second
+  // Ctrl-C ends a program that does not end.
+  struct sigaction action {};
+  action.sa_handler = [](int signal) { gSignal = signal; };
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+#endif
 }
 
-bool LinkSession::Interrupted() const { return gInterrupted != 0; }
+int LinkSession::InterruptSignal() { return gSignal; }
 
-bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+bool LinkSession::Pump(const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
   for (;;) {
-    {
-      std::lock_guard lock(errorMutex_);
-      if (failure_.empty() && !componentError_.empty()) failure_ = componentError_;
-    }
-    // A failure first: the answer that refuses a command also leaves the engine idle, which is
-    // what most commands take for done.
-    if (!failure_.empty() || gInterrupted) return false;
     if (done()) return true;
     if (clock.elapsed() > timeoutMs) return false;
     // Sleeps until something happens; the engine's 10 ms tick runs for as long as this object
-    // lives, so the checks above come round at least that often. (The overload with a time limit
-    // never waits: it spun a core for every command.)
+    // lives, so the checks come round at least that often. (The overload with a time limit never
+    // waits: it spun a core for every command.)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
+}
+
+bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+  bool ok = false;
+  Pump(
+      [&] {
+        {
+          std::lock_guard lock(errorMutex_);
+          if (failure_.empty() && !componentError_.empty()) failure_ = componentError_;
+        }
+        // A failure first: the answer that refuses a command also leaves the engine idle, which is
+        // what most commands take for done.
+        if (!failure_.empty() || gSignal != 0) return true;
+        return ok = done();
+      },
+      timeoutMs);
+  return ok;
 }
 
 bool LinkSession::Connect(const std::string& device) {
@@ -89,12 +125,13 @@ bool LinkSession::Connect(const std::string& device) {
     componentError_.clear();
   }
   completion_ = 0;
-  refused_ = -1;
   try {
     comm_.SetDeviceName(device);
     comm_.Open();
   } catch (const ESioCommError& e) {
     failure_ = e.what();
+    const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
+    if (!hint.empty()) failure_ += "\n" + hint;
     return false;
   }
   engine_.Disconnect_req = 0;
@@ -104,51 +141,68 @@ bool LinkSession::Connect(const std::string& device) {
                   5000);
 }
 
+bool LinkSession::ReadHeaderAgain() {
+  const int before = headerReads_;
+  engine_.Disconnect_req = 0;
+  engine_.Request_code = Req_setup;
+  return RunUntil([&] { return headerReads_ > before && !engine_.Wait_reply && engine_.Request_code == 0; },
+                  5000);
+}
+
 void LinkSession::Disconnect() {
   if (!comm_.Active()) return;
-  const bool wasInterrupted = gInterrupted != 0;
-  gInterrupted = 0;
-  const std::string failure = failure_;
-  failure_.clear();
-  engine_.Disconnect_req = 1;
-  engine_.Request_code = Req_setup;
-  RunUntil([this] { return !comm_.Active(); }, 3000);
+  const bool interrupted = gSignal != 0;
+  const std::string failure = failure_;  // the command's; the goodbye's own troubles come second
+  // The program ends after an interruption: nothing opens the port again, so the close need not
+  // pause (the port may close inside the pumping below, on the answer to the disconnect).
+  if (interrupted) TSioCustomComm::SetClosePause(0);
+  // The chain under way ends with its current exchange: a write stops between two blocks.
+  engine_.HoldChains(true);
+  const bool idle = Pump([this] { return !engine_.Wait_reply || !comm_.Active(); },
+                         interrupted ? kInterruptedExchangeMs : 3000);
+  if (idle && comm_.Active()) {
+    engine_.Disconnect_req = 1;
+    engine_.Request_code = Req_setup;
+    Pump([this] { return !comm_.Active(); }, interrupted ? kInterruptedDisconnectMs : 3000);
+  }
   comm_.Close();
   // A disconnect whose answer never came leaves the engine believing it is connected, which would
   // let the next connection's set-up count a stray answer as done.
-  if (engine_.Connected) engine_.Status_no_connect();
-  if (failure_.empty()) failure_ = failure;
-  gInterrupted = wasInterrupted ? 1 : 0;
+  if (engine_.Connected || engine_.Wait_reply) engine_.Status_no_connect();
+  engine_.Request_code = 0;
+  engine_.HoldChains(false);
+  if (!failure.empty()) failure_ = failure;
 }
 
 void LinkSession::WriteByte(std::uint8_t byte) {
-  // The engine writes a whole frame before it waits for the answer: the first byte counts it.
+  // The engine writes a whole frame within one tick, before it waits for the answer.
   if (!frameStarted_) {
     ++frames_;
     frameStarted_ = true;
+    request_.clear();
+    answer_.clear();
   }
+  request_.push_back(byte);
+  if (request_.size() == 4 && (request_[0] == 0x44 || request_[0] == 0x42) && request_[2] == 0x00) ++settingsFrames_;
   comm_.WriteChar(static_cast<char>(byte));
 }
 
 bool LinkSession::ReadByte(std::uint8_t& byte) {
-  frameStarted_ = false;
   char ch;
   if (!comm_.ReadChar(ch)) return false;
   byte = static_cast<std::uint8_t>(ch);
+  // What the engine keeps of it is the answer; a stray byte it drops is no part of one.
+  if (engine_.Wait_reply && answer_.size() < kAnswerBytesKept) answer_.push_back(byte);
   return true;
 }
 
 void LinkSession::Status_no_connect() { comm_.Close(); }
 
 void LinkSession::SetExchangeLamp(std::uint32_t color) {
-  if (color == kColorYellow) {
-    // A refused read or write: which block is in the answer that was refused.
-    refused_ = engine_.Rx_buf[3];
-    char text[64];
-    std::snprintf(text, sizeof text, "the module refused the exchange at address %02X%02X", engine_.Rx_buf[2],
-                  engine_.Rx_buf[3]);
-    failure_ = text;
-  }
+  if (color != kColorYellow) return;
+  // The engine gives up on an answer it cannot take as it does on a refusal: the bytes say which.
+  failure_ = DescribeExchange(request_, answer_);
+  if (failure_.empty()) failure_ = "the exchange with the module failed (" + RequestName(request_) + ")";
 }
 
 void LinkSession::MessageBox(std::string_view text, std::string_view caption) {
@@ -156,7 +210,8 @@ void LinkSession::MessageBox(std::string_view text, std::string_view caption) {
     completion_ = text == kReadDoneText ? 1 : 2;
     return;
   }
-  failure_ = std::string(text);
+  // A garbled set-up answer is also the end of the connection: what was wrong with it says more.
+  if (failure_.empty()) failure_ = std::string(text);
 }
 
 void LinkSession::Out_module_status(const std::uint8_t* data) {
@@ -170,6 +225,9 @@ void LinkSession::Out_chanel_status(int ch, const std::uint8_t* data) {
 }
 
 void LinkSession::ShowNumberAndYear(const std::string& number, const std::string& year) {
+  if (engine_.Head_only) ++headerReads_;
+  reportedNumber_ = number;
+  reportedYear_ = year;
   number_ = numberOverride_.value_or(number);
   year_ = yearOverride_.value_or(year);
 }

@@ -23,7 +23,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
 
   // Opens the port and runs the handshake; false with Failure() set when it does not succeed.
   bool Connect(const std::string& device);
-  // Set-up step 1 with the disconnect flag, then the port is closed.
+  // Set-up step 1 with the disconnect flag, then the port is closed. A chain under way ends with
+  // its current exchange; after Ctrl-C all of it takes at most a few tenths of a second.
   void Disconnect();
   // Runs the event loop until done() holds; false on a link failure, a time-out or Ctrl-C.
   bool RunUntil(const std::function<bool()>& done, int timeoutMs);
@@ -32,7 +33,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   LiveStatus& Live() { return live_; }
   // The text of the link's or the port's failure, empty while all is well.
   const std::string& Failure() const { return failure_; }
-  bool Interrupted() const;
+  // The signal that asked the program to stop (SIGINT, SIGTERM), 0 while none has.
+  static int InterruptSignal();
   int StatusCycles() const { return cycles_; }
   std::uint8_t ModuleStatus() const { return moduleStatus_; }
   const std::string& ModuleNumber() const { return number_; }
@@ -48,11 +50,18 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   }
   int CompletionMessage() const { return completion_; }
   void ForgetCompletion() { completion_ = 0; }
-  int RefusedAt() const { return refused_; }
-  // Frames written: a chain's progress.
+  // Frames written, and of them the reads and writes of the settings blocks: a chain's progress.
   int FramesSent() const { return frames_; }
+  int SettingsFramesSent() const { return settingsFrames_; }
+  // The module's number and year as it reported them, and how many times it has.
+  const std::string& ReportedNumber() const { return reportedNumber_; }
+  const std::string& ReportedYear() const { return reportedYear_; }
+  int HeaderReads() const { return headerReads_; }
+  // The set-up again on the open line, which ends with the header read: the number and year once
+  // more. False as RunUntil is.
+  bool ReadHeaderAgain();
 
-  // Ctrl-C: the next RunUntil stops and the command disconnects.
+  // Ctrl-C and SIGTERM: the next RunUntil stops and the command disconnects.
   static void InstallInterruptHandler();
 
  private:
@@ -77,6 +86,9 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   void SetWritePermission(bool) override {}
   void SetBlockChecked(bool) override {}
 
+  // The event loop until done() holds or the time is up, whatever else happens.
+  bool Pump(const std::function<bool()>& done, int timeoutMs);
+
   // The component's first error, taken as the session's failure; the handler may run on a worker.
   std::mutex errorMutex_;
   std::string componentError_;
@@ -92,7 +104,11 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   int cycles_ = 0;
   std::uint8_t moduleStatus_ = 0;
   int completion_ = 0;
-  int refused_ = -1;
   int frames_ = 0;
-  bool frameStarted_ = false;
+  int settingsFrames_ = 0;
+  int headerReads_ = 0;
+  std::string reportedNumber_, reportedYear_;
+  bool frameStarted_ = false;  // a frame is written within one tick: the tick's first byte starts it
+  // The exchange under way, as it went over the line, for saying what went wrong with it.
+  std::vector<std::uint8_t> request_, answer_;
 };

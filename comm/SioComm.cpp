@@ -408,7 +408,7 @@ void TSioCustomComm::Loaded() {
   if (autoOpen_) Open();
 }
 
-void TSioCustomComm::SetClosePauseForTesting(DWORD ms) { sio_detail::gClosePause = ms; }
+void TSioCustomComm::SetClosePause(DWORD ms) { sio_detail::gClosePause = ms; }
 
 void TSioCustomComm::SetBaudrate(TSioBaudrate value) {
   if (value == baudrate_) return;

@@ -172,8 +172,9 @@ class TSioCustomComm : public TSioComponent {
   void SetSyncCall(TSioSyncCall call);
   // Called by the owner once it has set the properties: opens the port when AutoOpen is set.
   virtual void Loaded();
-  // Tests only: the pause at the end of Close, 300 ms in the product.
-  static void SetClosePauseForTesting(platform::DWORD ms);
+  // The pause at the end of Close, 300 ms; tests shorten it, and so does a program about to exit,
+  // which opens nothing after it.
+  static void SetClosePause(platform::DWORD ms);
 
   // Properties.
   bool AutoOpen() const { return autoOpen_; }

@@ -33,6 +33,19 @@ OpenRefusal ClassifyOpenError(std::uint32_t code) {
   return OpenRefusal::Other;
 }
 
+std::string OpenRefusalHint(OpenRefusal refusal) {
+  switch (refusal) {
+    case OpenRefusal::Busy:
+      return "Порт занят другой программой.";
+    case OpenRefusal::NoPermission:
+      return "Нет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно "
+             "dialout) и войдите в систему заново.";
+    case OpenRefusal::Other:
+      break;
+  }
+  return {};
+}
+
 PortState ProbePort(const std::string& name) {
   const HANDLE h =
       CreateFile(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -26,6 +26,8 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path& root = 
 // Why the system refused to open a port, from the code it gave.
 enum class OpenRefusal { Other, Busy, NoPermission };
 OpenRefusal ClassifyOpenError(std::uint32_t code);
+// What the user can do about a refusal, as the window and vexa_cli say it; empty for Other.
+std::string OpenRefusalHint(OpenRefusal refusal);
 
 // ports without the repeats of a name (the first kept), for a list a person reads.
 std::vector<SerialPortInfo> EachNameOnce(std::vector<SerialPortInfo> ports);

@@ -25,7 +25,7 @@ namespace {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TSioCustomComm::SetClosePauseForTesting(0);
+    TSioCustomComm::SetClosePause(0);
     SetMessageBoxService(&boxes_);
     CreateForms();
     FormMain->show();
@@ -34,7 +34,7 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override {
     DestroyForms();
     SetMessageBoxService(nullptr);
-    TSioCustomComm::SetClosePauseForTesting(300);
+    TSioCustomComm::SetClosePause(300);
   }
   bool Connected() const { return w->MenuConn_Discon->isEnabled() && w->MenuExec->isEnabled(); }
   bool Closed() const {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <locale.h>
@@ -25,72 +26,14 @@
 #include "settings/settings_file.h"
 #include "settings/settings_text.h"
 #include "sim/pty_simulator.h"
+#include "tests/cli/process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string out, err;
-  double wallMs = 0, cpuMs = 0;  // of the child, user and system time together
-};
-
-// Runs vexa_cli with the arguments; the simulators stay in this process. With interruptAfterMs the
-// child gets a SIGINT after that time, as from Ctrl-C.
-Result Cli(const std::vector<std::string>& args, int interruptAfterMs = 0) {
-  int outPipe[2], errPipe[2];
-  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    close(outPipe[0]);
-    close(errPipe[0]);
-    std::vector<char*> argv{const_cast<char*>(VEXA_CLI)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(VEXA_CLI, argv.data());
-    _exit(127);
-  }
-  close(outPipe[1]);
-  close(errPipe[1]);
-  std::thread interrupter;
-  if (interruptAfterMs > 0) {
-    interrupter = std::thread([child, interruptAfterMs] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
-      kill(child, SIGINT);
-    });
-  }
-  Result r;
-  // Both pipes at once: a child that fills one while this waits on the other would never end.
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  char buffer[4096];
-  int open = 2;
-  while (open > 0 && poll(fds, 2, 60000) > 0) {
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        (i == 0 ? r.out : r.err).append(buffer, static_cast<std::size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(child, &status, 0, &usage);
-  r.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
-  r.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-  if (interrupter.joinable()) interrupter.join();
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
-}
+using cli_test::Cli;
+using cli_test::Result;
 
 class CliTest : public ::testing::Test {
  protected:
@@ -123,10 +66,12 @@ TEST_F(CliTest, StatusJsonHoldsWhatTheSimulatorServed) {
   ASSERT_EQ(doc.array().size(), 2);
   const QJsonObject cycle = doc.array()[1].toObject();
   EXPECT_EQ(cycle["version"].toString(), "01.23");
+  EXPECT_EQ(cycle["cycle"].toInt(), 2);
   const QJsonObject ch1 = cycle["channels"].toArray()[0].toObject();
-  EXPECT_EQ(ch1["value"].toString(), " 49.999") << "B = 0.1 reaches the module as 0.0999984741";
-  EXPECT_EQ(ch1["adc"].toString(), "  500");
-  EXPECT_EQ(ch1["dac"].toString(), " 2000");
+  EXPECT_EQ(ch1["value"].toDouble(), 49.999) << "B = 0.1 reaches the module as 0.0999984741";
+  EXPECT_NE(r.out.find("\"value\": 49.999,"), std::string::npos) << "the digits the window shows";
+  EXPECT_EQ(ch1["adc"].toInt(), 500);
+  EXPECT_EQ(ch1["dac"].toInt(), 2000);
   EXPECT_TRUE(ch1["lamps"].toArray()[4].toBool()) << "set-point 1 (40) is exceeded";
   EXPECT_TRUE(cycle["logic_outputs"].toArray()[0].toBool());
 
@@ -142,11 +87,7 @@ TEST_F(CliTest, ReadFromOneModuleAndWriteIntoAnother) {
   own.chan[1][42] = 0x21;  // output zero
   own.sys[40] = 0x35;      // a logic assignment
   const std::string state = Path("first.state");
-  {
-    std::ofstream out(state, std::ios::binary);
-    for (const auto& block : own.chan) out.write(reinterpret_cast<const char*>(block.data()), block.size());
-    out.write(reinterpret_cast<const char*>(own.sys.data()), own.sys.size());
-  }
+  ASSERT_TRUE(sim::WriteStateFile(state, own));
   sim::Options options;
   options.stateFile = state;
   sim::PtySimulator first(options);
@@ -311,7 +252,7 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   simulator.SetFaults(f);
   r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("refused"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "the module refused the write to 0030\n");
   const sim::ModuleMemory memory = simulator.Working();
   EXPECT_EQ(memory.sys[14] | memory.sys[15] << 8, 4321);
   EXPECT_EQ(memory.chan[0][38], 77);
@@ -323,15 +264,16 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   simulator.SetFaults(f);
   r = Cli({"store", "--port", simulator.DevicePath()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("refused the exchange at address FFE2"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "the module refused the write to FFE2\n");
 
   // The cable pulled in the middle of a write: one message, exit 1, no hang.
   std::size_t requests = 0;
   for (const auto& e : simulator.Log()) requests += e.request ? 1 : 0;
   const std::size_t logged = simulator.Log().size();
   f = {};
-  // The set-up (4 requests), the status cycle that checks the block (5), then two blocks.
-  f.hangUpAfter = static_cast<unsigned>(requests + 11);
+  // The set-up and its repeat for the number and year (4 requests each), the status cycle that
+  // checks the block (5), then two blocks.
+  f.hangUpAfter = static_cast<unsigned>(requests + 15);
   simulator.SetFaults(f);
   r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
   EXPECT_EQ(r.code, 1);
@@ -365,7 +307,7 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
 
   // Ctrl-C while it runs: set-up step 1 goes out, the port is closed, exit 130.
   sim::PtySimulator watched;
-  r = Cli({"status", "--port", watched.DevicePath(), "--cycles", "1000"}, 1500);
+  r = Cli({"status", "--port", watched.DevicePath(), "--cycles", "1000"}, {.signalAfterMs = 1500});
   EXPECT_EQ(r.code, 130) << r.err;
   const auto log = watched.Log();
   ASSERT_FALSE(log.empty());

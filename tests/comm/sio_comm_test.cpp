@@ -34,7 +34,7 @@ int ProcessThreads() {
 class CommTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TSioCustomComm::SetClosePauseForTesting(0);
+    TSioCustomComm::SetClosePause(0);
     comm_ = std::make_unique<TSioComm>();
     comm_->SetSyncCall([this](const std::function<void()>& step) { pump_.Call(step); });
     comm_->SetDeviceName(pty_.slave());
@@ -44,7 +44,7 @@ class CommTest : public ::testing::Test {
     comm_.reset();
     // Workers end by themselves; a step they still wait on must be run (it finds no component).
     EXPECT_TRUE(pump_.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
-    TSioCustomComm::SetClosePauseForTesting(300);
+    TSioCustomComm::SetClosePause(300);
   }
 
   GuiPump pump_;
@@ -508,7 +508,7 @@ TEST_F(CommTest, OnCloseExceptWhenDestroyed) {
 }
 
 TEST_F(CommTest, ClosePausesThreeHundredMilliseconds) {
-  TSioCustomComm::SetClosePauseForTesting(300);
+  TSioCustomComm::SetClosePause(300);
   comm_->Open();
   const auto start = std::chrono::steady_clock::now();
   comm_->Close();

@@ -12,7 +12,7 @@ namespace {
 // The serial component and the simulator together, as the tool will use them: the handshake and a
 // status read, every byte written with WriteChar and read in OnRxChar.
 TEST(CommWithSimulator, HandshakeAndStatusThroughTheComponent) {
-  TSioCustomComm::SetClosePauseForTesting(0);
+  TSioCustomComm::SetClosePause(0);
   sim::PtySimulator simulator;
   testing_support::GuiPump pump;
   std::string received;
@@ -42,13 +42,13 @@ TEST(CommWithSimulator, HandshakeAndStatusThroughTheComponent) {
     EXPECT_EQ(static_cast<unsigned char>(status[5]), 123);
   }
   EXPECT_TRUE(pump.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
-  TSioCustomComm::SetClosePauseForTesting(300);
+  TSioCustomComm::SetClosePause(300);
 }
 
 // An adapter pulled and plugged back (a new device, possibly at the same path): a component that
 // saw the old one vanish opens and talks to the new one.
 TEST(CommWithSimulator, DeviceBackAfterAHangUp) {
-  TSioCustomComm::SetClosePauseForTesting(0);
+  TSioCustomComm::SetClosePause(0);
   testing_support::GuiPump pump;
   std::string received;
   {
@@ -81,7 +81,7 @@ TEST(CommWithSimulator, DeviceBackAfterAHangUp) {
     EXPECT_EQ(received, std::string("\x10\x28", 2));
   }
   EXPECT_TRUE(pump.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
-  TSioCustomComm::SetClosePauseForTesting(300);
+  TSioCustomComm::SetClosePause(300);
 }
 
 }  // namespace

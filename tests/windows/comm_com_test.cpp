@@ -35,7 +35,7 @@ std::string Port() {
 class ComTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TSioCustomComm::SetClosePauseForTesting(0);
+    TSioCustomComm::SetClosePause(0);
     comm_ = std::make_unique<TSioComm>();
     comm_->SetSyncCall([this](const std::function<void()>& step) { pump_.Call(step); });
     comm_->SetDeviceName(Port());
@@ -51,7 +51,7 @@ class ComTest : public ::testing::Test {
   void TearDown() override {
     comm_.reset();
     EXPECT_TRUE(pump_.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
-    TSioCustomComm::SetClosePauseForTesting(300);
+    TSioCustomComm::SetClosePause(300);
   }
 
   // Sends a request to the simulator and returns its answer, once want bytes have come. Under
@@ -192,7 +192,7 @@ TEST_F(ComTest, OpenTalkCloseAgainAndAgain) {
     EXPECT_FALSE(comm_->Active());
   }
   EXPECT_TRUE(pump_.PumpUntil([] { return TSioThread::RunningCount() == 0; }));
-  TSioCustomComm::SetClosePauseForTesting(300);
+  TSioCustomComm::SetClosePause(300);
   comm_->Open();
   const auto start = std::chrono::steady_clock::now();
   comm_->Close();

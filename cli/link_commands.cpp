@@ -1,0 +1,368 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// vexa_cli's commands with the module, on the window's own link engine and serial component.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/link_session.h"
+#include "link/live_values.h"
+#include "platform/ports.h"
+#include "settings/c_format.h"
+#include "settings/settings_file.h"
+#include "settings/settings_text.h"
+#include "settings/text_number.h"
+#include "sim/pty_simulator.h"
+
+namespace {
+
+// The live values as the window would show them, kept for printing.
+struct Display : LiveValues {
+  void Bind(LiveStatus& live) { live.Init_views(Binding()); }
+
+  static std::string Bits(const LiveLamp* lamps, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += lamps[i].On() ? '1' : '0';
+    return s;
+  }
+
+  void Print(int cycle) const {
+    std::printf("cycle %d  version %s  module lamps %s  logic outputs %s\n", cycle, version.text.c_str(),
+                Bits(module, 6).c_str(), Bits(logic, 12).c_str());
+    for (int ch = 0; ch < 4; ++ch)
+      std::printf("  channel %d  value %s  current %s  adc %s  dac %s  lamps %s\n", ch + 1,
+                  value[ch].text.c_str(), current[ch].text.c_str(), adc[ch].text.c_str(),
+                  dac[ch].text.c_str(), Bits(chan[ch], 8).c_str());
+  }
+
+  // A shown value as a JSON number with the digits the window shows; null for one that is none.
+  static std::string Number(const std::string& shown) {
+    const std::size_t from = shown.find_first_not_of(' ');
+    const std::string text = from == std::string::npos ? std::string() : shown.substr(from);
+    return DecimalText(text) && text.find_first_not_of("-0123456789.") == std::string::npos ? text : "null";
+  }
+
+  static std::string Lamps(const LiveLamp* lamps, int n) {
+    std::string s = "[";
+    for (int i = 0; i < n; ++i) s += std::string(i ? ", " : "") + (lamps[i].On() ? "true" : "false");
+    return s + "]";
+  }
+
+  std::string Json(int cycle) const {
+    std::string o = "  {\n    \"cycle\": " + std::to_string(cycle) + ",\n    \"version\": \"" + version.text +
+                    "\",\n    \"module_lamps\": " + Lamps(module, 6) +
+                    ",\n    \"logic_outputs\": " + Lamps(logic, 12) + ",\n    \"channels\": [";
+    for (int ch = 0; ch < 4; ++ch)
+      o += std::string(ch ? "," : "") + "\n      {\"value\": " + Number(value[ch].text) +
+           ", \"current\": " + Number(current[ch].text) + ", \"adc\": " + Number(adc[ch].text) +
+           ", \"dac\": " + Number(dac[ch].text) + ", \"lamps\": " + Lamps(chan[ch], 8) + "}";
+    return o + "\n    ]\n  }";
+  }
+};
+
+// The port a command talks to, with the built-in simulator when asked for.
+class Target {
+ public:
+  // kDone, or the exit code of a usage error or of a simulator that cannot start.
+  int Open(const Args& args) {
+    device_ = args.One("--port");
+    if (device_.empty()) return Usage(args.command + " needs --port P");
+#ifndef _WIN32
+    // A relative path names a device from here; the serial layer takes bare names as /dev's.
+    if (device_.find('/') != std::string::npos && device_.front() != '/')
+      device_ = (std::filesystem::current_path() / device_).lexically_normal().string();
+#endif
+    if (device_ != "sim") return kDone;
+    sim::Options options;
+    sim::Faults& f = options.faults;
+    f.noModule = args.Has("--sim-no-module");
+    f.noAnswer = args.Has("--sim-no-answer");
+    if (args.Has("--sim-refuse-read")) f.refuseReadAt = HexWordText(args.One("--sim-refuse-read"));
+    if (args.Has("--sim-refuse-write")) f.refuseWriteAt = HexWordText(args.One("--sim-refuse-write"));
+    f.delayMs = static_cast<unsigned>(WholeOption(args, "--sim-delay", 0));
+    if (args.Has("--sim-fault-rate")) f.faultRate = DecimalText(args.One("--sim-fault-rate")).value_or(0);
+    f.seed = static_cast<unsigned>(WholeOption(args, "--sim-seed", f.seed));
+    if (args.Has("--sim-hang-up-after"))
+      f.hangUpAfter = static_cast<unsigned>(WholeOption(args, "--sim-hang-up-after", 0));
+    try {
+      simulator_ = std::make_unique<sim::PtySimulator>(options);
+    } catch (const std::exception& e) {
+      return Fail(std::string("the simulator cannot start: ") + e.what());
+    }
+    device_ = simulator_->DevicePath();
+    return kDone;
+  }
+  const std::string& Device() const { return device_; }
+
+ private:
+  std::string device_;
+  std::unique_ptr<sim::PtySimulator> simulator_;
+};
+
+// The end of a command that used the link: disconnect, then the outcome.
+int Finish(LinkSession& session, int code, ProgressLine* progress = nullptr) {
+  session.Disconnect();
+  if (progress != nullptr) progress->End();
+  if (Interrupted()) return InterruptedExit();
+  if (code == kDone) return kDone;
+  return Fail(session.Failure().empty() ? "the module did not complete the exchange in time" : session.Failure());
+}
+
+// Runs a settings chain to its completion message; the progress counts its blocks after `before`
+// of `total`.
+bool RunChain(LinkSession& session, int request, int completion, ProgressLine& progress, int before,
+              int total) {
+  session.ForgetCompletion();
+  const int first = session.SettingsFramesSent();
+  session.Engine().Request_code = request;
+  return session.RunUntil(
+      [&] {
+        progress.Show(before + std::min(5, session.SettingsFramesSent() - first), total);
+        return session.CompletionMessage() == completion;
+      },
+      10000);
+}
+
+// A status cycle tells whether the module reports its outputs blocked by the user.
+bool OutputsBlocked(LinkSession& session) {
+  const int before = session.StatusCycles();
+  session.Engine().Request_code = Req_status;
+  return session.RunUntil([&] { return session.StatusCycles() > before; }, 5000) &&
+         (session.ModuleStatus() & 0x10) != 0;
+}
+
+// The bytes a module holds alike: the line carries no check of its own, so only a repeat tells
+// a changed byte.
+bool SameInModule(const TModuleSettings& a, const TModuleSettings& b) {
+  return std::memcmp(&a.ChanSet, &b.ChanSet, sizeof a.ChanSet) == 0 &&
+         std::memcmp(&a.SysSet, &b.SysSet, sizeof a.SysSet) == 0;
+}
+
+// Three reads that all differ: the fields where they do, each with its three values.
+std::string ReadsDiffer(const TModuleSettings& a, const TModuleSettings& b, const TModuleSettings& c) {
+  const auto ab = CompareSettings(a, b, CompareScope::File);
+  const auto ac = CompareSettings(a, c, CompareScope::File);
+  std::string text;
+  // Every field where any two differ appears in ab or ac: where a agrees with both, b and c agree.
+  std::set<std::string> named;
+  const auto valueIn = [](const std::vector<FieldDifference>& d, const std::string& name, bool second,
+                          const std::string& otherwise) {
+    for (const FieldDifference& f : d)
+      if (f.name == name) return second ? f.b : f.a;
+    return otherwise;
+  };
+  for (const auto* list : {&ab, &ac})
+    for (const FieldDifference& f : *list) {
+      if (!named.insert(f.name).second) continue;
+      const std::string va = f.a;
+      const std::string vb = valueIn(ab, f.name, true, va);
+      const std::string vc = valueIn(ac, f.name, true, va);
+      text += "\n  " + f.name + ": " + va + " | " + vb + " | " + vc;
+    }
+  if (text.empty()) text = "\n  (bits that no field shows, such as those of a float that is no number)";
+  return text;
+}
+
+int PrintedOrFailed() { return OutputWritten() ? kDone : kFailed; }
+
+}  // namespace
+
+int ReadModule(const Args& args, TModuleSettings& out) {
+  Target target;
+  if (const int code = target.Open(args)) return code;
+  TModuleSettings record{};
+  LinkSession session(record);
+  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  ProgressLine progress;
+  std::vector<TModuleSettings> reads;
+  int chains = args.Has("--once") ? 1 : 2;
+  for (int n = 0; n < chains; ++n) {
+    if (!RunChain(session, Req_read_param, 1, progress, 5 * n, 5 * chains))
+      return Finish(session, kFailed, &progress);
+    reads.push_back(record);
+    if (n == 1 && !SameInModule(reads[0], reads[1])) chains = 3;  // a third read decides
+  }
+  session.Disconnect();
+  progress.End();
+  if (Interrupted()) return InterruptedExit();
+  if (reads.size() == 3 && !SameInModule(reads[2], reads[0]) && !SameInModule(reads[2], reads[1]))
+    return Fail(
+        "the module's settings read differently three times (a line that changes bytes?); nothing is "
+        "taken from them. The fields (first | second | third read):" +
+        ReadsDiffer(reads[0], reads[1], reads[2]));
+  out = reads.back();
+  return kDone;
+}
+
+int CmdPorts() {
+  for (const auto& port : platform::EachNameOnce(platform::ListSerialPorts()))
+    std::printf("%s\t%s\n", port.name.c_str(), port.description.c_str());
+  return PrintedOrFailed();
+}
+
+int CmdStatus(const Args& args) {
+  Target target;
+  if (const int code = target.Open(args)) return code;
+  const auto cycles = static_cast<int>(WholeOption(args, "--cycles", 1));
+  const bool json = args.Has("--json");
+  Display display;
+  TModuleSettings record{};
+  LinkSession session(record);
+  display.Bind(session.Live());
+  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  // Each cycle is printed as it comes, so that the ones read before a failure are not lost.
+  int code = kDone;
+  if (json) std::fputs("[", stdout);
+  for (int c = 1; c <= cycles; ++c) {
+    session.Engine().Request_code = Req_status;  // no need to wait for the divider
+    if (!session.RunUntil([&] { return session.StatusCycles() >= c; }, 5000)) {
+      code = kFailed;
+      break;
+    }
+    if (json) {
+      std::printf("%s%s", c == 1 ? "\n" : ",\n", display.Json(c).c_str());
+    } else {
+      display.Print(c);
+    }
+    if (!OutputWritten()) {  // no reader: said already, and no reason to go on
+      session.Disconnect();
+      return Interrupted() ? InterruptedExit() : kFailed;
+    }
+  }
+  if (json) std::fputs(session.StatusCycles() > 0 ? "\n]\n" : "]\n", stdout);
+  if (!OutputWritten()) {
+    session.Disconnect();
+    return Interrupted() ? InterruptedExit() : kFailed;
+  }
+  return Finish(session, code);
+}
+
+int CmdRead(const Args& args) {
+  const std::string out = args.One("-o");
+  if (out.empty() && !args.Has("--json")) return Usage("read needs -o FILE.vxa or --json");
+  TModuleSettings record{};
+  if (const int code = ReadModule(args, record)) return code;
+  if (args.Has("--json")) {
+    std::fputs(SettingsJson(record).c_str(), stdout);
+    if (!OutputWritten()) return kFailed;
+  }
+  if (out.empty()) return kDone;
+  if (Interrupted()) return InterruptedExit();
+  const auto path = OutputFile(out, kSettingsFileExtension);
+  const FileOutcome outcome = SaveSettingsFile(record, path);
+  return outcome == FileOutcome::Done ? kDone : FileFailure(path, outcome);
+}
+
+int CmdWrite(const Args& args) {
+  TModuleSettings record{};
+  if (const int code = OpenOrFail(args.positional[0], record)) return code;
+  Target target;
+  if (const int code = target.Open(args)) return code;
+  LinkSession session(record);
+  // Without them, the number and year the module reported on connecting go back to it.
+  if (args.Has("--number"))
+    session.OverrideNumber(CFormat("%4u", static_cast<unsigned>(WholeOption(args, "--number", 0))));
+  if (args.Has("--year"))
+    session.OverrideYear(CFormat("%2u", static_cast<unsigned>(WholeOption(args, "--year", 0))));
+  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  // The number and year the module reported go back to it: with no checksum on the line, they are
+  // taken only when a second report agrees (a third decides once).
+  if (!args.Has("--number") || !args.Has("--year")) {
+    const auto identity = [&] { return session.ReportedNumber() + "/" + session.ReportedYear(); };
+    const std::string first = identity();
+    if (!session.ReadHeaderAgain()) return Finish(session, kFailed);
+    if (const std::string second = identity(); second != first) {
+      if (!session.ReadHeaderAgain()) return Finish(session, kFailed);
+      if (identity() != first && identity() != second) {
+        session.Disconnect();
+        return Fail("the module's number and year read differently three times (a line that changes bytes?): "
+                    "nothing written");
+      }
+    }
+  }
+  if (!OutputsBlocked(session)) {
+    if (!session.Failure().empty() || Interrupted()) return Finish(session, kFailed);
+    session.Disconnect();
+    return Fail("При загрузке параметров логические выходы должны быть заблокированы!");
+  }
+  ProgressLine progress;
+  const int first = session.SettingsFramesSent();
+  const bool done = RunChain(session, Req_write_param, 2, progress, 0, 5);
+  if (Interrupted()) {
+    const int sent = std::min(5, session.SettingsFramesSent() - first);
+    session.Disconnect();  // the block under way ends, no further one is sent
+    progress.End();
+    if (done || session.CompletionMessage() == 2) {
+      std::fputs("the write had completed: the module holds the file's settings\n", stderr);
+    } else if (sent > 0) {
+      std::fprintf(stderr,
+                   "the write stopped after %d of 5 blocks had been sent: the module's working settings "
+                   "are partly new; write again (its stored settings are as they were)\n",
+                   sent);
+    } else {
+      std::fputs("nothing was written to the module\n", stderr);
+    }
+    return InterruptedExit();
+  }
+  return Finish(session, done ? kDone : kFailed, &progress);
+}
+
+int CmdModuleCommand(const Args& args) {
+  Target target;
+  if (const int code = target.Open(args)) return code;
+  TModuleSettings record{};
+  LinkSession session(record);
+  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  LinkEngine& engine = session.Engine();
+  const std::string& command = args.command;
+  if (command == "store") {
+    if (!OutputsBlocked(session)) {
+      if (!session.Failure().empty() || Interrupted()) return Finish(session, kFailed);
+      session.Disconnect();
+      return Fail("При записи параметров логические выходы должны быть заблокированы!");
+    }
+    const int sent = session.FramesSent();
+    engine.Request_code = Req_save_eeprom;
+    const bool ok = session.RunUntil(
+        [&] { return session.FramesSent() > sent && !engine.Wait_reply && engine.Request_code == 0; }, 5000);
+    return Finish(session, ok ? kDone : kFailed);
+  }
+  if (command == "block" || command == "unblock") {
+    const bool block = command == "block";
+    engine.Request_code = block ? Req_block : Req_unblock;
+    // Done when a status answer after the command reports the new state.
+    const int cycles = session.StatusCycles();
+    const bool ok = session.RunUntil(
+        [&] { return session.StatusCycles() > cycles && ((session.ModuleStatus() & 0x10) != 0) == block; },
+        5000);
+    return Finish(session, ok ? kDone : kFailed);
+  }
+  // reset
+  const int cycles = session.StatusCycles();
+  engine.Request_code = Req_reset;
+  const bool ok = session.RunUntil([&] { return session.StatusCycles() > cycles; }, 5000);
+  return Finish(session, ok ? kDone : kFailed);
+}
+
+int CmdVerify(const Args& args) {
+  const auto path = InputFile(args.positional[0], kSettingsFileExtension);
+  TModuleSettings file{}, module{};
+  if (const int code = OpenOrFail(args.positional[0], file)) return code;
+  if (const int code = ReadModule(args, module)) return code;
+  const auto differences = CompareSettings(module, file, CompareScope::Written);
+  const unsigned number = module.SysSet.Number;
+  if (differences.empty()) {
+    std::printf("module %u matches %s\n", number, Shown(path).c_str());
+    return PrintedOrFailed();
+  }
+  std::printf("module %u differs from %s in %zu field%s (module | file):\n", number, Shown(path).c_str(),
+              differences.size(), differences.size() == 1 ? "" : "s");
+  for (const FieldDifference& d : differences)
+    std::printf("  %s: %s | %s\n", d.name.c_str(), d.a.c_str(), d.b.c_str());
+  return OutputWritten() ? kDiffers : kFailed;
+}
