@@ -492,9 +492,13 @@ void TFormMain::MenuFile_OpenClick() {
   if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
   const std::filesystem::path path =
       PathWithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension);
-  // Nothing is refreshed: each dialog shows the loaded values when it next fills itself.
   const FileOutcome outcome = OpenSettingsFile(path, ModuleSettings);
-  if (outcome == FileOutcome::Done) RememberSettings();
+  if (outcome == FileOutcome::Done) {
+    RememberSettings();
+    // The dialogs show the file's record, as after a read: a dialog left showing the old one would
+    // store its lists and boxes from it over the file's values on the next accept.
+    RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);
+  }
   FileError(outcome);
 }
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -55,8 +56,29 @@ void TSettingsDialog::OnChange(QLineEdit* control, const std::function<void()>& 
   QObject::connect(control, &QLineEdit::textChanged, control, [handler] { handler(); });
 }
 
+namespace {
+
+// Turning the wheel over a list it passes on the way (forty of them in the logic dialog) must not
+// change it: a list takes the wheel only once it has the keyboard focus.
+class WheelWithFocusOnly : public QObject {
+ public:
+  explicit WheelWithFocusOnly(QWidget* list) : QObject(list) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus()) return false;
+    event->ignore();
+    return true;
+  }
+};
+
+}  // namespace
+
 void TSettingsDialog::OnChange(QComboBox* control, const std::function<void()>& handler) {
   QObject::connect(control, &QComboBox::currentIndexChanged, control, [handler] { handler(); });
+  // Nor does the wheel give the focus (the bit WheelFocus adds to StrongFocus); the rest of the
+  // list's focus policy is its own.
+  const int wheelOnly = Qt::WheelFocus & ~Qt::StrongFocus;
+  control->setFocusPolicy(static_cast<Qt::FocusPolicy>(control->focusPolicy() & ~wheelOnly));
+  control->installEventFilter(new WheelWithFocusOnly(control));
 }
 
 void TSettingsDialog::OnChange(QCheckBox* control, const std::function<void()>& handler) {

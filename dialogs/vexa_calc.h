@@ -6,11 +6,10 @@
 #include <array>
 
 #include "dialogs/settings_dialog.h"
+#include "gui/colors.h"
 #include "gui/text_edit.h"
 #include "settings/calc_rules.h"
 
-inline constexpr std::uint32_t kInvalidColor = 0xC1C1FF;  // light red
-inline constexpr std::uint32_t kValidColor = 0xFFFFFF;
 inline constexpr const char* kResultsCaption = "Результаты";
 
 class TForm_Calc : public TSettingsDialog {

@@ -1,5 +1,7 @@
 #include "dialogs/vexa_chanel_setup.h"
 
+#include <algorithm>
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -182,7 +184,11 @@ void TFormSetChanel::StoreControls() {
 void TFormSetChanel::SendOutZero(bool showStored) {
   const int ch = TabControl1->currentIndex();
   TChanSet& chan = ModuleSettings.ChanSet[ch];
-  chan.OutZero = OutZeroFromText(MaskEdit_OutZero->Text());
+  // As accepting does: a field the user left as shown means the record's value, also where the
+  // field could show only part of it.
+  const auto entered = MaskEdit_OutZero->EnteredText();
+  chan.OutZero = entered ? OutZeroFromText(*entered)
+                         : static_cast<std::uint16_t>(std::min<unsigned>(chan.OutZero, kOutZeroMax));
   if (showStored) MaskEdit_OutZero->SetText(CFormat("%4u", unsigned{chan.OutZero}));
   Build_out_zero_frame(chan.OutZero, ch, engine_.Tx_buf);
   engine_.Request_code = Req_out_zero;  // replaces a request not yet sent

@@ -7,13 +7,44 @@
 
 #include "gui/colors.h"
 
+TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
+  connect(this, &QLineEdit::textChanged, this, [this] {
+    if (showing_) return;
+    typed_ = true;
+    if (cut_) Uncut();
+  });
+}
+
 void TEdit::SetText(const std::string& text) {
-  setText(Fitted(QString::fromStdString(text)));
+  const QString whole = QString::fromStdString(text);
+  showing_ = true;
+  setText(Fitted(whole));
+  showing_ = false;
   shown_ = this->text();  // as shown: a long text is cut to the edit's length
+  typed_ = false;
+  // Cut when a character of the value is missing, not when the mask only adds blanks.
+  wasCut_ = QString(shown_).remove(' ') != QString(whole).remove(' ');
+  if (!wasCut_) {
+    if (cut_) Uncut();
+    return;
+  }
+  if (!cut_) {
+    cut_ = true;
+    colorBeforeCut_ = color_;
+    toolTipBeforeCut_ = toolTip();
+    SetColor(kInvalidColor);
+  }
+  setToolTip(QString("Сохраненное значение %1 не помещается в поле").arg(whole.trimmed()));
+}
+
+void TEdit::Uncut() {
+  cut_ = false;
+  SetColor(colorBeforeCut_);
+  setToolTip(toolTipBeforeCut_);
 }
 
 std::optional<std::string> TEdit::EnteredText() const {
-  if (text() == shown_) return std::nullopt;
+  if (wasCut_ ? !typed_ : text() == shown_) return std::nullopt;
   return Text();
 }
 

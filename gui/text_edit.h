@@ -13,15 +13,20 @@
 
 class TEdit : public QLineEdit, public ITextTarget {
  public:
-  explicit TEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
-  // The program shows a value; the text is remembered as the one it showed.
+  explicit TEdit(QWidget* parent = nullptr);
+  // The program shows a value; the text is remembered as the one it showed. A value the field
+  // cannot hold whole (a mask too short for a value from a file or a module) is shown cut and
+  // marked, with the whole value in the tool tip, until the user types.
   void SetText(const std::string& text) override;
   // A text put in on the user's behalf (an up-down step): counts as entered, not as shown.
   virtual void EnterText(const QString& text) { setText(text); }
   std::string Text() const { return text().toStdString(); }
   // The text when the user changed it since the program last showed one, else nothing: an
-  // untouched field then keeps its exact value, which the shown text may round.
+  // untouched field then keeps its exact value, which the shown text may round. Into a field shown
+  // cut, any typing counts, also of the very text it showed.
   std::optional<std::string> EnteredText() const;
+  // Whether the field shows a value cut to fit, not yet typed over.
+  bool ShowsCutValue() const { return cut_; }
 
   // The most characters a person can type; the program may show a longer text.
   void SetMaxLength(int length) { maxLength_ = length; }
@@ -41,9 +46,17 @@ class TEdit : public QLineEdit, public ITextTarget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  void Uncut();
+
   QString shown_;
   int maxLength_ = 0;  // 0: no limit
   std::uint32_t color_ = 0xFFFFFF;
+  bool showing_ = false;  // the program is putting a text in
+  bool typed_ = false;    // changed by the user since the program last showed a text
+  bool wasCut_ = false;   // the text last shown was cut
+  bool cut_ = false;      // ... and is still marked so
+  std::uint32_t colorBeforeCut_ = 0xFFFFFF;
+  QString toolTipBeforeCut_;
 };
 
 // A masked edit for masks of nines and at most one point ("9999;1;0", "99.9;1;0", "99999;1; "):

@@ -15,9 +15,12 @@
 #include <QToolButton>
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
+#include "dialogs/vexa_chanel_setup.h"
+#include "dialogs/vexa_interface.h"
 #include "gui/file_dialog.h"
 #include "gui/message_box.h"
 #include "settings/settings_codec.h"
+#include "settings/settings_file.h"
 #include "sim/pty_simulator.h"
 
 namespace {
@@ -579,6 +582,52 @@ TEST_F(MainWindowTest, FileCommandsAndFormReset) {
   EXPECT_EQ(w->MaskEdit_Number->text(), "0000");
   EXPECT_EQ(w->MaskEdit_Year->text(), "00");
 
+  SetFileDialogService(nullptr);
+  QDir(QString::fromStdString(dir)).removeRecursively();
+}
+
+TEST_F(MainWindowTest, OpeningAFileRefillsTheOpenDialogs) {
+  ScriptedFileDialogs dialogs;
+  SetFileDialogService(&dialogs);
+  const std::string dir = QDir::tempPath().toStdString() + "/vexa_open_" + std::to_string(::getpid());
+  QDir().mkpath(QString::fromStdString(dir));
+  TModuleSettings file{};
+  file.ChanSet[0].Format = 0x02;
+  file.ChanSet[0].Aprox = 6;
+  file.ChanSet[0].AdcMax = 900;
+  file.SysSet.RS485_speed = 4;
+  file.SysSet.RS485_adres = 17;
+  file.SysSet.CAN_En = 1;
+  file.SysSet.Logic[0] = 0x07;
+  ASSERT_EQ(SaveSettingsFile(file, dir + "/plant.vxa"), FileOutcome::Done);
+
+  // The dialogs are open on another record when the file is opened.
+  ClearSettings(ModuleSettings);
+  ModuleSettings.ChanSet[0].AdcMax = 900;
+  ModuleSettings.SysSet.RS485_adres = 1;
+  w->MenuSetup_Chanel->trigger();
+  w->MenuSetup_Interf->trigger();
+  w->MenuSetup_Logic->trigger();
+  dialogs.names = {QString::fromStdString(dir + "/plant.vxa")};
+  w->MenuFile_Open->trigger();
+
+  // One change in each, accepted; the saved record is the file's with those changes.
+  QTest::keyClick(FormSetChanel->findChild<QLineEdit*>("Edit_Point0"), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(FormSetChanel->findChild<QLineEdit*>("Edit_Point0"), "12.5");
+  QTest::mouseClick(FormSetChanel->Button1, Qt::LeftButton);
+  auto* address = FormInterf->findChild<QLineEdit*>("MaskEdit_RS485_adres");
+  QTest::keyClick(address, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(address, "33");
+  QTest::mouseClick(FormInterf->Button1, Qt::LeftButton);
+  dialogs.names = {QString::fromStdString(dir + "/saved.vxa")};
+  w->MenuFile_Save->trigger();
+  TModuleSettings saved{};
+  ASSERT_EQ(OpenSettingsFile(dir + "/saved.vxa", saved), FileOutcome::Done);
+  TModuleSettings want = file;
+  want.ChanSet[0].Point0 = 12.5F;
+  want.SysSet.RS485_adres = 33;
+  EXPECT_EQ(std::memcmp(&saved, &want, sizeof saved), 0) << "channel format " << int{saved.ChanSet[0].Format}
+                                                         << ", RS-485 speed " << int{saved.SysSet.RS485_speed};
   SetFileDialogService(nullptr);
   QDir(QString::fromStdString(dir)).removeRecursively();
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "gui/colors.h"
 #include "tests/dialogs/dialog_support.h"
 
 namespace {
@@ -94,7 +95,7 @@ TEST_F(ChanelDialogTest, AcceptTypedValuesWithTheirMessages) {
   const Case cases[] = {
       {{{"MaskEdit_PointTime", "0.4"}}, {kPointTimeMessage}, "MaskEdit_PointTime", "10.0"},
       {{{"MaskEdit_PointTime", "35.4"}}, {}, "MaskEdit_PointTime", "35.0"},
-      {{{"MaskEdit_PointTime", "10.3"}}, {}, "MaskEdit_PointTime", "10.0"},
+      {{{"MaskEdit_PointTime", "10.3"}}, {}, "MaskEdit_PointTime", "10.0"},  // from 2.5 s, below
       {{{"MaskEdit_AdcMin", "600"}, {"MaskEdit_AdcMax", "500"}, {"MaskEdit_AdcHist", "200"}},
        {std::string(kAdcOrderMessage) + kAdcSpanMessage},
        "MaskEdit_AdcMax",
@@ -114,6 +115,11 @@ TEST_F(ChanelDialogTest, AcceptTypedValuesWithTheirMessages) {
   for (const Case& c : cases) {
     dialogs.reset();
     SetUp();
+    // 10.3 must become code 19 by the rule, not stay the code the record started with.
+    if (std::string(c.typed.front().second) == "10.3") {
+      ModuleSettings.ChanSet[0].PointTime = 4;
+      d->Out_chanel_form();
+    }
     for (const auto& [name, text] : c.typed) Enter(name, text);
     EXPECT_TRUE(d->Changed());
     Click(d->Button1);
@@ -196,6 +202,43 @@ TEST_F(ChanelDialogTest, OutputTestControlsFollowPermissionAndSendThroughTheEngi
   EXPECT_TRUE(d->Button1->isEnabled()) << "the step counts as an edit; no refill";
   d->Set_pwm_enabled(false);
   EXPECT_FALSE(d->Button_SetPwm->isEnabled() || d->UpDown_Pwm->isEnabled());
+}
+
+TEST_F(ChanelDialogTest, AValueTheMaskCannotShowIsMarkedAndKeptUntilTyped) {
+  TChanSet& c = ModuleSettings.ChanSet[0];
+  c.OutZero = 10000;  // from a file or a module: beyond the four digits of the mask
+  c.AdcMin = 10000;
+  c.AdcMax = 1020;
+  c.PointTime = 199;  // 100.0 s
+  d->Out_chanel_form();
+  const struct {
+    const char* field;
+    const char* shown;
+    const char* whole;
+  } cut[] = {{"MaskEdit_OutZero", "1000", "10000"}, {"MaskEdit_AdcMin", "1000", "10000"},
+             {"MaskEdit_PointTime", "10.0", "100.0"}};
+  for (const auto& f : cut) {
+    EXPECT_EQ(Shown(f.field), f.shown);
+    EXPECT_EQ(Control<TEdit>(f.field)->Color(), kInvalidColor) << f.field;
+    EXPECT_TRUE(Control(f.field)->toolTip().contains(f.whole)) << Control(f.field)->toolTip().toStdString();
+  }
+  EXPECT_EQ(Control<TEdit>("MaskEdit_AdcMax")->Color(), kValidColor);
+
+  // The output test sends what accepting keeps, the record's value as far as the output goes.
+  d->Set_pwm_enabled(true);
+  Click(d->Button_SetPwm);
+  EXPECT_EQ(engine().Tx_buf[5], 0xFF);
+  EXPECT_EQ(engine().Tx_buf[6], 0x0F);
+  EXPECT_EQ(Shown("MaskEdit_OutZero"), "4095");
+  EXPECT_EQ(Control<TEdit>("MaskEdit_OutZero")->Color(), kValidColor);
+
+  // The very text shown, typed, is a value typed; the untouched time keeps its code.
+  Enter("MaskEdit_AdcMin", "1000");
+  EXPECT_EQ(Control<TEdit>("MaskEdit_AdcMin")->Color(), kValidColor) << "marked until typed";
+  Click(d->Button1);
+  EXPECT_EQ(+c.AdcMin, 1000);
+  EXPECT_EQ(+c.PointTime, 199);
+  EXPECT_EQ(Texts(), std::vector<std::string>{kPointTimeMessage});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
+#include <QWheelEvent>
 #include <optional>
 
 #include "tests/dialogs/dialog_support.h"
@@ -239,6 +240,31 @@ TEST_F(SystemDialogsTest, LedMarks) {
   Form_Led_tenu->close();
   EXPECT_EQ(+sys.LedTenu[0], 0x8C);
   EXPECT_EQ(Texts(), std::vector<std::string>{kChangedQuestion});
+}
+
+TEST_F(SystemDialogsTest, AListTakesTheWheelOnlyWithTheFocus) {
+  FormSetChanel->show();
+  FormInterf->show();
+  FormLogic->show();
+  QComboBox* const lists[] = {FormSetChanel->ComboBox_Format, FormInterf->ComboBox_RS485_speed,
+                              FormLogic->ComboBox_tab[0]};
+  for (QComboBox* list : lists) {
+    const auto turn = [list] {
+      QWheelEvent wheel(QPointF(list->rect().center()), QPointF(list->mapToGlobal(list->rect().center())),
+                        QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(list, &wheel);
+    };
+    list->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(list->window()));
+    list->window()->setFocus();
+    const int before = list->currentIndex();
+    turn();
+    EXPECT_EQ(list->currentIndex(), before) << list->objectName().toStdString() << ": passed over";
+    list->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->hasFocus(); }, 2000));
+    turn();
+    EXPECT_NE(list->currentIndex(), before) << list->objectName().toStdString() << ": with the focus";
+  }
 }
 
 }  // namespace
