@@ -152,7 +152,8 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
       {R"("ch1.Point0": "0x7FC00000")", "ch1.Point0", "the dialog takes only numbers", true},
       // What no field can hold, whatever the rules.
       {R"("ch1.AdcMin": 1.25e1)", "ch1.AdcMin = 1.25e1", "a whole number expected", false},
-      {R"("ch1.Point0": 1e999)", "ch1.Point0 = 1e999", "the exponent is beyond any field's range", false},
+      {R"("ch1.Point0": 1e999)", "line 1, column 16", "a number beyond any field's range", false},
+      {R"("ch1.Point0": 1e-999)", "ch1.Point0 = 1e-999", "the exponent is beyond any field's range", false},
       {R"("sys.Year": 05)", "line 1, column 14", "a number in JSON does not start with 0", false},
       {R"("ch1.Point0": "12,5")", "ch1.Point0 = \"12,5\"", "a number expected", false},
       {R"("ch1.AdcMin": 12.5)", "ch1.AdcMin = 12.5", "a whole number expected", false},
@@ -178,6 +179,9 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
           "sys.Number" 7)",
        "line 2, column 24", "':' expected", false},
       {R"("sys.Year": [5])", "line 1, column 14", "a field takes a number, a text, true or false", false},
+      {R"("sys.Year": 5} x)", "line 1, column 17", "text after the closing brace", false},
+      {R"("sys.Year": null)", "line 1, column 14", "a number, a text in double quotes, true or false", false},
+      {R"("ch1.Format.pattern": "#.\q")", "line 1, column 28", "unknown escape in a text", false},
   };
   const TModuleSettings base = Valid();
   for (const Case& c : cases) {
