@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexa_setup: the desktop tool. Creates its six forms in order and runs the message loop; an
 // exception that reaches an event handler is shown in the error box and the program goes on.
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include "app/vexa_main_v1.h"
 #include "gui/error_box.h"
 #include "platform/kernel.h"
+#include "vexa_version.h"
 
 namespace {
 
@@ -95,7 +97,7 @@ int main(int argc, char** argv) {
     }
     if (arg == "--version") {
       platform::OutputToParentConsole();
-      std::printf("vexa_setup %s\n", VEXA_VERSION);
+      std::printf("vexa_setup %s\n%s", VEXA_VERSION, kLicenceNotice);
       return 0;
     }
   }

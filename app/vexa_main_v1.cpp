@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/vexa_main_v1.h"
 
 #include <QCloseEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: live display, module number and year, menus, the port and the link engine.
 #pragma once
 

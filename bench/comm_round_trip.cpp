@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Round trip of one byte through a pseudo-terminal whose peer echoes it: written with WriteChar and
 // delivered through OnRxChar on a GUI thread, beside plain termios with poll(), QSerialPort and
 // libserialport. Also the CPU an open idle port costs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Latency from a byte written into a pseudo-terminal master to the end of a wait for it on the slave:
 // a pending device-event wait of the platform layer against a plain poll() on the same kind of line.
 // As in use, the waiter is asleep when the byte comes: a second thread writes it once the waiter has

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every float (or every n-th bit pattern) printed as settings text and read back through the rules'
 // conversion must come back bit for bit. bench_float_text [STRIDE]; STRIDE 1 checks all 2^32.
 #include <bit>

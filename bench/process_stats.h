@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a benchmark reads of its own process: resident memory and the entries of a /proc folder
 // (descriptors, threads).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long faulty line: status cycles and settings write-and-verify rounds through the link engine
 // against the simulator with random faults, reconnecting after every reported failure. It counts
 // faults injected, failures reported and false successes (a write reported done while the module

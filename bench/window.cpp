@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's costs: start-up (the six forms created and the main window on screen) and, connected
 // to the simulator and polling for ten seconds, the process's CPU (the simulator's thread included)
 // and resident memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A connection to a module for the command line: the serial component, the link engine and its
 // timers on QtCore's event loop, with the window's part reduced to what a command needs to know.
 #pragma once

@@ -13,6 +13,7 @@
 #include "cli/common.h"
 #include "cli/link_session.h"
 #include "platform/kernel.h"
+#include "vexa_version.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     if (args->command == "help") {
       std::fputs(kUsage, stdout);
     } else {
-      std::printf("vexa_cli %s\n", VEXA_VERSION);
+      std::printf("vexa_cli %s\n%s", VEXA_VERSION, kLicenceNotice);
     }
     return OutputWritten() ? kDone : kFailed;
   }

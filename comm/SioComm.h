@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port component: one serial device with an event thread that delivers receive and line
 // events on the GUI thread and a write thread that drains a byte queue into the device.
 //

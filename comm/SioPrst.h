@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component's settings objects: queue sizes and time-outs, flow control, event characters.
 #pragma once
 

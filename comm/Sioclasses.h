@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base classes of the serial component library: settings objects, components, worker threads, and
 // the application error handler that exceptions from event handlers go to.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graphic-control base of the component library's widgets: an update counter that holds back
 // repaints, and the notices a control passes on to optional handlers.
 #pragma once

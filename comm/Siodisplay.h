@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modem-line indicator: a row of up to nine lamps for the four modem input lines and the five
 // transmit-hold flags of a serial component, refreshed by the component on every batch of events.
 #pragma once

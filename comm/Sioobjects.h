@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Events and locks of the serial component, over the platform layer's handles.
 #pragma once
 

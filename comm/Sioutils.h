@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Utility routines, timers and the port probe of the serial component.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building blocks the settings dialogs lay themselves out with.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern every settings dialog follows: showing fills the controls from the record; any edit
 // sets the changed flag and enables the accept and cancel buttons; accepting stores the controls
 // into the record (after a question when it comes from closing) and refills; cancelling refills.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The coefficient calculator: reference points measured during commissioning in, a channel's
 // conversion coefficients out, written into the channel's settings and shown in the channel dialog.
 #pragma once

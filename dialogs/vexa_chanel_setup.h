@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel settings dialog: the settings of one measurement channel at a time, chosen by its tab,
 // and a live test of the channel's analogue output zero.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface settings dialog: the module's RS485 and CAN2.0B field-bus interfaces.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compact variant's LED dialog: which events of each channel and of the module light each of
 // its group's two yellow LEDs and its red LED.
 #pragma once

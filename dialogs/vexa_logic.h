@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logic signalling dialog: which logic output each event of the channels and of the module
 // drives, and two durations of the module's outputs and display.
 #pragma once

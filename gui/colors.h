@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colours given as 0x00BBGGRR (blue byte highest), as the program states them, turned into Qt colours.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/error_box.h"
 
 #include "gui/message_box.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error box for an exception that reached an event handler or the top level: the exception's
 // message for a standard exception, an empty one for any other kind. The program goes on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The open and save dialogs: a filter in "text|pattern|..." pairs, the initial folder ".", and the
 // name last chosen in each dialog remembered by that dialog. The asking itself is a replaceable
 // service, scripted in tests.

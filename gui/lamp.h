@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A lamp: a small filled circle whose brush colour the program sets (the framework's circular shape).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes and the error box, as one replaceable service: the program's boxes have no owner
 // window, a caption and OK or Yes/No; tests put a scripted responder in its place.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The module's front as the main window shows it, and the program's icon drawn from it.
 #pragma once
 

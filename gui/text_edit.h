@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edits the decoders and dialogs write numbers into, and the masked edit that takes digits in fixed
 // positions as a person types them; Text() gives the text as shown, blanks included, for the
 // program's own conversion to read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An up-down control bound to a masked edit: its arrows (and the Up and Down keys in the edit) step the
 // edit's number by one within Min..Max, without wrapping, and then report the click.
 #pragma once

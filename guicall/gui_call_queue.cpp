@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "guicall/gui_call_queue.h"
 
 #ifdef Q_OS_WIN

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component's synchronous call on a Qt event loop: a worker queues a step, wakes the
 // loop and waits; the loop runs the step and lets the worker go. Built on standard locks rather
 // than a blocking queued Qt call, so ThreadSanitizer sees the hand-over. The loop is woken through

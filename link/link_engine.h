@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter link engine: a 10 ms tick that sends one request at a time, collects the answer until
 // the line is quiet and dispatches it to the decoders and the next request of its chain.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the link engine reaches outside itself: the serial port and the main window.
 #pragma once
 

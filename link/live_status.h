@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live status decoding: the module's status blocks turned into texts and lamp colours of the window.
 #pragma once
 

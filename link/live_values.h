@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live-status targets that keep what the decoders give them, for displays without widgets (the
 // command line, tests), with the binding that connects them to the views.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/module_commands.h"
 
 void MenuExec_BlockClick(LinkEngine& engine, ICommandHost& host) {

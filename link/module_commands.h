@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Действие" menu's commands: confirmations, the blocked-outputs precondition, the request set.
 #pragma once
 

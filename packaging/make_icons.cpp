@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon at the sizes desktop menus use, drawn from the window's picture of the
 // module: make_icons DIR NAME writes DIR/<n>x<n>/apps/NAME.png.
 #include <QDir>

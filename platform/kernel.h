@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Win32-shaped kernel services on POSIX: handles, last error, events and waits, locks, ticks, sleep.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Internal: the handle table behind HANDLE values, shared by the kernel and serial parts of this layer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Internal: line rates outside the termios Bxxx table, through the termios2 interface.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial port discovery from sysfs, and the "free / not found / busy" probe of one port.
 #pragma once
 

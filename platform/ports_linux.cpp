@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port discovery on Linux: from sysfs and /dev/serial/by-id, without opening any port.
 #include "platform/ports.h"
 

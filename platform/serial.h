@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Win32-shaped serial device calls on POSIX termios, for the serial component.
 //
 // How the Win32 semantics map onto Linux:

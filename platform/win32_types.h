@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32-shaped records, constants and error codes that the serial component is written against.
 #pragma once
 

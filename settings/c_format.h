@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // printf-style formatting that always uses the C locale, so numbers print with a point under any user locale.
 #pragma once
 

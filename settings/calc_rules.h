@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The coefficient calculator's values and arithmetic: reference points in, channel coefficients and
 // a report out. The values live only while the program runs; they are not part of the record.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel dialog's fields of a channel block: the texts its fill shows, and the rules by which
 // its accept step stores what the user entered, with the messages for refused values.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 to Windows-1251, the code page of the report files.
 #pragma once
 

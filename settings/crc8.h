@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CRC-8 of the 1-Wire bus (reflected polynomial 0x8C, initial 0, no final inversion) that guards settings
 // files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a settings dialog (and vexa_cli) takes a typed text into a field of the record: the number of
 // characters read, the conversion, and the limits. A field the user left as the dialog showed it
 // comes as an empty entry and keeps the record's value exactly, since the shown text may hold fewer

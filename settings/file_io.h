@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file reads and writes for the settings file and the text report, with their outcomes.
 #pragma once
 

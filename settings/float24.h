@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Float24: the module's 3-byte float, an IEEE single without its lowest mantissa byte.
 #pragma once
 

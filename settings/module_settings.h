@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings record of one module: byte-exact mirror of the module's parameter memory and of the settings
 // file.
 #pragma once

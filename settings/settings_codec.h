@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converts between the settings record and the module's parameter memory: read payloads in, write frames out.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: the record's 402 bytes in file order, closed by their CRC-8.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A record as named fields ("ch1.Point0", "sys.CAN_adres", "sys.Logic.ch2.ev5"): printed for
 // people and version control, read back through the dialogs' own accept rules or as it stands,
 // and compared field by field.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system block's fields edited by the interface, logic and compact-variant LED dialogs: the
 // texts their fills show and the rules by which their accept steps store what the user chose. None
 // of them shows a message: a refused value leaves its field as it was.

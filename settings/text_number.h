@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text-to-number conversion for every numeric field the user types, independent of the process locale.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printable settings report: fixed-width Russian text, written in Windows-1251 with CR LF line ends.
 #pragma once
 

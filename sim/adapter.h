@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Ixor adapter in front of the simulated module: request framing, the set-up handshake, module
 // requests, and the faults a test or a demonstration can switch on. No I/O: bytes in, answers out.
 #pragma once

@@ -21,6 +21,7 @@
 
 #include "settings/text_number.h"
 #include "sim/pty_simulator.h"
+#include "vexa_version.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--version") {
-      std::cout << "vexa_sim " << VEXA_VERSION << "\n";
+      std::cout << "vexa_sim " << VEXA_VERSION << "\n" << kLicenceNotice;
       return 0;
     }
     if (!given.insert(arg).second) Usage(arg + " given twice");

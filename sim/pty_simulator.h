@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator on a pseudo-terminal: a thread that reads requests from the master side and answers
 // them paced like a 19200 bit/s line. The tool opens the slave side like any serial device.
 #pragma once

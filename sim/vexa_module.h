@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated VEXA: its memory as the link sees it, live data computed from its settings, its
 // command and store registers, and the non-volatile copy of its settings.
 #pragma once

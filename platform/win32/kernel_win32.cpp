@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel services on Windows: the system's own calls. This layer's headers come first, so that
 // windows.h cannot turn their names into macros; the few names it does turn are undone below.
 #include "platform/kernel.h"

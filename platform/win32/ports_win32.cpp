@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port discovery on Windows: the names the BIOS and the serial drivers publish in the registry,
 // read only, in the registry's order.
 #include "platform/ports.h"

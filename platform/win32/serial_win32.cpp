@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device calls on Windows: the system's own, with this layer's records passed as the
 // system's (the layouts are the same, checked below) and "COMn" opened as \\.\COMn, so that ports
 // above COM9 open too.

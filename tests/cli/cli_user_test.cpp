@@ -23,6 +23,7 @@
 #include "settings/settings_file.h"
 #include "sim/pty_simulator.h"
 #include "tests/cli/process.h"
+#include "vexa_version.h"
 
 namespace fs = std::filesystem;
 using cli_test::Background;
@@ -342,7 +343,7 @@ TEST_F(CliUse, OptionsThatDoNotApplyAreUsageErrors) {
   EXPECT_EQ(Cli({"status", "-h"}).code, 0);
   const Result version = Cli({"--version"});
   EXPECT_EQ(version.code, 0);
-  EXPECT_EQ(version.out, std::string("vexa_cli ") + VEXA_VERSION + "\n");
+  EXPECT_EQ(version.out, std::string("vexa_cli ") + VEXA_VERSION + "\n" + kLicenceNotice);
 }
 
 TEST_F(CliUse, SignalsEndACommandAtOnceAndWriteNothing) {

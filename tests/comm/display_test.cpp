@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modem-line indicator rendered to an image. The screenshot on a real X server:
 //   xvfb-run -a env QT_QPA_PLATFORM=xcb build/tests/comm/comm_display_tests --gtest_filter='*Screenshot*'
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support for the dialogs: both of them as the program has them, and keys typed as a person
 // types them.
 #pragma once

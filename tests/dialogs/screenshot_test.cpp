@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the dialogs with a commissioned module's values into the build folder. On Xvfb:
 //   xvfb-run -a env QT_QPA_PLATFORM=xcb build/tests/dialogs/dialogs_tests --gtest_filter='Screenshot*'
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface, logic and LED dialogs, driven by clicks, keys and typing.
 #include <gtest/gtest.h>
 

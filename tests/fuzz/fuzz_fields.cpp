@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: settings as named fields. Any record comes back from its own text as it stands, and
 // through the dialogs' rules exactly or not at all; any text or assignment is read without harm,
 // changes nothing when refused, and what it stores prints as a text that stores the same again.

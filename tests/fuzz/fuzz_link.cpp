@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the link engine fed any stream of received bytes between ticks, from any state. It
 // must stay inside its buffers, show at most one box per exchange it started, and send no further
 // block of a settings write once the module has refused one.

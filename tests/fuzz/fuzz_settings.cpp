@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: what arrives from a file or the module becomes a record only as the loader and the
 // decoders allow, and goes out again unchanged.
 #include <cstdint>

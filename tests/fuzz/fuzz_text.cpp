@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the text conversion against a reference of its own, the dialogs' accept rules on any
 // texts, and the text report on any record.
 #include <locale.h>

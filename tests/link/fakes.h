@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support for the link engine: a port and a window that record everything, ticked by hand.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Its own program: it replaces the global allocator to count what the engine allocates.
 #include <gtest/gtest.h>
 

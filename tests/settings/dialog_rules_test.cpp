@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The accept rules of the channel dialog and the calculator, without widgets.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records as named fields: the way out, the way back through the dialogs' rules or as they stand,
 // and the comparison.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support: the test's own thread plays the GUI thread. Workers hand it steps through the
 // synchronous call and wait; the test runs them while it pumps.
 #pragma once

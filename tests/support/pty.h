@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support: a real pseudo-terminal pair whose master side the test drives.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switches the C library to a Russian locale, whose decimal separator is a comma, under the name the
 // system knows it by; the previous locale comes back with the object.
 #pragma once

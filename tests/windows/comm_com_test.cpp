@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component on Windows's own serial API, against vexa_sim behind a COM port (under Wine,
 // the prefix's COM5 names the simulator's pseudo-terminal; VEXA_COM_PORT names another).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A status cycle and a settings read through the serial component and the link engine, without Qt:
 // the component's synchronous call is the tests' pump, which this program's own loop serves
 // between the engine's 10 ms ticks. Under Wine it talks to vexa_sim through a COM port that names the
