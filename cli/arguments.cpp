@@ -113,9 +113,9 @@ struct CommandSpec {
   const char* arguments = "no arguments";  // what it takes, for the usage error
 };
 
-const std::set<std::string> kSimOptions = {"--sim-no-module",   "--sim-no-answer", "--sim-refuse-read",
+const std::set<std::string> kSimOptions = {"--sim-no-module",    "--sim-no-answer", "--sim-refuse-read",
                                            "--sim-refuse-write", "--sim-delay",     "--sim-hang-up-after",
-                                           "--sim-fault-rate",  "--sim-seed"};
+                                           "--sim-fault-rate",   "--sim-seed"};
 
 // A command on the link takes --port and, for the built-in simulator, its faults.
 std::set<std::string> Link(std::set<std::string> more) {
@@ -202,7 +202,8 @@ std::optional<Args> ParseArguments(const std::vector<std::string>& arguments, st
     }
   }
   if (args.command.empty()) return fail("no command");
-  if (args.command == "help") return args.positional.empty() ? std::optional(args) : fail("help takes no arguments");
+  if (args.command == "help")
+    return args.positional.empty() ? std::optional(args) : fail("help takes no arguments");
   const auto command = Commands().find(args.command);
   if (command == Commands().end()) return fail("unknown command " + args.command);
   const CommandSpec& spec = command->second;

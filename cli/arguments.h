@@ -17,7 +17,9 @@ struct Args {
   std::size_t portPosition = 0;  // how many positional arguments came before --port
 
   bool Has(const std::string& name) const { return options.count(name) != 0; }
-  std::string One(const std::string& name) const { return Has(name) ? options.at(name).at(0) : std::string(); }
+  std::string One(const std::string& name) const {
+    return Has(name) ? options.at(name).at(0) : std::string();
+  }
 };
 
 // The arguments after the program's name, checked against what the command takes: an option that

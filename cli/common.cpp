@@ -11,7 +11,8 @@
 namespace fs = std::filesystem;
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "vexa_cli: %s\n(vexa_cli --help lists the commands and their options)\n", problem.c_str());
+  std::fprintf(stderr, "vexa_cli: %s\n(vexa_cli --help lists the commands and their options)\n",
+               problem.c_str());
   return kUsageError;
 }
 

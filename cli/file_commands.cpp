@@ -23,7 +23,8 @@ std::pair<float, float> Range(const Args& args, const std::string& name) {
   if (!args.Has(name)) return {0.0F, 0.0F};
   const auto& v = args.options.at(name);
   // The arguments' reading has checked both numbers.
-  return {static_cast<float>(DecimalText(v[0]).value_or(0)), static_cast<float>(DecimalText(v[1]).value_or(0))};
+  return {static_cast<float>(DecimalText(v[0]).value_or(0)),
+          static_cast<float>(DecimalText(v[1]).value_or(0))};
 }
 
 // Refused values, one a line, then the verdict: nothing was written.
@@ -79,7 +80,8 @@ int CmdBuild(const Args& args) {
   } else {
     errno = 0;
     std::ifstream in(PathFromUtf8(source), std::ios::binary);
-    if (!in) return Fail(source + ": cannot be read" + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+    if (!in)
+      return Fail(source + ": cannot be read" + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) return Fail(source + ": cannot be read");
   }

@@ -110,7 +110,8 @@ int Finish(LinkSession& session, int code, ProgressLine* progress = nullptr) {
   if (progress != nullptr) progress->End();
   if (Interrupted()) return InterruptedExit();
   if (code == kDone) return kDone;
-  return Fail(session.Failure().empty() ? "the module did not complete the exchange in time" : session.Failure());
+  return Fail(session.Failure().empty() ? "the module did not complete the exchange in time"
+                                        : session.Failure());
 }
 
 // Runs a settings chain to its completion message; the progress counts its blocks after `before`
@@ -280,8 +281,9 @@ int CmdWrite(const Args& args) {
       if (!session.ReadHeaderAgain()) return Finish(session, kFailed);
       if (identity() != first && identity() != second) {
         session.Disconnect();
-        return Fail("the module's number and year read differently three times (a line that changes bytes?): "
-                    "nothing written");
+        return Fail(
+            "the module's number and year read differently three times (a line that changes bytes?): "
+            "nothing written");
       }
     }
   }

@@ -184,7 +184,8 @@ void LinkSession::WriteByte(std::uint8_t byte) {
     answer_.clear();
   }
   request_.push_back(byte);
-  if (request_.size() == 4 && (request_[0] == 0x44 || request_[0] == 0x42) && request_[2] == 0x00) ++settingsFrames_;
+  if (request_.size() == 4 && (request_[0] == 0x44 || request_[0] == 0x42) && request_[2] == 0x00)
+    ++settingsFrames_;
   comm_.WriteChar(static_cast<char>(byte));
 }
 

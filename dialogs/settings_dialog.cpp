@@ -61,9 +61,9 @@ namespace {
 
 // Turning the wheel over a list it passes on the way (forty of them in the logic dialog) must not
 // change it: a list takes the wheel only once it has the keyboard focus.
-class WheelWithFocusOnly : public QObject {
+class WheelGuard : public QObject {
  public:
-  explicit WheelWithFocusOnly(QWidget* list) : QObject(list) {}
+  explicit WheelGuard(QWidget* control) : QObject(control) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus()) return false;
     event->ignore();
@@ -79,7 +79,11 @@ void TSettingsDialog::OnChange(QComboBox* control, const std::function<void()>& 
   // list's focus policy is its own.
   const int wheelOnly = Qt::WheelFocus & ~Qt::StrongFocus;
   control->setFocusPolicy(static_cast<Qt::FocusPolicy>(control->focusPolicy() & ~wheelOnly));
-  control->installEventFilter(new WheelWithFocusOnly(control));
+  WheelWithFocusOnly(control);
+}
+
+void TSettingsDialog::WheelWithFocusOnly(QWidget* control) {
+  control->installEventFilter(new WheelGuard(control));
 }
 
 void TSettingsDialog::OnChange(QCheckBox* control, const std::function<void()>& handler) {

@@ -45,6 +45,8 @@ class TSettingsDialog : public QWidget {
   static void OnChange(QLineEdit* control, const std::function<void()>& handler);
   static void OnChange(QComboBox* control, const std::function<void()>& handler);
   static void OnChange(QCheckBox* control, const std::function<void()>& handler);
+  // The wheel turns the control (a list, the channel tabs) only while it has the keyboard focus.
+  static void WheelWithFocusOnly(QWidget* control);
   // The item index of a list, or nothing without a valid selection.
   static std::optional<int> Selection(const QComboBox* control);
 

@@ -50,6 +50,12 @@ TFormSetChanel::TFormSetChanel(LinkEngine& engine, std::function<bool()> outputs
   connect(Button_CalcTest, &QPushButton::clicked, this, [this] { Button_CalcTestClick(); });
   connect(Button_SetPwm, &QPushButton::clicked, this, [this] { Button_SetPwmClick(); });
   UpDown_Pwm->OnClick = [this](TUpDown::Button) { UpDown_PwmClick(); };
+  // A step starts where the output test stands: from a value shown cut, the record's, as "->" has it.
+  UpDown_Pwm->Current = [this]() -> std::optional<int> {
+    if (!MaskEdit_OutZero->ShowsCutValue()) return std::nullopt;
+    return std::min<int>(ModuleSettings.ChanSet[TabControl1->currentIndex()].OutZero, kOutZeroMax);
+  };
+  WheelWithFocusOnly(TabControl1);  // a turn of the wheel over the tabs would change the channel
 
   SetButtons(Button1, Button2);
   Button2->setEnabled(false);

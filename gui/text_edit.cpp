@@ -11,6 +11,12 @@
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
   connect(this, &QLineEdit::textChanged, this, [this] {
     if (showing_) return;
+    // Undone back to the cut text the program showed: untouched again, and marked again.
+    if (wasCut_ && text() == shown_ && !isUndoAvailable()) {
+      typed_ = false;
+      if (!cut_) MarkCut();
+      return;
+    }
     typed_ = true;
     if (cut_) Uncut();
   });
@@ -29,18 +35,25 @@ void TEdit::SetText(const std::string& text) {
     if (cut_) Uncut();
     return;
   }
-  if (!cut_) {
-    cut_ = true;
-    colorBeforeCut_ = color_;
-    toolTipBeforeCut_ = toolTip();
-    SetColor(kInvalidColor);
+  toolTipWhole_ = QString("Сохраненное значение %1 не помещается в поле").arg(whole.trimmed());
+  if (cut_) {
+    setToolTip(toolTipWhole_);
+  } else {
+    MarkCut();
   }
-  setToolTip(QString("Сохраненное значение %1 не помещается в поле").arg(whole.trimmed()));
+}
+
+void TEdit::MarkCut() {
+  cut_ = true;
+  colorBeforeCut_ = color_;
+  toolTipBeforeCut_ = toolTip();
+  Paint(kInvalidColor);
+  setToolTip(toolTipWhole_);
 }
 
 void TEdit::Uncut() {
   cut_ = false;
-  SetColor(colorBeforeCut_);
+  Paint(colorBeforeCut_);
   setToolTip(toolTipBeforeCut_);
 }
 
@@ -106,6 +119,14 @@ void TEdit::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TEdit::SetColor(std::uint32_t bgr) {
+  if (cut_) {
+    colorBeforeCut_ = bgr;  // shown once the mark goes
+    return;
+  }
+  Paint(bgr);
+}
+
+void TEdit::Paint(std::uint32_t bgr) {
   color_ = bgr;
   QPalette colors = palette();
   colors.setColor(QPalette::Base, ColorFromBgr(bgr));

@@ -33,7 +33,7 @@ class TEdit : public QLineEdit, public ITextTarget {
   void SetMaxLength(int length) { maxLength_ = length; }
   int MaxLength() const { return maxLength_; }
 
-  // Background colour, 0x00BBGGRR.
+  // Background colour, 0x00BBGGRR; while a cut value is marked, the colour it gets back after.
   void SetColor(std::uint32_t bgr);
   std::uint32_t Color() const { return color_; }
 
@@ -47,7 +47,9 @@ class TEdit : public QLineEdit, public ITextTarget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  void MarkCut();
   void Uncut();
+  void Paint(std::uint32_t bgr);
 
   QString shown_;
   int maxLength_ = 0;  // 0: no limit
@@ -57,7 +59,7 @@ class TEdit : public QLineEdit, public ITextTarget {
   bool wasCut_ = false;   // the text last shown was cut
   bool cut_ = false;      // ... and is still marked so
   std::uint32_t colorBeforeCut_ = 0xFFFFFF;
-  QString toolTipBeforeCut_;
+  QString toolTipBeforeCut_, toolTipWhole_;
 };
 
 // A masked edit for masks of nines and at most one point ("9999;1;0", "99.9;1;0", "99999;1; "):

@@ -36,7 +36,8 @@ void TUpDown::Step(Button button) {
   // again and open box after box.
   if (stepping_) return;
   stepping_ = true;
-  const double shown = TextToNumber(associate_->Text(), associate_->Text().size());
+  const std::optional<int> current = Current ? Current() : std::nullopt;
+  const double shown = current ? *current : TextToNumber(associate_->Text(), associate_->Text().size());
   const int position = static_cast<int>(std::clamp<double>(std::floor(shown), min_, max_));
   const int next = std::clamp(position + (button == Button::Up ? 1 : -1), min_, max_);
   associate_->EnterText(QString::number(next).rightJustified(associate_->maxLength()));

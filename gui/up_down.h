@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class TMaskEdit;
 class QToolButton;
@@ -14,6 +15,9 @@ class TUpDown : public QWidget {
   TUpDown(TMaskEdit* associate, int min, int max, QWidget* parent = nullptr);
   enum class Button { Up, Down };
   std::function<void(Button)> OnClick;
+  // The number to step from when the edit's text is not it (a value the mask shows cut); nothing
+  // to step from the text.
+  std::function<std::optional<int>()> Current;
 
   QToolButton* UpButton() const { return up_; }
   QToolButton* DownButton() const { return down_; }

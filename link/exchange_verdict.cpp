@@ -69,7 +69,8 @@ std::string DescribeExchange(std::span<const std::uint8_t> request, std::span<co
     case Verdict::Garbled:
       return "the answer to " + name + " was garbled or answered another request: " + Hex(answer, 8);
     case Verdict::Refused:
-      return (request[0] == 0x10 || request[0] == 0x40 ? "the adapter refused " : "the module refused ") + name;
+      return (request[0] == 0x10 || request[0] == 0x40 ? "the adapter refused " : "the module refused ") +
+             name;
   }
   return {};
 }

@@ -119,7 +119,6 @@ std::vector<Field> MakeFields() {
   return fields;
 }
 
-
 const std::vector<Field>& Fields() {
   static const std::vector<Field> fields = MakeFields();
   return fields;
@@ -215,7 +214,6 @@ std::uint32_t Largest(Kind kind) {
 // Tenths of a second as "s.t".
 std::string Tenths(unsigned tenths) { return CFormat("%u.%u", tenths / 10, tenths % 10); }
 
-
 Shown ValueOf(const TModuleSettings& r, const Field& f) {
   const std::uint32_t raw = Raw(r, f);
   switch (f.kind) {
@@ -267,7 +265,6 @@ std::optional<Shown> UnitOf(const TModuleSettings& r, const Field& f) {
 }
 
 // Each field, then its second form, in file order.
-
 
 // A sign, digits and at most one point, with a digit somewhere: what the rules read in full.
 bool IsDecimal(std::string_view t) {

@@ -67,7 +67,7 @@ struct Field {
   int ch = 0;    // the channel, for the channel dialog
   int slot = 0;  // the control in its dialog
   Region region = Region::Sys;
-  const char* takes = nullptr;  // what the dialog takes, said when it would store something else
+  const char* takes = nullptr;    // what the dialog takes, said when it would store something else
   const char* seconds = nullptr;  // the same for a time written in seconds
 };
 

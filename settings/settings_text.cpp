@@ -49,7 +49,6 @@ std::string SettingsLines(const TModuleSettings& record) {
   return out;
 }
 
-
 namespace {
 
 using Json = nlohmann::json;
@@ -96,8 +95,33 @@ std::string LineColumn(std::string_view text, std::size_t offset) {
 }
 
 bool InNumber(char c) { return IsDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
+// What a literal or a number is made of, to find where one that did not parse begins.
+bool InToken(char c) { return InNumber(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 constexpr const char* kValueExpected = "a number, a text in double quotes, true or false expected";
+constexpr const char* kNotAValue = "a field takes a number, a text, true or false, not a list or an object";
+
+// The library's words for what went wrong, said in this project's words, in the order they are
+// looked for: what it met, then what it expected.
+struct Wording {
+  const char* part;
+  const char* message;
+};
+constexpr Wording kMet[] = {
+    {"missing closing quote", "a text ends without its closing quote"},
+    {"control character", "a control character inside a text (write it as an escape)"},
+    {"must be followed by 4 hex digits", "four hex digits expected after \\u"},
+    {"forbidden character after backslash", "unknown escape in a text"},
+    {"surrogate", "a \\u escape that is half a character"},
+    {"ill-formed UTF-8", "a text that is not UTF-8"},
+    {"invalid BOM", "a byte order mark that is not UTF-8's"},
+};
+constexpr Wording kExpected[] = {
+    {"end of input", "text after the closing brace"},
+    {"':'", "':' expected"},
+    {"string literal", "a field's name in double quotes expected"},
+    {"'}'", "',' or '}' expected"},
+};
 
 // A flat object of fields; the parser is the library's, the refusals say where in this project's
 // words.
@@ -107,15 +131,17 @@ class FieldsReader : public nlohmann::json_sax<Json> {
       : text_(text), taken_(taken), problems_(problems) {}
   std::vector<FieldValue> values;
 
-  bool null() override { return Refuse(taken_ - 4, kValueExpected); }
-  bool boolean(bool value) override { return Add(FieldValue::Type::Bool, value ? "true" : "false", taken_); }
+  bool null() override { return depth_ == 0 ? NoObject() : Refuse(taken_ - 4, kValueExpected); }
+  bool boolean(bool value) override { return Add(FieldValue::Type::Bool, value ? "true" : "false"); }
   bool number_integer(number_integer_t) override { return Number(); }
   bool number_unsigned(number_unsigned_t) override { return Number(); }
   bool number_float(number_float_t, const string_t&) override { return Number(); }
-  bool string(string_t& value) override { return Add(FieldValue::Type::Text, value, taken_); }
+  bool string(string_t& value) override { return Add(FieldValue::Type::Text, value); }
   bool binary(binary_t&) override { return false; }  // no JSON text holds one
   bool start_object(std::size_t) override {
-    return depth_++ == 0 ? true : Refuse(taken_ - 1, "a field takes a number, a text, true or false, not a list or an object");
+    if (depth_++ > 0) return Refuse(taken_ - 1, kNotAValue);
+    started_ = true;
+    return true;
   }
   bool key(string_t& name) override {
     name_ = name;
@@ -125,45 +151,43 @@ class FieldsReader : public nlohmann::json_sax<Json> {
     --depth_;
     return true;
   }
-  bool start_array(std::size_t) override {
-    return Refuse(taken_ - 1, depth_ == 0 ? "'{' expected"
-                                          : "a field takes a number, a text, true or false, not a list or an object");
-  }
+  bool start_array(std::size_t) override { return depth_ == 0 ? NoObject() : Refuse(taken_ - 1, kNotAValue); }
   bool end_array() override { return true; }
 
-  bool parse_error(std::size_t position, const std::string& last, const nlohmann::detail::exception& e) override {
+  bool parse_error(std::size_t position, const std::string& last,
+                   const nlohmann::detail::exception& e) override {
     const std::string what = e.what();
+    const std::size_t at = position > 0 ? position - 1 : 0;  // the character that did not fit
     if (what.find("number overflow") != std::string::npos)
       return Refuse(NumberStart(position), "a number beyond any field's range");
+    if (!started_) return NoObject();
     // "05": the parser reads the 0 as a number and stops at the 5.
-    const std::size_t start = position >= last.size() ? position - last.size() : 0;
-    if (what.find("unexpected number literal") != std::string::npos && start > 0 && text_[start - 1] == '0' &&
-        (start < 2 || !IsDigit(text_[start - 2])))
-      return Refuse(start - 1, "a number in JSON does not start with 0 (write 5, not 05)");
+    const std::size_t start = TokenStart(at);
+    const std::size_t zero = start + (start < text_.size() && text_[start] == '-' ? 1 : 0);
+    if (what.find("unexpected number literal") != std::string::npos && zero + 1 < text_.size() &&
+        text_[zero] == '0' && IsDigit(text_[zero + 1]))
+      return Refuse(zero, "a number in JSON does not start with 0 (write 5, not 05)");
     // The library says "<what it met>; expected <what fits>; last read: ...".
     const std::size_t dash = what.find(" - ");
     const std::string said = dash == std::string::npos ? what : what.substr(dash + 3);
     const std::string met = said.substr(0, said.find("; "));
-    const std::size_t expectedAt = said.find("; expected ");
-    const std::string expected =
-        expectedAt == std::string::npos ? std::string() : said.substr(expectedAt + 11, said.find("; ", expectedAt + 2) - expectedAt - 11);
-    // The character that did not fit; a whole text that does not belong, from its opening quote.
-    const std::size_t at = last.starts_with('"') && met.find("unexpected string") != std::string::npos
-                               ? start
-                               : position > 0 ? position - 1 : 0;
-    const auto metHas = [&](const char* part) { return met.find(part) != std::string::npos; };
-    if (metHas("missing closing quote")) return Refuse(at, "a text ends without its closing quote");
-    if (metHas("control character")) return Refuse(at, "a control character inside a text (write it as an escape)");
-    if (metHas("must be followed by 4 hex digits")) return Refuse(at, "four hex digits expected after \\u");
-    if (metHas("forbidden character after backslash")) return Refuse(at, "unknown escape in a text");
-    if (metHas("surrogate")) return Refuse(at, "a \\u escape that is half a character");
-    if (expected == "end of input") return Refuse(at, "text after the closing brace");
-    if (metHas("invalid literal") || metHas("invalid number")) return Refuse(at, kValueExpected);
-    if (expected == "'[', '{', or a literal") return Refuse(at, text_.empty() ? "'{' expected" : kValueExpected);
-    if (metHas("unexpected end of input")) return Refuse(at, "the text ends before its closing brace");
-    if (expected == "':'") return Refuse(at, "':' expected");
-    if (expected == "string literal") return Refuse(at, "a field's name in double quotes expected");
-    if (expected == "'}'") return Refuse(at, "',' or '}' expected");
+    const std::size_t from = said.find("; expected ");
+    const std::string expected = from == std::string::npos
+                                     ? std::string()
+                                     : said.substr(from + 11, said.find("; ", from + 2) - from - 11);
+    for (const Wording& w : kMet)
+      if (met.find(w.part) != std::string::npos) return Refuse(at, w.message);
+    if (met == "unexpected end of input") return Refuse(at, "the text ends before its closing brace");
+    // A text or a number that does not belong where it stands is pointed at from its first character.
+    const std::size_t where = met == "unexpected string literal" && position >= last.size()
+                                  ? position - last.size()
+                              : met == "unexpected number literal" ? start
+                                                                   : at;
+    for (const Wording& w : kExpected)
+      if (expected == w.part) return Refuse(where, w.message);
+    if (met.starts_with("invalid literal") || met.starts_with("invalid number"))
+      return Refuse(start, kValueExpected);
+    if (expected == "'[', '{', or a literal") return Refuse(where, kValueExpected);
     return Refuse(at, said);
   }
 
@@ -174,7 +198,7 @@ class FieldsReader : public nlohmann::json_sax<Json> {
     const std::size_t start = NumberStart(taken_);
     std::size_t end = start;
     while (end < text_.size() && InNumber(text_[end])) ++end;
-    return Add(FieldValue::Type::Number, std::string(text_.substr(start, end - start)), start + 1);
+    return Add(FieldValue::Type::Number, std::string(text_.substr(start, end - start)));
   }
   // Where the number just read begins; the parser may have read one character past it.
   std::size_t NumberStart(std::size_t taken) const {
@@ -183,10 +207,25 @@ class FieldsReader : public nlohmann::json_sax<Json> {
     while (end > 0 && InNumber(text_[end - 1])) --end;
     return end;
   }
-  bool Add(FieldValue::Type type, std::string text, std::size_t after) {
-    if (depth_ == 0) return Refuse(after > 0 ? after - 1 : 0, "'{' expected");
+  // The first character of the literal or number that at is in or just after.
+  std::size_t TokenStart(std::size_t at) const {
+    std::size_t start = std::min(at, text_.size());
+    if (start < text_.size() && !InToken(text_[start]) && start > 0 && InToken(text_[start - 1])) --start;
+    while (start > 0 && start < text_.size() && InToken(text_[start]) && InToken(text_[start - 1])) --start;
+    return start;
+  }
+  bool Add(FieldValue::Type type, std::string text) {
+    if (depth_ == 0) return NoObject();
     values.push_back({name_, type, std::move(text)});
     return true;
+  }
+  // Anything but an object: refused where the text begins.
+  bool NoObject() {
+    std::size_t first = text_.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    while (first < text_.size() &&
+           (text_[first] == ' ' || text_[first] == '\t' || text_[first] == '\n' || text_[first] == '\r'))
+      ++first;
+    return Refuse(first, "'{' expected");
   }
   bool Refuse(std::size_t offset, const std::string& message) {
     problems_.push_back({LineColumn(text_, offset), message});
@@ -197,6 +236,7 @@ class FieldsReader : public nlohmann::json_sax<Json> {
   const std::size_t& taken_;
   std::vector<TextProblem>& problems_;
   int depth_ = 0;
+  bool started_ = false;
   std::string name_;
 };
 
@@ -207,6 +247,11 @@ std::vector<FieldValue> ParseSettingsJson(std::string_view text, std::vector<Tex
   FieldsReader reader(text, taken, problems);
   const CountingIterator first(text.data(), &taken), last(text.data() + text.size(), &taken);
   if (!Json::sax_parse(first, last, &reader) || !problems.empty()) return {};
+  // The parser takes a NUL for the end of the text; what follows it is no part of a good one.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    problems.push_back({LineColumn(text, nul), "a NUL character in the text"});
+    return {};
+  }
   return std::move(reader.values);
 }
 

@@ -187,7 +187,8 @@ std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& given
         // exponent is taken only when that gives the float it means, as its digits would.
         if (v.text != given.text) {
           float meant = 0;
-          const std::string_view text = std::string_view(given.text).substr(given.text.starts_with('+') ? 1 : 0);
+          const std::string_view text =
+              std::string_view(given.text).substr(given.text.starts_with('+') ? 1 : 0);
           const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), meant);
           const char* const end = text.data() + text.size();
           if (error != std::errc{} || stop != end || std::bit_cast<std::uint32_t>(meant) != req.raw) {
@@ -392,7 +393,6 @@ void AcceptAsDialogs(TModuleSettings& work, const Given& given, std::vector<Text
   }
 }
 
-
 }  // namespace
 
 std::vector<TextProblem> ApplyFields(std::span<const FieldValue> values, TModuleSettings& record,
@@ -465,13 +465,14 @@ std::vector<TextProblem> ApplyFields(std::span<const FieldValue> values, TModule
       }
       const bool window = f.rule == Rule::Number || f.rule == Rule::Year;
       const bool seconds = (req.unit == Unit::HalfSecond || req.unit == Unit::FifthSecond) && f.seconds;
-      problems.push_back(
-          {req.name + " = " + req.text,
-           std::string(window ? "the main window's field" : "the dialog") + " takes " +
-               (seconds ? f.seconds : f.takes != nullptr ? f.takes : "other values") + " (--as-is stores any value)"});
+      problems.push_back({req.name + " = " + req.text,
+                          std::string(window ? "the main window's field" : "the dialog") + " takes " +
+                              (seconds              ? f.seconds
+                               : f.takes != nullptr ? f.takes
+                                                    : "other values") +
+                              " (--as-is stores any value)"});
     }
   }
   if (problems.empty()) record = work;
   return problems;
 }
-

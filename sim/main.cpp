@@ -66,7 +66,8 @@ signal, 1 could not start (the reason on stderr), 2 usage error.
 
 unsigned long long Whole(const std::string& option, const std::string& text, unsigned long long max) {
   const auto value = WholeNumberText(text, max);
-  if (!value) Usage(option + " takes a whole number from 0 to " + std::to_string(max) + ", not \"" + text + "\"");
+  if (!value)
+    Usage(option + " takes a whole number from 0 to " + std::to_string(max) + ", not \"" + text + "\"");
   return *value;
 }
 
@@ -82,7 +83,8 @@ std::uint16_t Address(const std::string& option, const std::string& text) {
 
 double Probability(const std::string& option, const std::string& text) {
   const auto value = DecimalText(text);
-  if (!value || *value < 0 || *value > 1) Usage(option + " takes a probability from 0 to 1, not \"" + text + "\"");
+  if (!value || *value < 0 || *value > 1)
+    Usage(option + " takes a probability from 0 to 1, not \"" + text + "\"");
   return *value;
 }
 
@@ -117,7 +119,8 @@ class LinkHold {
         return path + " is held by a running vexa_sim (process " + std::string(pid) + ")";
       }
       // The lock file may have been removed by a simulator leaving just before the lock was had.
-      struct stat held {}, named {};
+      struct stat held {
+      }, named{};
       if (::fstat(fd, &held) == 0 && ::stat(lockPath_.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
           held.st_dev == named.st_dev) {
         lock_ = fd;
@@ -138,7 +141,8 @@ class LinkHold {
     if (std::string refused = WhatIsThere(); !refused.empty()) return refused;  // put there meanwhile
     const std::string temporary = path_ + ".new-" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
-    if (::symlink(device.c_str(), temporary.c_str()) != 0 || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+    if (::symlink(device.c_str(), temporary.c_str()) != 0 ||
+        ::rename(temporary.c_str(), path_.c_str()) != 0) {
       const std::string why = std::strerror(errno);
       ::unlink(temporary.c_str());
       return "cannot link " + path_ + ": " + why;

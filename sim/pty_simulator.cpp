@@ -86,7 +86,8 @@ bool SleepUntil(const timespec& when, int stopFd) {
   for (;;) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long ns = (static_cast<long long>(when.tv_sec) - now.tv_sec) * 1000000000LL + (when.tv_nsec - now.tv_nsec);
+    const long long ns =
+        (static_cast<long long>(when.tv_sec) - now.tv_sec) * 1000000000LL + (when.tv_nsec - now.tv_nsec);
     if (ns <= 0) return true;
     const timespec left{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
     pollfd stop{stopFd, POLLIN, 0};

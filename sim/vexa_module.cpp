@@ -126,7 +126,8 @@ std::optional<ModuleMemory> ReadStateFile(const std::filesystem::path& path, std
     why = "cannot read " + name;
     return std::nullopt;
   }
-  const bool ours = bytes->size() >= kMagicSize && std::equal(kStateMagic, kStateMagic + kMagicSize, bytes->begin());
+  const bool ours =
+      bytes->size() >= kMagicSize && std::equal(kStateMagic, kStateMagic + kMagicSize, bytes->begin());
   if (!ours) {
     why = name + " is not a state file of vexa_sim";
   } else if (bytes->size() < kStateFileSize) {

@@ -612,7 +612,8 @@ TEST_F(MainWindowTest, OpeningAFileRefillsTheOpenDialogs) {
   dialogs.names = {QString::fromStdString(dir + "/plant.vxa")};
   w->MenuFile_Open->trigger();
 
-  // One change in each, accepted; the saved record is the file's with those changes.
+  // A change in the channel and interface dialogs, accepted; the saved record is the file's with
+  // those changes (the logic dialog, open and untouched, must not have changed it either).
   QTest::keyClick(FormSetChanel->findChild<QLineEdit*>("Edit_Point0"), Qt::Key_A, Qt::ControlModifier);
   QTest::keyClicks(FormSetChanel->findChild<QLineEdit*>("Edit_Point0"), "12.5");
   QTest::mouseClick(FormSetChanel->Button1, Qt::LeftButton);
@@ -627,8 +628,9 @@ TEST_F(MainWindowTest, OpeningAFileRefillsTheOpenDialogs) {
   TModuleSettings want = file;
   want.ChanSet[0].Point0 = 12.5F;
   want.SysSet.RS485_adres = 33;
-  EXPECT_EQ(std::memcmp(&saved, &want, sizeof saved), 0) << "channel format " << int{saved.ChanSet[0].Format}
-                                                         << ", RS-485 speed " << int{saved.SysSet.RS485_speed};
+  EXPECT_EQ(std::memcmp(&saved, &want, sizeof saved), 0)
+      << "channel format " << int{saved.ChanSet[0].Format} << ", RS-485 speed "
+      << int{saved.SysSet.RS485_speed};
   SetFileDialogService(nullptr);
   QDir(QString::fromStdString(dir)).removeRecursively();
 }

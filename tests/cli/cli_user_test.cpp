@@ -151,7 +151,8 @@ TEST_F(CliUse, NumericOptionsAreReadWholeOrRefused) {
   for (const Case& c : cases) {
     const Result r = c.simulator ? Sim(c.args, kRefusal) : Cli(c.args);
     EXPECT_EQ(r.code, 2) << c.args[0] << " " << c.option << " " << c.value << "\n" << r.err;
-    EXPECT_TRUE(Has(r.err, std::string(c.option) + " takes ") && Has(r.err, std::string("not \"") + c.value + "\""))
+    EXPECT_TRUE(Has(r.err, std::string(c.option) + " takes ") &&
+                Has(r.err, std::string("not \"") + c.value + "\""))
         << r.err;
   }
 
@@ -173,7 +174,8 @@ TEST_F(CliUse, NumericOptionsAreReadWholeOrRefused) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::write(fd, "\x10\x28\x30", 3), 3);
   const auto asked = std::chrono::steady_clock::now();
-  while (!Has(Slurp(Path("slow.log")), "\"answer\"") && std::chrono::steady_clock::now() - asked < std::chrono::seconds(10))
+  while (!Has(Slurp(Path("slow.log")), "\"answer\"") &&
+         std::chrono::steady_clock::now() - asked < std::chrono::seconds(10))
     std::this_thread::yield();  // the answer is logged when its pause begins
   const auto stopping = std::chrono::steady_clock::now();
   EXPECT_EQ(slow.Stop(), 0);
@@ -247,7 +249,8 @@ TEST_F(CliUse, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_TRUE(Has(r.err, "the output could not be written")) << c.args[0] << ": " << r.err;
   }
   // A reader that has gone, as after "| head -1": said at the first cycle, not a thousand later.
-  const Result r = Cli({"status", "--port", simulator.DevicePath(), "--cycles", "1000"}, {.stdoutClosed = true});
+  const Result r =
+      Cli({"status", "--port", simulator.DevicePath(), "--cycles", "1000"}, {.stdoutClosed = true});
   EXPECT_EQ(r.code, 1);
   EXPECT_FALSE(r.killed);
   EXPECT_EQ(r.err, "vexa_cli: the output could not be written: Broken pipe\n");
@@ -395,8 +398,8 @@ TEST_F(CliUse, SignalsEndACommandAtOnceAndWriteNothing) {
   ASSERT_EQ(Cli({"block", "--port", module.DevicePath()}).code, 0);
   ASSERT_EQ(Cli({"read", "--port", module.DevicePath(), "-o", Path("m"), "--once"}).code, 0);
   const std::size_t logged = module.Log().size();
-  const Result r =
-      Cli({"write", "--port", module.DevicePath(), Path("m.vxa")}, {.signalWhen = asks(module, 0x42, 0x0000)});
+  const Result r = Cli({"write", "--port", module.DevicePath(), Path("m.vxa")},
+                       {.signalWhen = asks(module, 0x42, 0x0000)});
   EXPECT_EQ(r.code, 130) << r.err;
   EXPECT_FALSE(r.killed);
   EXPECT_LT(r.afterSignalMs, 500);
@@ -404,9 +407,10 @@ TEST_F(CliUse, SignalsEndACommandAtOnceAndWriteNothing) {
   int blocks = 0;
   for (std::size_t i = logged; i < log.size(); ++i)
     if (log[i].request && log[i].bytes[0] == 0x42 && log[i].bytes[2] == 0x00) ++blocks;
-  const std::string said = blocks == 0   ? "nothing was written to the module"
-                           : blocks == 5 ? "the write had completed"
-                                         : "the write stopped after " + std::to_string(blocks) + " of 5 blocks had";
+  const std::string said = blocks == 0 ? "nothing was written to the module"
+                           : blocks == 5
+                               ? "the write had completed"
+                               : "the write stopped after " + std::to_string(blocks) + " of 5 blocks had";
   EXPECT_TRUE(Has(r.err, said)) << blocks << " blocks reached the module; said: " << r.err;
 }
 
@@ -443,7 +447,8 @@ TEST_F(CliUse, PortMessagesSayWhatHappened) {
   simulator.SetFaults(f);
   r = Cli({"status", "--port", simulator.DevicePath()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err.rfind("the answer to the read of 01C0 was cut short: 10 of 21 bytes (44 28 01 C0 10", 0), 0U)
+  EXPECT_EQ(r.err.rfind("the answer to the read of 01C0 was cut short: 10 of 21 bytes (44 28 01 C0 10", 0),
+            0U)
       << r.err;
 
   f = {};
@@ -497,7 +502,11 @@ TEST_F(CliUse, SimulatorStateFileIsItsOwnOrRefused) {
     std::function<void()> make;
     const char* says;
   } cases[] = {
-      {"cut", [&] { file({good.begin(), good.begin() + 100}); }, "is cut short (100 of 239 bytes)"},
+      {"cut",
+       [&] {
+         file({good.begin(), good.begin() + 100});
+       },
+       "is cut short (100 of 239 bytes)"},
       {"another program's",
        [&] {
          std::vector<std::uint8_t> settings(kSettingsFileSize, 0);

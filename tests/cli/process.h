@@ -25,11 +25,11 @@ struct RunOptions {
   int signalAfterMs = 0;  // a signal to the process after this time, as from Ctrl-C
   int signal = SIGINT;
   std::function<bool()> signalWhen = {};  // or once this holds (looked at every 5 ms)
-  std::string stdoutPath = {};  // stdout into this file instead of a pipe
-  bool stdoutClosed = false;    // stdout a pipe that no one reads: its reader has gone
-  bool stderrTerminal = false;  // stderr on a pseudo-terminal, as in a terminal window
-  std::string input = {};       // stdin
-  int deadlineMs = 60000;       // killed after this, so that a hang fails instead of blocking
+  std::string stdoutPath = {};            // stdout into this file instead of a pipe
+  bool stdoutClosed = false;              // stdout a pipe that no one reads: its reader has gone
+  bool stderrTerminal = false;            // stderr on a pseudo-terminal, as in a terminal window
+  std::string input = {};                 // stdin
+  int deadlineMs = 60000;                 // killed after this, so that a hang fails instead of blocking
 };
 
 struct Result {
@@ -120,7 +120,8 @@ inline Result Run(const char* program, const std::vector<std::string>& args, con
   const auto deadline = start + std::chrono::milliseconds(o.deadlineMs);
   const auto left = [&] {
     return static_cast<int>(std::max<long long>(
-        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count()));
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+               .count()));
   };
   while (open > 0 && poll(fds, 2, left()) > 0) {
     for (int i = 0; i < 2; ++i) {
@@ -151,7 +152,8 @@ inline Result Run(const char* program, const std::vector<std::string>& args, con
   r.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
   const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
   r.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-  if (signalled != std::chrono::steady_clock::time_point{}) r.afterSignalMs = std::chrono::duration<double, std::milli>(end - signalled).count();
+  if (signalled != std::chrono::steady_clock::time_point{})
+    r.afterSignalMs = std::chrono::duration<double, std::milli>(end - signalled).count();
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   r.killed = WIFSIGNALED(status);
   return r;
@@ -219,7 +221,11 @@ class Background {
   int out_ = -1, err_ = -1, code_ = -1;
 };
 
-inline Result Cli(const std::vector<std::string>& args, const RunOptions& o = {}) { return Run(VEXA_CLI, args, o); }
-inline Result Sim(const std::vector<std::string>& args, const RunOptions& o = {}) { return Run(VEXA_SIM, args, o); }
+inline Result Cli(const std::vector<std::string>& args, const RunOptions& o = {}) {
+  return Run(VEXA_CLI, args, o);
+}
+inline Result Sim(const std::vector<std::string>& args, const RunOptions& o = {}) {
+  return Run(VEXA_SIM, args, o);
+}
 
 }  // namespace cli_test

@@ -90,13 +90,15 @@ TEST_F(ChanelDialogTest, AcceptTypedValuesWithTheirMessages) {
     std::vector<std::string> boxes;
     const char* field;  // shown after the refill
     const char* shown;
+    std::uint8_t pointTime = 19;  // the code the record starts with
   };
   const std::string minBad = "\n\rНеверное значение минимального уровня АЦП";
   const std::string histBad = "\n\rНеверное значение гистерезиса уровня АЦП";
   const Case cases[] = {
       {{{"MaskEdit_PointTime", "0.4"}}, {kPointTimeMessage}, "MaskEdit_PointTime", "10.0"},
       {{{"MaskEdit_PointTime", "35.4"}}, {}, "MaskEdit_PointTime", "35.0"},
-      {{{"MaskEdit_PointTime", "10.3"}}, {}, "MaskEdit_PointTime", "10.0"},  // from 2.5 s, below
+      // From 2.5 s: 10.3 becomes code 19 by the rule, not by keeping the code the record had.
+      {{{"MaskEdit_PointTime", "10.3"}}, {}, "MaskEdit_PointTime", "10.0", 4},
       {{{"MaskEdit_AdcMin", "600"}, {"MaskEdit_AdcMax", "500"}, {"MaskEdit_AdcHist", "200"}},
        {std::string(kAdcOrderMessage) + kAdcSpanMessage},
        "MaskEdit_AdcMax",
@@ -116,9 +118,8 @@ TEST_F(ChanelDialogTest, AcceptTypedValuesWithTheirMessages) {
   for (const Case& c : cases) {
     dialogs.reset();
     SetUp();
-    // 10.3 must become code 19 by the rule, not stay the code the record started with.
-    if (std::string(c.typed.front().second) == "10.3") {
-      ModuleSettings.ChanSet[0].PointTime = 4;
+    if (c.pointTime != ModuleSettings.ChanSet[0].PointTime) {
+      ModuleSettings.ChanSet[0].PointTime = c.pointTime;
       d->Out_chanel_form();
     }
     for (const auto& [name, text] : c.typed) Enter(name, text);
@@ -216,7 +217,8 @@ TEST_F(ChanelDialogTest, AValueTheMaskCannotShowIsMarkedAndKeptUntilTyped) {
     const char* field;
     const char* shown;
     const char* whole;
-  } cut[] = {{"MaskEdit_OutZero", "1000", "10000"}, {"MaskEdit_AdcMin", "1000", "10000"},
+  } cut[] = {{"MaskEdit_OutZero", "1000", "10000"},
+             {"MaskEdit_AdcMin", "1000", "10000"},
              {"MaskEdit_PointTime", "10.0", "100.0"}};
   for (const auto& f : cut) {
     EXPECT_EQ(Shown(f.field), f.shown);
@@ -225,13 +227,29 @@ TEST_F(ChanelDialogTest, AValueTheMaskCannotShowIsMarkedAndKeptUntilTyped) {
   }
   EXPECT_EQ(Control<TEdit>("MaskEdit_AdcMax")->Color(), kValidColor);
 
-  // The output test sends what accepting keeps, the record's value as far as the output goes.
+  // The output test sends what accepting keeps, the record's value as far as the output goes: a
+  // step of the arrows from there, and the button as it is.
   d->Set_pwm_enabled(true);
+  blocked = true;
+  Click(d->UpDown_Pwm->DownButton());
+  EXPECT_EQ(engine().Tx_buf[5], 0xFE);
+  EXPECT_EQ(engine().Tx_buf[6], 0x0F);
+  c.OutZero = 10000;
+  d->Out_chanel_form();
   Click(d->Button_SetPwm);
   EXPECT_EQ(engine().Tx_buf[5], 0xFF);
   EXPECT_EQ(engine().Tx_buf[6], 0x0F);
   EXPECT_EQ(Shown("MaskEdit_OutZero"), "4095");
   EXPECT_EQ(Control<TEdit>("MaskEdit_OutZero")->Color(), kValidColor);
+
+  // Typed and undone to the text shown: untouched, and marked, again.
+  auto* low = Control<TEdit>("MaskEdit_AdcMin");
+  Enter("MaskEdit_AdcMin", "999");
+  EXPECT_EQ(low->Color(), kValidColor);
+  while (low->isUndoAvailable()) QTest::keyClick(low, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(low->text(), "1000");
+  EXPECT_EQ(low->Color(), kInvalidColor);
+  EXPECT_FALSE(low->EnteredText().has_value());
 
   // The very text shown, typed, is a value typed; the untouched time keeps its code.
   Enter("MaskEdit_AdcMin", "1000");

@@ -247,9 +247,10 @@ TEST_F(SystemDialogsTest, AListTakesTheWheelOnlyWithTheFocus) {
   FormSetChanel->show();
   FormInterf->show();
   FormLogic->show();
-  QComboBox* const lists[] = {FormSetChanel->ComboBox_Format, FormInterf->ComboBox_RS485_speed,
-                              FormLogic->ComboBox_tab[0]};
-  for (QComboBox* list : lists) {
+  QWidget* const lists[] = {FormSetChanel->ComboBox_Format, FormInterf->ComboBox_RS485_speed,
+                            FormLogic->ComboBox_tab[0], FormSetChanel->TabControl1};
+  for (QWidget* list : lists) {
+    const auto index = [list] { return list->property("currentIndex").toInt(); };
     const auto turn = [list] {
       QWheelEvent wheel(QPointF(list->rect().center()), QPointF(list->mapToGlobal(list->rect().center())),
                         QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -258,13 +259,13 @@ TEST_F(SystemDialogsTest, AListTakesTheWheelOnlyWithTheFocus) {
     list->window()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(list->window()));
     list->window()->setFocus();
-    const int before = list->currentIndex();
+    const int before = index();
     turn();
-    EXPECT_EQ(list->currentIndex(), before) << list->objectName().toStdString() << ": passed over";
+    EXPECT_EQ(index(), before) << list->objectName().toStdString() << ": passed over";
     list->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([list] { return list->hasFocus(); }, 2000));
     turn();
-    EXPECT_NE(list->currentIndex(), before) << list->objectName().toStdString() << ": with the focus";
+    EXPECT_NE(index(), before) << list->objectName().toStdString() << ": with the focus";
   }
 }
 

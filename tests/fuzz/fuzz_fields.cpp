@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&any, data, std::min(size, sizeof any));
     const auto own = ParseSettingsJson(SettingsJson(any), problems);
     TModuleSettings asIs{}, dialogs{};
-    if (!problems.empty() || !ApplyFields(own, asIs, TextRules::AsIs).empty() || !Same(asIs, any)) std::abort();
+    if (!problems.empty() || !ApplyFields(own, asIs, TextRules::AsIs).empty() || !Same(asIs, any))
+      std::abort();
     const bool refused = !ApplyFields(own, dialogs, TextRules::Dialogs).empty();
     if (!Same(dialogs, refused ? TModuleSettings{} : any)) std::abort();
     return 0;

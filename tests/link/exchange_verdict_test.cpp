@@ -20,18 +20,30 @@ TEST(ExchangeVerdict, JudgedFromTheRequestAndWhatCameBack) {
     const char* said;
   } cases[] = {
       {statusRead, full, Verdict::Answered, ""},
-      {statusRead, [&] { Bytes b = full; b.push_back(0x55); return b; }(), Verdict::Answered, ""},
+      {statusRead,
+       [&] {
+         Bytes b = full;
+         b.push_back(0x55);
+         return b;
+       }(),
+       Verdict::Answered, ""},
       {statusRead, {}, Verdict::NoAnswer, "no answer to the read of 01C0"},
       {statusRead, Bytes(full.begin(), full.begin() + 12), Verdict::Cut,
        "the answer to the read of 01C0 was cut short: 12 of 21 bytes (44 28 01 C0 10 00 00 00 ...)"},
       {statusRead, {0x44, 0x28, 0x01}, Verdict::Cut, "the answer to the read of 01C0 was cut short: 3 of 21"},
       {statusRead, link_test::ReadAnswer(0x01, 0x30, 11), Verdict::Garbled,
        "the answer to the read of 01C0 was garbled or answered another request: 44 28 01 30 0B"},
-      {statusRead, {0x42, 0x28, 0x01, 0xC0, 0x10}, Verdict::Garbled, "the answer to the read of 01C0 was garbled"},
+      {statusRead,
+       {0x42, 0x28, 0x01, 0xC0, 0x10},
+       Verdict::Garbled,
+       "the answer to the read of 01C0 was garbled"},
       {statusRead, {0xC4, 0x28, 0x01, 0xC0, 0x10}, Verdict::Refused, "the module refused the read of 01C0"},
       {store, {0x42, 0x28, 0xFF, 0xE2, 0x01}, Verdict::Answered, ""},
       {store, {0xC2, 0x28, 0xFF, 0xE2, 0x01}, Verdict::Refused, "the module refused the write to FFE2"},
-      {store, {0xC2, 0x28, 0xFF, 0xE2}, Verdict::Cut, "the answer to the write to FFE2 was cut short: 4 of 5"},
+      {store,
+       {0xC2, 0x28, 0xFF, 0xE2},
+       Verdict::Cut,
+       "the answer to the write to FFE2 was cut short: 4 of 5"},
       {setup2, {0x10, 0x22}, Verdict::Answered, ""},
       {setup2, {0x10, 0x28}, Verdict::Garbled, "the answer to set-up step 2 (10 22 30) was garbled"},
       {setup2, {0x90, 0x22}, Verdict::Refused, "the adapter refused set-up step 2 (10 22 30)"},
@@ -40,7 +52,8 @@ TEST(ExchangeVerdict, JudgedFromTheRequestAndWhatCameBack) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(JudgeAnswer(c.request, c.answer), c.verdict) << c.said;
-    EXPECT_EQ(DescribeExchange(c.request, c.answer).rfind(c.said, 0), 0U) << DescribeExchange(c.request, c.answer);
+    EXPECT_EQ(DescribeExchange(c.request, c.answer).rfind(c.said, 0), 0U)
+        << DescribeExchange(c.request, c.answer);
   }
 }
 

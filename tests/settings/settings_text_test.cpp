@@ -145,8 +145,8 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
        true},
       {R"("sys.RS485_speed": 6)", "sys.RS485_speed = 6", "the dialog takes 0 to 5", true},
       {R"("sys.Logic.sys.ev7": 12)", "sys.Logic.sys.ev7 = 12", "the dialog takes 0 (none) to 11", true},
-      {R"("sys.Time_Point.s": 30.2)", "sys.Time_Point.s = 30.2", "the dialog takes 0.2 to 30.0 s in steps of 0.2",
-       true},
+      {R"("sys.Time_Point.s": 30.2)", "sys.Time_Point.s = 30.2",
+       "the dialog takes 0.2 to 30.0 s in steps of 0.2", true},
       {R"("sys.Time_Point": 150)", "sys.Time_Point = 150", "the dialog takes 0 to 149 (0.2 to 30.0 s)", true},
       {R"("sys.CAN_En": 2)", "sys.CAN_En = 2", "the dialog takes true or false", true},
       {R"("sys.Number": 10000)", "sys.Number = 10000", "the main window's field takes 0 to 9999", true},
@@ -165,7 +165,8 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
       {R"("ch2.Point3": 1000000000000000000000000000000000000000)",
        "ch2.Point3 = 1000000000000000000000000000000000000000", "too large for a float", false},
       {R"("ch1.In_2": 1.0)", "ch1.In_2 = 1.0", "true or false expected", false},
-      {R"("ch1.AdcTime.s": 2.3)", "ch1.AdcTime.s = 2.3", "the dialog takes 0.5 to 35.0 s in steps of 0.5", false},
+      {R"("ch1.AdcTime.s": 2.3)", "ch1.AdcTime.s = 2.3", "the dialog takes 0.5 to 35.0 s in steps of 0.5",
+       false},
       {R"("sys.Time_Start.s": 1.9999999)", "sys.Time_Start.s = 1.9999999",
        "the dialog takes 0.2 to 30.0 s in steps of 0.2", false},
       {R"("sys.CAN_Speed.kbps": 300)", "sys.CAN_Speed.kbps = 300", "not one of the listed speeds", false},
@@ -196,6 +197,23 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
     const bool stored = FromJson(text, r, TextRules::AsIs).empty();
     EXPECT_EQ(stored, c.asIsStores) << c.text;
     EXPECT_EQ(Same(r, base), !stored) << c.text;
+  }
+
+  // Texts that are no object of fields, each pointed at where it goes wrong.
+  const struct {
+    std::string text, where, message;
+  } texts[] = {
+      {"   ", "line 1, column 4", "'{' expected"},
+      {R"({"a": tru})", "line 1, column 7", "a number, a text in double quotes, true or false expected"},
+      {R"({"sys.Year" 1999})", "line 1, column 13", "':' expected"},
+      {R"({"sys.Year": 5)", "line 1, column 15", "the text ends before its closing brace"},
+      {std::string(R"({"sys.Year": 5})") + '\0' + "x", "line 1, column 16", "a NUL character in the text"},
+  };
+  for (const auto& t : texts) {
+    std::vector<TextProblem> problems;
+    EXPECT_TRUE(ParseSettingsJson(t.text, problems).empty());
+    ASSERT_EQ(problems.size(), 1U) << t.text;
+    EXPECT_EQ(problems[0].where + ": " + problems[0].message, t.where + ": " + t.message);
   }
 
   // Out of the dialog's range is refused even where the record already holds the value.
@@ -243,7 +261,8 @@ TEST(SettingsText, NumbersWithAnExponentReadAsTheirDigits) {
     const bool misread = std::bit_cast<std::uint32_t>(value) == 0x15AE43FDU;
     EXPECT_EQ(problems.empty(), !misread) << text << "\n" << Joined(problems);
     if (problems.empty()) {
-      EXPECT_EQ(std::bit_cast<std::uint32_t>(+r.ChanSet[0].Point0), std::bit_cast<std::uint32_t>(value)) << text;
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(+r.ChanSet[0].Point0), std::bit_cast<std::uint32_t>(value))
+          << text;
     }
   }
   TModuleSettings r = Valid();
