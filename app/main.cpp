@@ -21,12 +21,13 @@
 #include "app/vexa_main_v1.h"
 #include "gui/error_box.h"
 #include "platform/kernel.h"
+#include "settings/file_io.h"
 #include "vexa_version.h"
 
 namespace {
 
 const char* const kHelp =
-    R"(usage: vexa_setup [--help] [--version] [Qt options such as -platform NAME]
+    R"(usage: vexa_setup [--help] [--version] [Qt options such as -platform NAME] [FILE.vxa]
 Commissions and services a VEXA four-channel measurement module through an Ixor serial adapter:
 its live state, its settings read, edited in five dialogs, written and stored in the module, kept
 in settings files (.vxa), a text report (.txt) and the channels' coefficients.
@@ -46,6 +47,7 @@ of the group dialout).
 )"
 #endif
     R"(
+  FILE.vxa     a settings file to open at start, as "Файл -> Открыть" would
   --help       this text
   --version    the program's version
 )";
@@ -103,6 +105,17 @@ int main(int argc, char** argv) {
   }
   TApplication app(argc, argv);
   app.setApplicationName("vexa_setup");
+  // What Qt left of the arguments, as UTF-8 on every system: at most one settings file.
+  QStringList files = QCoreApplication::arguments().mid(1);
+  for (const QString& arg : files) {
+    if (arg.startsWith('-') || files.size() > 1) {
+      platform::OutputToParentConsole();
+      std::fprintf(stderr, "vexa_setup: %s\n(vexa_setup --help lists the arguments)\n",
+                   arg.startsWith('-') ? ("unknown option " + arg).toStdString().c_str()
+                                       : "one settings file at most");
+      return 2;
+    }
+  }
   // Numbers print with a point whatever the user's locale.
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
@@ -113,6 +126,8 @@ int main(int argc, char** argv) {
     CloseOnSignals(&app);
 #endif
     FormMain->show();
+    // A file given (from a file manager, say) is opened once the window is there for its messages.
+    if (!files.isEmpty()) FormMain->LoadSettingsFile(PathFromUtf8(files.front().toStdString()));
     code = app.exec();
   });
   DestroyForms();

@@ -20,9 +20,14 @@
 #include "settings/settings_file.h"
 #include "settings/text_number.h"
 #include "settings/text_report.h"
+#include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 
 namespace {
+
+// Where the system has pseudo-terminals the built-in simulator sits on one, so that the real serial
+// component carries its exchanges; elsewhere (Windows) it joins the link in-process.
+bool gSimulatorInProcess = !sim::PtySimulator::Available();
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 14) {
   auto* label = new QLabel(text, parent);
@@ -278,7 +283,6 @@ void TFormMain::BuildMenus() {
   MenuConn_COM1->addSeparator();
   Menu_sel_Sim = action(MenuConn_COM1, "Имитатор модуля VEXA", "Menu_sel_Sim");
   Menu_sel_Sim->setCheckable(true);
-  Menu_sel_Sim->setVisible(sim::PtySimulator::Available());
   portGroup_->addAction(Menu_sel_Sim);
   connect(MenuConn_COM1, &QMenu::aboutToShow, this, [this] { RefreshPortChoices(); });
 
@@ -357,6 +361,13 @@ void TFormMain::MenuConn_ConnectClick() {
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
   if (Menu_sel_Sim->isChecked()) {
     try {
+      if (gSimulatorInProcess) {
+        // Joined to the link without a port: the set-up goes out on the next tick.
+        line_ = std::make_unique<sim::InProcessLine>();
+        engine_.Request_code = Req_setup;
+        engine_.Disconnect_req = 0;
+        return;
+      }
       simulator_ = std::make_unique<sim::PtySimulator>();
     } catch (const std::exception& e) {
       // No port was opened, so no time-out would bring the window back: it goes back now.
@@ -439,9 +450,30 @@ void TFormMain::Status_no_connect() {
   StopSimulator();
 }
 
-void TFormMain::StopSimulator() { simulator_.reset(); }
+void TFormMain::StopSimulator() {
+  simulator_.reset();
+  line_.reset();
+}
+
+void TFormMain::SetSimulatorInProcess(bool inProcess) { gSimulatorInProcess = inProcess; }
+
+void TFormMain::Timer1Timer() {
+  // The in-process simulator's answers arrive as a port's receive events would, between ticks.
+  if (line_)
+    if (const std::size_t due = line_->Due()) engine_.SioComm1OnRxChar(static_cast<int>(due));
+  engine_.Timer1Timer();
+}
+
+void TFormMain::WriteByte(std::uint8_t byte) {
+  if (line_) {
+    line_->Write(byte);
+  } else {
+    sioComm1_.WriteChar(static_cast<char>(byte));
+  }
+}
 
 bool TFormMain::ReadByte(std::uint8_t& byte) {
+  if (line_) return line_->Read(byte);
   char ch;
   if (!sioComm1_.ReadChar(ch)) return false;
   byte = static_cast<std::uint8_t>(ch);
@@ -491,8 +523,10 @@ void TFormMain::FileError(FileOutcome outcome) {
 
 void TFormMain::MenuFile_OpenClick() {
   if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
-  const std::filesystem::path path =
-      PathWithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension);
+  LoadSettingsFile(PathWithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension));
+}
+
+void TFormMain::LoadSettingsFile(const std::filesystem::path& path) {
   const FileOutcome outcome = OpenSettingsFile(path, ModuleSettings);
   if (outcome == FileOutcome::Done) {
     RememberSettings();

@@ -2,6 +2,8 @@
 // The main window: live display, module number and year, menus, the port and the link engine.
 #pragma once
 
+#include <filesystem>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
@@ -25,6 +27,7 @@
 
 namespace sim {
 class PtySimulator;
+class InProcessLine;
 }
 
 inline const QString kSettingsFilter = "Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*";
@@ -43,7 +46,7 @@ class TFormMain : public QMainWindow,
   void MenuConn_DisconClick();
   void Menu_sel_COMClick(int n);  // 1..4
   void Timer_TimeOutTimer();
-  void Timer1Timer() { engine_.Timer1Timer(); }
+  void Timer1Timer();
   void Timer2Timer();
   void SioComm1OnRxChar(int count) { engine_.SioComm1OnRxChar(count); }
   void MenuExec_BlockClick() { ::MenuExec_BlockClick(engine_, *this); }
@@ -52,6 +55,8 @@ class TFormMain : public QMainWindow,
   void MenuExec_WriteParamClick() { ::MenuExec_WriteParamClick(engine_, *this); }
   void MenuExec_SaveEEPROMClick() { ::MenuExec_SaveEEPROMClick(engine_, *this); }
   void MenuFile_OpenClick();
+  // A settings file into the record, as "Открыть" loads it (the name as it stands).
+  void LoadSettingsFile(const std::filesystem::path& path);
   void MenuFile_SaveClick();
   void N1Click();
   void MenuFile_ResetClick();
@@ -63,8 +68,12 @@ class TFormMain : public QMainWindow,
   // A port beyond COM1..COM4 for the port submenu: a discovered device, or one a test provides.
   QAction* AddPortChoice(const QString& caption, const std::string& device);
   QAction* SimulatorChoice() { return Menu_sel_Sim; }
-  // The in-process simulator while it runs (when chosen), else null.
+  // The built-in simulator while it runs (when chosen), else null: on a pseudo-terminal where the
+  // system has them, else joined to the link in-process.
   sim::PtySimulator* Simulator() { return simulator_.get(); }
+  sim::InProcessLine* SimulatorLine() { return line_.get(); }
+  // Tests only: the simulator in-process where pseudo-terminals would serve too.
+  static void SetSimulatorInProcess(bool inProcess);
   LinkEngine& Engine() { return engine_; }
   TSioComm& SioComm1() { return sioComm1_; }
 
@@ -106,7 +115,7 @@ class TFormMain : public QMainWindow,
   void StopSimulator();
 
   // ILinkPort
-  void WriteByte(std::uint8_t byte) override { sioComm1_.WriteChar(static_cast<char>(byte)); }
+  void WriteByte(std::uint8_t byte) override;
   bool ReadByte(std::uint8_t& byte) override;
   // ILinkWindow
   void Status_connect() override;
@@ -136,6 +145,7 @@ class TFormMain : public QMainWindow,
   LiveStatus live_;
   QActionGroup* portGroup_;
   std::unique_ptr<sim::PtySimulator> simulator_;
+  std::unique_ptr<sim::InProcessLine> line_;
   bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
 };

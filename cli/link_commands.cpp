@@ -17,6 +17,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_text.h"
 #include "settings/text_number.h"
+#include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 
 namespace {
@@ -90,18 +91,25 @@ class Target {
     if (args.Has("--sim-hang-up-after"))
       f.hangUpAfter = static_cast<unsigned>(WholeOption(args, "--sim-hang-up-after", 0));
     try {
-      simulator_ = std::make_unique<sim::PtySimulator>(options);
+      // On a pseudo-terminal where the system has them, so that the serial component carries the
+      // exchanges as with a real adapter; joined to the link in-process elsewhere (Windows).
+      if (sim::PtySimulator::Available()) {
+        simulator_ = std::make_unique<sim::PtySimulator>(options);
+        device_ = simulator_->DevicePath();
+      } else {
+        line_ = std::make_unique<sim::InProcessLine>(options);
+      }
     } catch (const std::exception& e) {
       return Fail(std::string("the simulator cannot start: ") + e.what());
     }
-    device_ = simulator_->DevicePath();
     return kDone;
   }
-  const std::string& Device() const { return device_; }
+  bool Connect(LinkSession& session) { return line_ ? session.Connect(*line_) : session.Connect(device_); }
 
  private:
   std::string device_;
   std::unique_ptr<sim::PtySimulator> simulator_;
+  std::unique_ptr<sim::InProcessLine> line_;
 };
 
 // The end of a command that used the link: disconnect, then the outcome.
@@ -178,7 +186,7 @@ int ReadModule(const Args& args, TModuleSettings& out) {
   if (const int code = target.Open(args)) return code;
   TModuleSettings record{};
   LinkSession session(record);
-  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  if (!target.Connect(session)) return Finish(session, kFailed);
   ProgressLine progress;
   std::vector<TModuleSettings> reads;
   int chains = args.Has("--once") ? 1 : 2;
@@ -215,7 +223,7 @@ int CmdStatus(const Args& args) {
   TModuleSettings record{};
   LinkSession session(record);
   display.Bind(session.Live());
-  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  if (!target.Connect(session)) return Finish(session, kFailed);
   // Each cycle is printed as it comes, so that the ones read before a failure are not lost.
   int code = kDone;
   if (json) std::fputs("[", stdout);
@@ -270,7 +278,7 @@ int CmdWrite(const Args& args) {
     session.OverrideNumber(CFormat("%4u", static_cast<unsigned>(WholeOption(args, "--number", 0))));
   if (args.Has("--year"))
     session.OverrideYear(CFormat("%2u", static_cast<unsigned>(WholeOption(args, "--year", 0))));
-  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  if (!target.Connect(session)) return Finish(session, kFailed);
   // The number and year the module reported go back to it: with no checksum on the line, they are
   // taken only when a second report agrees (a third decides once).
   if (!args.Has("--number") || !args.Has("--year")) {
@@ -319,7 +327,7 @@ int CmdModuleCommand(const Args& args) {
   if (const int code = target.Open(args)) return code;
   TModuleSettings record{};
   LinkSession session(record);
-  if (!session.Connect(target.Device())) return Finish(session, kFailed);
+  if (!target.Connect(session)) return Finish(session, kFailed);
   LinkEngine& engine = session.Engine();
   const std::string& command = args.command;
   if (command == "store") {

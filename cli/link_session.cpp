@@ -12,6 +12,7 @@
 
 #include "link/exchange_verdict.h"
 #include "platform/ports.h"
+#include "sim/in_process_line.h"
 
 namespace {
 
@@ -47,6 +48,9 @@ LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record
   timer1_.setInterval(10);
   connect(&timer1_, &QTimer::timeout, this, [this] {
     frameStarted_ = false;
+    // The in-process simulator's answers arrive as the port's receive events would, between ticks.
+    if (line_)
+      if (const std::size_t due = line_->Due()) engine_.SioComm1OnRxChar(static_cast<int>(due));
     engine_.Timer1Timer();
   });
   timer2_.setTimerType(Qt::PreciseTimer);
@@ -121,11 +125,6 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
 
 bool LinkSession::Connect(const std::string& device) {
   failure_.clear();  // a new connection after a failed one
-  {
-    std::lock_guard lock(errorMutex_);
-    componentError_.clear();
-  }
-  completion_ = 0;
   try {
     comm_.SetDeviceName(device);
     comm_.Open();
@@ -135,11 +134,31 @@ bool LinkSession::Connect(const std::string& device) {
     if (!hint.empty()) failure_ += "\n" + hint;
     return false;
   }
+  return Handshake();
+}
+
+bool LinkSession::Connect(sim::InProcessLine& line) {
+  failure_.clear();
+  line_ = &line;
+  return Handshake();
+}
+
+bool LinkSession::Handshake() {
+  {
+    std::lock_guard lock(errorMutex_);
+    componentError_.clear();
+  }
+  completion_ = 0;
   engine_.Disconnect_req = 0;
   engine_.Request_code = Req_setup;
   // Connected, and the header read answered: the module's number and year are known.
   return RunUntil([this] { return engine_.Connected && !engine_.Wait_reply && engine_.Request_code == 0; },
                   5000);
+}
+
+void LinkSession::CloseLine() {
+  comm_.Close();
+  line_ = nullptr;
 }
 
 bool LinkSession::ReadHeaderAgain() {
@@ -151,7 +170,7 @@ bool LinkSession::ReadHeaderAgain() {
 }
 
 void LinkSession::Disconnect() {
-  if (!comm_.Active()) return;
+  if (!LineOpen()) return;
   const bool interrupted = gSignal != 0;
   const std::string failure = failure_;  // the command's; the goodbye's own troubles come second
   // The program ends after an interruption: nothing opens the port again, so the close need not
@@ -159,14 +178,14 @@ void LinkSession::Disconnect() {
   if (interrupted) TSioCustomComm::SetClosePause(0);
   // The chain under way ends with its current exchange: a write stops between two blocks.
   engine_.HoldChains(true);
-  const bool idle = Pump([this] { return !engine_.Wait_reply || !comm_.Active(); },
+  const bool idle = Pump([this] { return !engine_.Wait_reply || !LineOpen(); },
                          interrupted ? kInterruptedExchangeMs : 3000);
-  if (idle && comm_.Active()) {
+  if (idle && LineOpen()) {
     engine_.Disconnect_req = 1;
     engine_.Request_code = Req_setup;
-    Pump([this] { return !comm_.Active(); }, interrupted ? kInterruptedDisconnectMs : 3000);
+    Pump([this] { return !LineOpen(); }, interrupted ? kInterruptedDisconnectMs : 3000);
   }
-  comm_.Close();
+  CloseLine();
   // A disconnect whose answer never came leaves the engine believing it is connected, which would
   // let the next connection's set-up count a stray answer as done.
   if (engine_.Connected || engine_.Wait_reply) engine_.Status_no_connect();
@@ -184,21 +203,25 @@ void LinkSession::WriteByte(std::uint8_t byte) {
     answer_.clear();
   }
   request_.push_back(byte);
+  if (line_) {
+    line_->Write(byte);
+    return;
+  }
   if (request_.size() == 4 && (request_[0] == 0x44 || request_[0] == 0x42) && request_[2] == 0x00)
     ++settingsFrames_;
   comm_.WriteChar(static_cast<char>(byte));
 }
 
 bool LinkSession::ReadByte(std::uint8_t& byte) {
-  char ch;
-  if (!comm_.ReadChar(ch)) return false;
-  byte = static_cast<std::uint8_t>(ch);
+  char ch = 0;
+  if (line_ ? !line_->Read(byte) : !comm_.ReadChar(ch)) return false;
+  if (!line_) byte = static_cast<std::uint8_t>(ch);
   // What the engine keeps of it is the answer; a stray byte it drops is no part of one.
   if (engine_.Wait_reply && answer_.size() < kAnswerBytesKept) answer_.push_back(byte);
   return true;
 }
 
-void LinkSession::Status_no_connect() { comm_.Close(); }
+void LinkSession::Status_no_connect() { CloseLine(); }
 
 void LinkSession::SetExchangeLamp(std::uint32_t color) {
   if (color != kColorYellow) return;

@@ -17,13 +17,19 @@
 #include "link/link_engine.h"
 #include "link/live_status.h"
 
+namespace sim {
+class InProcessLine;
+}
+
 class LinkSession : public QObject, private ILinkPort, private ILinkWindow, private IWritePermission {
  public:
   explicit LinkSession(TModuleSettings& record);
   ~LinkSession() override;
 
-  // Opens the port and runs the handshake; false with Failure() set when it does not succeed.
+  // Opens the port, or joins the in-process simulator's line, and runs the handshake; false with
+  // Failure() set when it does not succeed.
   bool Connect(const std::string& device);
+  bool Connect(sim::InProcessLine& line);
   // Set-up step 1 with the disconnect flag, then the port is closed. A chain under way ends with
   // its current exchange; after Ctrl-C all of it takes at most a few tenths of a second.
   void Disconnect();
@@ -34,6 +40,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   LiveStatus& Live() { return live_; }
   // The text of the link's or the port's failure, empty while all is well.
   const std::string& Failure() const { return failure_; }
+  // The port open, or the in-process simulator joined.
+  bool LineOpen() const { return comm_.Active() || line_ != nullptr; }
   // The signal that asked the program to stop (SIGINT, SIGTERM), 0 while none has.
   static int InterruptSignal();
   int StatusCycles() const { return cycles_; }
@@ -87,6 +95,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   void SetWritePermission(bool) override {}
   void SetBlockChecked(bool) override {}
 
+  void CloseLine();
+  bool Handshake();
   // The event loop until done() holds or the time is up, whatever else happens.
   bool Pump(const std::function<bool()>& done, int timeoutMs);
 
@@ -112,4 +122,5 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   bool frameStarted_ = false;  // a frame is written within one tick: the tick's first byte starts it
   // The exchange under way, as it went over the line, for saying what went wrong with it.
   std::vector<std::uint8_t> request_, answer_;
+  sim::InProcessLine* line_ = nullptr;  // the simulator's line in place of the port, when joined
 };

@@ -22,6 +22,7 @@
 #include "gui/message_box.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_file.h"
+#include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 
 namespace {
@@ -585,6 +586,42 @@ TEST_F(MainWindowTest, FileCommandsAndFormReset) {
 
   SetFileDialogService(nullptr);
   QDir(QString::fromStdString(dir)).removeRecursively();
+}
+
+// Where the system has no pseudo-terminals (Windows) the built-in simulator joins the link
+// in-process; here it is chosen so too, and the window works with it as with a port.
+TEST_F(MainWindowTest, TheBuiltInSimulatorInProcess) {
+  TFormMain::SetSimulatorInProcess(true);
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_NE(w->SimulatorLine(), nullptr);
+  EXPECT_EQ(w->Simulator(), nullptr) << "no pseudo-terminal";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, 3000));
+  EXPECT_EQ(w->MaskEdit_Number->text(), "1234");
+  w->MenuExec_ReadParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
+  EXPECT_EQ(+ModuleSettings.ChanSet[0].Point0, 40.0F);
+  w->MenuConn_Discon->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_EQ(w->SimulatorLine(), nullptr);
+  TFormMain::SetSimulatorInProcess(!sim::PtySimulator::Available());
+}
+
+TEST_F(MainWindowTest, AFileNamedAtStartIsOpened) {
+  TModuleSettings file{};
+  file.ChanSet[2].AdcMax = 777;
+  const std::string path = QDir::tempPath().toStdString() + "/vexa_start_" + std::to_string(::getpid()) + ".vxa";
+  ASSERT_EQ(SaveSettingsFile(file, path), FileOutcome::Done);
+  FormSetChanel->show();
+  w->LoadSettingsFile(path);
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].AdcMax, 777);
+  EXPECT_TRUE(boxes_.shown.empty());
+  std::remove(path.c_str());
+  w->LoadSettingsFile(path);
+  ASSERT_FALSE(boxes_.shown.empty());
+  EXPECT_EQ(boxes_.shown.back().text, "Файл не удается открыть.");
 }
 
 TEST_F(MainWindowTest, OpeningAFileRefillsTheOpenDialogs) {

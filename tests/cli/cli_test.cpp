@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,6 +26,8 @@
 
 #include "settings/settings_file.h"
 #include "settings/settings_text.h"
+#include "cli/link_session.h"
+#include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 #include "tests/cli/process.h"
 
@@ -318,6 +321,30 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
 
   EXPECT_EQ(Cli({"status"}).code, 2);
   EXPECT_EQ(Cli({"frobnicate"}).code, 2);
+}
+
+// Where there are no pseudo-terminals (Windows) --port sim joins the link to the simulator in-process;
+// the same session here, without a port.
+TEST(InProcessSimulator, ServesTheLinkWithoutAPort) {
+  static int argc = 1;
+  static char name[] = "cli_tests";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);  // the session's timers and event loop
+  sim::InProcessLine line;
+  TModuleSettings record{};
+  LinkSession session(record);
+  ASSERT_TRUE(session.Connect(line)) << session.Failure();
+  EXPECT_EQ(session.ReportedNumber(), "1234");
+  session.Engine().Request_code = Req_read_param;
+  ASSERT_TRUE(session.RunUntil([&] { return session.CompletionMessage() == 1; }, 5000)) << session.Failure();
+  EXPECT_EQ(+record.ChanSet[0].Point0, 40.0F);
+  session.Engine().Request_code = Req_status;
+  ASSERT_TRUE(session.RunUntil([&] { return session.StatusCycles() >= 1; }, 5000)) << session.Failure();
+  session.Disconnect();
+  EXPECT_FALSE(session.LineOpen());
+  ASSERT_FALSE(line.Log().empty());
+  EXPECT_EQ(line.Log()[line.Log().size() - 2].bytes, (std::vector<std::uint8_t>{0x10, 0x28, 0x30}))
+      << "the disconnect went out and was answered";
 }
 
 }  // namespace
