@@ -124,8 +124,14 @@ class TSioCommEventThread : public TSioThread {
       }
       if (fire && !Terminated()) {
         const DWORD mask = io->mask;
-        RunOnGui(core_, sync_, generation_, [mask](TSioCustomComm* comm) { comm->DoEvent(mask); });
         waitEvent_.ResetEvent();
+        if (mask != 0) {
+          RunOnGui(core_, sync_, generation_, [mask](TSioCustomComm* comm) { comm->DoEvent(mask); });
+        } else {
+          // Nothing happened: the mask was changed, or (Wine on a pseudo-terminal, which has no
+          // modem lines) the driver ends every wait at once. A short pause keeps that from spinning.
+          waitEvent_.WaitFor(10);
+        }
       }
     }
     // The device must not complete a wait into this thread's storage after it is gone.

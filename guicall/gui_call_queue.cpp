@@ -64,13 +64,14 @@ GuiCallQueue::~GuiCallQueue() {
 }
 
 void GuiCallQueue::Call(const std::function<void()>& step) {
-  Item item{&step};
+  Item item(&step);
   {
     std::lock_guard lock(mutex_);
     queue_.push_back(&item);
   }
   wake_->Signal();
-  item.done.acquire();
+  std::unique_lock lock(item.mutex);
+  item.changed.wait(lock, [&] { return item.done; });
 }
 
 void GuiCallQueue::RunQueued() {
@@ -83,6 +84,8 @@ void GuiCallQueue::RunQueued() {
       queue_.pop_front();
     }
     (*item->step)();
-    item->done.release();
+    std::lock_guard lock(item->mutex);
+    item->done = true;
+    item->changed.notify_one();
   }
 }

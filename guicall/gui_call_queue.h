@@ -7,11 +7,11 @@
 
 #include <QObject>
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 
 class GuiCallQueue : public QObject {
  public:
@@ -24,9 +24,14 @@ class GuiCallQueue : public QObject {
   void RunQueued();
 
  private:
+  // Done is told through a mutex and a condition: libstdc++'s semaphore without futexes (Windows)
+  // can miss its release, and the worker then waits for ever.
   struct Item {
+    explicit Item(const std::function<void()>* s) : step(s) {}
     const std::function<void()>* step;
-    std::binary_semaphore done{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
   };
   class Wake;
 

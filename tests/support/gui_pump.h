@@ -8,7 +8,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <semaphore>
 
 namespace testing_support {
 
@@ -16,13 +15,14 @@ class GuiPump {
  public:
   // Blocks the calling worker until the pumping thread has run step.
   void Call(const std::function<void()>& step) {
-    Item item{&step, std::binary_semaphore(0)};
+    Item item(&step);
     {
       std::lock_guard lock(mutex_);
       queue_.push_back(&item);
     }
     queued_.notify_one();  // only the pumping thread waits here
-    item.done.acquire();
+    std::unique_lock lock(item.mutex);
+    item.changed.wait(lock, [&] { return item.done; });
   }
 
   // Runs queued steps until done() holds or the time is up; tells which.
@@ -49,9 +49,13 @@ class GuiPump {
   }
 
  private:
+  // Not a semaphore: libstdc++'s without futexes (Windows) can miss a release.
   struct Item {
+    explicit Item(const std::function<void()>* s) : step(s) {}
     const std::function<void()>* step;
-    std::binary_semaphore done;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
   };
 
   void RunQueued() {
@@ -64,7 +68,9 @@ class GuiPump {
         queue_.pop_front();
       }
       (*item->step)();
-      item->done.release();
+      std::lock_guard lock(item->mutex);
+      item->done = true;
+      item->changed.notify_one();
     }
   }
 
