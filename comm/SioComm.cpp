@@ -202,7 +202,9 @@ class TSioCommWriteThread : public TSioThread {
   void Execute() override {
     const HANDLE idle[] = {stop_.Handle(), purgeRequest_.Handle(), dataReady_.Handle()};
     const HANDLE busy[] = {stop_.Handle(), purgeRequest_.Handle(), ioDone_.Handle()};
-    OVERLAPPED ov{};
+    // The device writes from the record's own copy of the bytes and reports into it: a write still
+    // pending when the thread ends must find neither freed.
+    auto io = std::make_unique<TSioIo>();
     bool pending = false;
     while (!Terminated()) {
       const DWORD woke = WaitForMultipleObjects(3, idle, FALSE, INFINITE);
@@ -236,10 +238,11 @@ class TSioCommWriteThread : public TSioThread {
           continue;
         }
       }
-      ov = OVERLAPPED{};
-      ov.hEvent = ioDone_.Handle();
+      io->ov = OVERLAPPED{};
+      io->ov.hEvent = ioDone_.Handle();
+      io->data.assign(start, start + count);
       DWORD written = 0;
-      if (WriteFile(handle_, start, static_cast<DWORD>(count), &written, &ov)) {
+      if (WriteFile(handle_, io->data.data(), static_cast<DWORD>(count), &written, &io->ov)) {
         Completion(written);
       } else if (GetLastError() == ERROR_IO_PENDING) {
         pending = true;
@@ -250,7 +253,7 @@ class TSioCommWriteThread : public TSioThread {
           AnswerPurge();
         } else if (done == WAIT_OBJECT_0 + 2) {
           pending = false;
-          if (GetOverlappedResult(handle_, &ov, &written, TRUE)) Completion(written);
+          if (GetOverlappedResult(handle_, &io->ov, &written, TRUE)) Completion(written);
         }
       } else {
         Step([](TSioCustomComm* comm) { comm->HandleLineEvent(EV_ERR); });
@@ -259,7 +262,7 @@ class TSioCommWriteThread : public TSioThread {
         WaitForMultipleObjects(2, calm, FALSE, 100);
       }
     }
-    CancelIoEx(handle_, &ov);
+    if (pending) EndIo(handle_, io);
   }
 
  private:
