@@ -64,14 +64,14 @@ GuiCallQueue::~GuiCallQueue() {
 }
 
 void GuiCallQueue::Call(const std::function<void()>& step) {
-  Item item(&step);
+  Item item{&step, false};
   {
     std::lock_guard lock(mutex_);
     queue_.push_back(&item);
   }
   wake_->Signal();
-  std::unique_lock lock(item.mutex);
-  item.changed.wait(lock, [&] { return item.done; });
+  std::unique_lock lock(mutex_);
+  done_.wait(lock, [&] { return item.done; });
 }
 
 void GuiCallQueue::RunQueued() {
@@ -84,8 +84,10 @@ void GuiCallQueue::RunQueued() {
       queue_.pop_front();
     }
     (*item->step)();
-    std::lock_guard lock(item->mutex);
-    item->done = true;
-    item->changed.notify_one();
+    {
+      std::lock_guard lock(mutex_);
+      item->done = true;
+    }
+    done_.notify_all();  // the item may be gone now: only the queue's own objects are touched
   }
 }

@@ -24,18 +24,17 @@ class GuiCallQueue : public QObject {
   void RunQueued();
 
  private:
-  // Done is told through a mutex and a condition: libstdc++'s semaphore without futexes (Windows)
-  // can miss its release, and the worker then waits for ever.
+  // Done is told through the queue's own lock and a condition that outlive every call: libstdc++'s
+  // semaphore without futexes (Windows) can miss its release, and an item's own lock could still
+  // be in use by the GUI thread as the worker that owns it returns.
   struct Item {
-    explicit Item(const std::function<void()>* s) : step(s) {}
     const std::function<void()>* step;
-    std::mutex mutex;
-    std::condition_variable changed;
     bool done = false;
   };
   class Wake;
 
   std::unique_ptr<Wake> wake_;
   std::mutex mutex_;
+  std::condition_variable done_;
   std::deque<Item*> queue_;
 };

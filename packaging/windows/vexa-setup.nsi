@@ -31,7 +31,6 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "GPL-3.0-or-later"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\vexa_setup.exe"
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -85,15 +84,22 @@ Section "Uninstall"
   ; .vxa is given back only while it is still ours (another program may have taken it since).
   ReadRegStr $0 HKLM "Software\Classes\.vxa" ""
   StrCmp $0 "${FILE_CLASS}" 0 +2
-    DeleteRegKey HKLM "Software\Classes\.vxa"
+    DeleteRegValue HKLM "Software\Classes\.vxa" ""
+  DeleteRegKey /ifempty HKLM "Software\Classes\.vxa"
   DeleteRegKey HKLM "Software\Classes\${FILE_CLASS}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  ; The installed files by name: what the user put in the folder is not ours to delete.
+  ; The installed files by name (the list scripts/build-windows lays out): what the user put in the
+  ; folder is not ours to delete.
   Delete "$INSTDIR\vexa_setup.exe"
   Delete "$INSTDIR\vexa_cli.exe"
-  Delete "$INSTDIR\*.dll"
-  Delete "$INSTDIR\platforms\*.dll"
-  Delete "$INSTDIR\styles\*.dll"
+  Delete "$INSTDIR\Qt6Core.dll"
+  Delete "$INSTDIR\Qt6Gui.dll"
+  Delete "$INSTDIR\Qt6Widgets.dll"
+  Delete "$INSTDIR\libgcc_s_seh-1.dll"
+  Delete "$INSTDIR\libstdc++-6.dll"
+  Delete "$INSTDIR\libwinpthread-1.dll"
+  Delete "$INSTDIR\platforms\qwindows.dll"
+  Delete "$INSTDIR\styles\qwindowsvistastyle.dll"
   Delete "$INSTDIR\vexa_setup.ico"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR\platforms"

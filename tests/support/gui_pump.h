@@ -15,14 +15,14 @@ class GuiPump {
  public:
   // Blocks the calling worker until the pumping thread has run step.
   void Call(const std::function<void()>& step) {
-    Item item(&step);
+    Item item{&step, false};
     {
       std::lock_guard lock(mutex_);
       queue_.push_back(&item);
     }
     queued_.notify_one();  // only the pumping thread waits here
-    std::unique_lock lock(item.mutex);
-    item.changed.wait(lock, [&] { return item.done; });
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return item.done; });
   }
 
   // Runs queued steps until done() holds or the time is up; tells which.
@@ -49,12 +49,10 @@ class GuiPump {
   }
 
  private:
-  // Not a semaphore: libstdc++'s without futexes (Windows) can miss a release.
+  // Not a semaphore, nor a lock of the item's own: libstdc++'s semaphore without futexes (Windows)
+  // can miss a release, and the item is gone as soon as its worker returns.
   struct Item {
-    explicit Item(const std::function<void()>* s) : step(s) {}
     const std::function<void()>* step;
-    std::mutex mutex;
-    std::condition_variable changed;
     bool done = false;
   };
 
@@ -68,14 +66,17 @@ class GuiPump {
         queue_.pop_front();
       }
       (*item->step)();
-      std::lock_guard lock(item->mutex);
-      item->done = true;
-      item->changed.notify_one();
+      {
+        std::lock_guard lock(mutex_);
+        item->done = true;
+      }
+      done_.notify_all();
     }
   }
 
   std::mutex mutex_;
   std::condition_variable queued_;
+  std::condition_variable done_;
   std::deque<Item*> queue_;
 };
 
