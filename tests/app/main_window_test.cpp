@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QFont>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -13,8 +15,10 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include <QToolButton>
 #include "app/forms.h"
@@ -23,6 +27,7 @@
 #include "dialogs/vexa_interface.h"
 #include "gui/file_dialog.h"
 #include "gui/message_box.h"
+#include "guicall/gui_call_queue.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_file.h"
 #include "sim/in_process_line.h"
@@ -723,4 +728,35 @@ int main(int argc, char** argv) {
 #endif
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+// The serial workers' calls into the GUI thread: two workers hand it many, each waits for its own,
+// and every one is run and every worker goes on (a missed wake-up would keep one waiting for ever).
+TEST(GuiCallQueueTest, ManyCallsFromTwoWorkersAllComeBack) {
+  GuiCallQueue queue;
+  constexpr int kCalls = 5000;
+  std::atomic<int> ran{0};
+  std::atomic<int> finished{0};
+  const auto work = [&] {
+    for (int i = 0; i < kCalls; ++i) queue.Call([&] { ++ran; });
+    ++finished;
+  };
+  std::thread first(work);
+  std::thread second(work);
+  // The GUI thread waits in its event loop, as the window's does (qWaitFor would sleep between looks).
+  QEventLoop loop;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+    if (finished == 2) loop.quit();
+  });
+  look.start(5);
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+  loop.exec();
+  if (finished != 2) {
+    std::fprintf(stderr, "GuiCallQueueTest: a worker still waits after %d calls\n", ran.load());
+    std::abort();  // the waiting worker cannot be joined
+  }
+  first.join();
+  second.join();
+  EXPECT_EQ(ran, 2 * kCalls);
 }
