@@ -144,11 +144,11 @@ const std::map<std::string, CommandSpec>& Commands() {
   return commands;
 }
 
-bool ValueReads(const OptionSpec& spec, const std::string& text) {
-  switch (spec.value) {
+bool ValueReads(const OptionSpec& option, const std::string& text) {
+  switch (option.value) {
     case Value::Whole: {
-      const auto n = WholeNumberText(text, spec.max);
-      return n && *n >= spec.min;
+      const auto n = WholeNumberText(text, option.max);
+      return n && *n >= option.min;
     }
     case Value::Hex:
       return HexWordText(text).has_value();
@@ -206,13 +206,13 @@ std::optional<Args> ParseArguments(const std::vector<std::string>& arguments, st
     return args.positional.empty() ? std::optional(args) : fail("help takes no arguments");
   const auto command = Commands().find(args.command);
   if (command == Commands().end()) return fail("unknown command " + args.command);
-  const CommandSpec& spec = command->second;
+  const CommandSpec& rules = command->second;
   for (const auto& [name, values] : args.options)
-    if (!spec.options.count(name)) return fail(args.command + " does not take " + name);
+    if (!rules.options.count(name)) return fail(args.command + " does not take " + name);
   const std::size_t count = args.positional.size();
-  if (count < spec.minArgs || count > spec.maxArgs)
-    return fail(args.command + " takes " + spec.arguments +
-                (count > spec.maxArgs ? ", not also \"" + args.positional[spec.maxArgs] + "\"" : ""));
+  if (count < rules.minArgs || count > rules.maxArgs)
+    return fail(args.command + " takes " + rules.arguments +
+                (count > rules.maxArgs ? ", not also \"" + args.positional[rules.maxArgs] + "\"" : ""));
   const bool simulator = args.One("--port") == "sim";
   for (const std::string& name : kSimOptions)
     if (args.Has(name) && !simulator) return fail(name + " applies only to --port sim");

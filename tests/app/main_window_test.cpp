@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFont>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -32,6 +31,7 @@
 #include "settings/settings_file.h"
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
+#include "tests/support/offscreen_fonts.h"
 
 namespace {
 
@@ -716,20 +716,6 @@ TEST_F(MainWindowTest, OpeningAFileRefillsTheOpenDialogs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-#ifdef VEXA_TEST_FONT_DIR
-  qputenv("QT_QPA_FONTDIR", VEXA_TEST_FONT_DIR);  // as the dialogs' tests: Linux's fonts, offscreen
-#endif
-  QApplication app(argc, argv);
-#ifdef VEXA_TEST_FONT_DIR
-  QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("DejaVu Sans"));
-#endif
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
-
 // The serial workers' calls into the GUI thread: two workers hand it many, each waits for its own,
 // and every one is run and every worker goes on (a missed wake-up would keep one waiting for ever).
 TEST(GuiCallQueueTest, ManyCallsFromTwoWorkersAllComeBack) {
@@ -759,4 +745,13 @@ TEST(GuiCallQueueTest, ManyCallsFromTwoWorkersAllComeBack) {
   first.join();
   second.join();
   EXPECT_EQ(ran, 2 * kCalls);
+}
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  testing_support::NameOffscreenFontFolder();
+  QApplication app(argc, argv);
+  testing_support::UseOffscreenFonts();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

@@ -2,22 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFont>
+
+#include "tests/support/offscreen_fonts.h"
 
 int main(int argc, char** argv) {
   // Offscreen unless a platform is asked for (xcb on Xvfb for the screenshots).
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-#ifdef VEXA_TEST_FONT_DIR
-  // Qt's offscreen platform on Windows reads fonts from a folder only (Wine passes no QT_ variable
-  // on): Linux's DejaVu, the family Linux's offscreen platform finds, also for the calculator's
-  // Arial, so that texts measure alike.
-  qputenv("QT_QPA_FONTDIR", VEXA_TEST_FONT_DIR);
-#endif
+  testing_support::NameOffscreenFontFolder();
   QApplication app(argc, argv);
-#ifdef VEXA_TEST_FONT_DIR
-  QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("DejaVu Sans"));
-#endif
+  testing_support::UseOffscreenFonts();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
