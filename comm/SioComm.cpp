@@ -24,6 +24,11 @@ struct CommCore {
   TSioSyncCall sync;
   TSioCriticalSection writeLock;
   TSioCriticalSection globalLock;
+  // The opening whose handle is open, 0 while closed. Windows gives a closed handle's value to the
+  // next open at once, so a thread of an earlier opening starts nothing on its handle value unless
+  // this still names its opening, checked under handleLock, which Close takes before closing.
+  TSioCriticalSection handleLock;
+  unsigned openGeneration = 0;  // under handleLock
 };
 
 namespace {
@@ -47,6 +52,17 @@ void RunOnGui(const std::shared_ptr<CommCore>& core, const TSioSyncCall& sync, u
   });
 }
 
+// Runs start, which begins an operation on a worker's handle, only while that handle is still the
+// open one; false when its opening has been closed. start must return at once: Close waits for the
+// lock before it closes the handle.
+template <class Start>
+bool IfStillOpen(CommCore& core, unsigned generation, Start&& start) {
+  TSioLockGuard lock(core.handleLock);
+  if (core.openGeneration != generation) return false;
+  start();
+  return true;
+}
+
 }  // namespace
 
 // An overlapped operation's record, with room for what the device writes back.
@@ -56,18 +72,29 @@ struct TSioIo {
   std::vector<std::uint8_t> data;
 };
 
-// Ends the operation of io, if it still runs, and waits until the device has written its outcome:
-// Windows completes a cancelled operation after CancelIoEx returns, and Wine ends a serial wait only
-// when its own thread next looks. After two seconds it gives up and leaves io to the device for good,
-// so that a late completion writes into memory nobody else uses.
-void EndIo(HANDLE h, std::unique_ptr<TSioIo>& io) {
-  CancelIoEx(h, &io->ov);
+// Waits until the device has written the outcome of io's operation, ended before by a cancel or by
+// closing the handle: Windows
+// completes a cancelled operation after CancelIoEx returns, and Wine ends a serial wait only when its
+// own thread next looks. After two seconds it gives up and leaves io to the device for good, so that a
+// late completion writes into memory nobody else uses.
+void AwaitIo(std::unique_ptr<TSioIo>& io) {
   for (int i = 0; i < 200; ++i) {
-    DWORD n = 0;
-    if (GetOverlappedResult(h, &io->ov, &n, FALSE) || GetLastError() != ERROR_IO_INCOMPLETE) return;
+    if (IoCompleted(&io->ov)) return;
     Sleep(10);
   }
   (void)io.release();
+}
+
+// Ends the operation of io on the owner's open handle, if it still runs.
+void EndIo(HANDLE h, std::unique_ptr<TSioIo>& io) {
+  CancelIoEx(h, &io->ov);
+  AwaitIo(io);
+}
+
+// The same from a worker, whose handle may have been closed (which ends the operation by itself).
+void EndWorkerIo(CommCore& core, unsigned generation, HANDLE h, std::unique_ptr<TSioIo>& io) {
+  IfStillOpen(core, generation, [&] { CancelIoEx(h, &io->ov); });
+  AwaitIo(io);
 }
 
 // The write queue: bytes held always start at the front of the block.
@@ -113,9 +140,15 @@ class TSioCommEventThread : public TSioThread {
     auto io = std::make_unique<TSioIo>();
     io->ov.hEvent = waitEvent_.Handle();
     while (!Terminated()) {
-      const BOOL started = WaitCommEvent(handle_, &io->mask, &io->ov);
+      BOOL started = FALSE;
+      DWORD error = 0;
+      if (!IfStillOpen(*core_, generation_, [&] {
+            started = WaitCommEvent(handle_, &io->mask, &io->ov);
+            error = started ? 0 : GetLastError();
+          }))
+        break;
       bool fire = started != FALSE;
-      if (!started && GetLastError() == ERROR_IO_PENDING) {
+      if (!started && error == ERROR_IO_PENDING) {
         fire = waitEvent_.WaitFor(INFINITE) == wrSignaled;
       } else if (!started) {
         // A wait that cannot start (the device is gone): pause rather than spin until stopped.
@@ -135,7 +168,7 @@ class TSioCommEventThread : public TSioThread {
       }
     }
     // The device must not complete a wait into this thread's storage after it is gone.
-    EndIo(handle_, io);
+    EndWorkerIo(*core_, generation_, handle_, io);
   }
 
  private:
@@ -242,9 +275,16 @@ class TSioCommWriteThread : public TSioThread {
       io->ov.hEvent = ioDone_.Handle();
       io->data.assign(start, start + count);
       DWORD written = 0;
-      if (WriteFile(handle_, io->data.data(), static_cast<DWORD>(count), &written, &io->ov)) {
+      BOOL started = FALSE;
+      DWORD error = 0;
+      if (!IfStillOpen(*core_, generation_, [&] {
+            started = WriteFile(handle_, io->data.data(), static_cast<DWORD>(count), &written, &io->ov);
+            error = started ? 0 : GetLastError();
+          }))
+        break;  // closed, and told to stop before that
+      if (started) {
         Completion(written);
-      } else if (GetLastError() == ERROR_IO_PENDING) {
+      } else if (error == ERROR_IO_PENDING) {
         pending = true;
         const DWORD done = WaitForMultipleObjects(3, busy, FALSE, INFINITE);
         if (done == WAIT_OBJECT_0) {
@@ -253,7 +293,11 @@ class TSioCommWriteThread : public TSioThread {
           AnswerPurge();
         } else if (done == WAIT_OBJECT_0 + 2) {
           pending = false;
-          if (GetOverlappedResult(handle_, &io->ov, &written, TRUE)) Completion(written);
+          BOOL result = FALSE;
+          // Finished: nothing to wait for, and the lock must never be held while waiting.
+          IfStillOpen(*core_, generation_,
+                      [&] { result = GetOverlappedResult(handle_, &io->ov, &written, FALSE); });
+          if (result) Completion(written);
         }
       } else {
         Step([](TSioCustomComm* comm) { comm->HandleLineEvent(EV_ERR); });
@@ -262,7 +306,7 @@ class TSioCommWriteThread : public TSioThread {
         WaitForMultipleObjects(2, calm, FALSE, 100);
       }
     }
-    if (pending) EndIo(handle_, io);
+    if (pending) EndWorkerIo(*core_, generation_, handle_, io);
   }
 
  private:
@@ -579,11 +623,17 @@ void TSioCustomComm::CreateHandle() {
     Error(Literal("Can't open specified device " + name) + " (Error %d, %s)");
   }
   handle_ = h;
-  ++core_->generation;
+  if (++core_->generation == 0) ++core_->generation;  // 0 means closed
+  TSioLockGuard lock(core_->handleLock);
+  core_->openGeneration = core_->generation;
 }
 
 void TSioCustomComm::DestroyHandle() {
   if (handle_ == INVALID_HANDLE_VALUE) return;
+  {
+    TSioLockGuard lock(core_->handleLock);
+    core_->openGeneration = 0;
+  }
   CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;
 }

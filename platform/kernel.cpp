@@ -104,9 +104,11 @@ class EventObject : public KernelObject {
 namespace detail {
 
 void CompleteOverlapped(OVERLAPPED* ov, DWORD status, DWORD bytes) {
+  // Once the status is out, the caller may free ov: nothing of it is read after that.
+  const HANDLE event = ov->hEvent;
   ov->InternalHigh = bytes;
   std::atomic_ref<ULONG_PTR>(ov->Internal).store(status, std::memory_order_release);
-  if (ov->hEvent != nullptr) SetEvent(ov->hEvent);
+  if (event != nullptr) SetEvent(event);
 }
 
 void SetEventSource(HANDLE event, std::shared_ptr<IoSource> source) {

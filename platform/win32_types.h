@@ -2,6 +2,7 @@
 // The Win32-shaped records, constants and error codes that the serial component is written against.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -186,5 +187,12 @@ struct OVERLAPPED {
   HANDLE hEvent;
 };
 constexpr ULONG_PTR STATUS_PENDING = 0x103;
+
+// Whether the device has written the outcome of ov's operation; unlike GetOverlappedResult it needs
+// no handle, so it may be asked after the handle has been closed.
+inline bool IoCompleted(const OVERLAPPED* ov) {
+  return std::atomic_ref<ULONG_PTR>(const_cast<OVERLAPPED*>(ov)->Internal).load(std::memory_order_acquire) !=
+         STATUS_PENDING;
+}
 
 }  // namespace platform

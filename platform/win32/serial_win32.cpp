@@ -59,10 +59,18 @@ std::string DeviceFileName(std::string_view name) {
   return com ? "\\\\.\\" + std::string(name) : std::string(name);
 }
 
+// A port opens with an empty input queue, as on Linux: bytes that arrived after the last close (an
+// answer to the last request of a program that closed the port meanwhile) are not this opening's.
+// Drivers of real ports mostly start empty anyway; a pseudo-terminal under Wine does not.
 HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* security, DWORD creation,
                   DWORD flags, HANDLE templateFile) {
-  return ::CreateFileA(DeviceFileName(name).c_str(), access, shareMode,
-                       static_cast<SECURITY_ATTRIBUTES*>(security), creation, flags, templateFile);
+  const HANDLE h = ::CreateFileA(DeviceFileName(name).c_str(), access, shareMode,
+                                 static_cast<SECURITY_ATTRIBUTES*>(security), creation, flags, templateFile);
+  const ::DWORD error = ::GetLastError();
+  if (h != INVALID_HANDLE_VALUE && ::GetFileType(h) == FILE_TYPE_CHAR)
+    ::PurgeComm(h, PURGE_RXCLEAR);  // not a port: refused, and nothing to clear
+  ::SetLastError(error);
+  return h;
 }
 
 BOOL SetupComm(HANDLE device, DWORD inQueue, DWORD outQueue) {

@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "comm/SioComm.h"
@@ -55,28 +55,14 @@ class ComTest : public ::testing::Test {
     TSioCustomComm::SetClosePause(300);
   }
 
-  // Sends a request to the simulator and returns its answer, once want bytes have come. Under
-  // Wine a receive event now and then comes only with the next bytes: a request left unanswered
-  // for a second goes again, at most twice, and says so. The late answer then comes together
-  // with the repeat's; answers alike count as one, anything else goes to the caller whole.
+  // Sends a request to the simulator and returns what has come once want bytes have, or after 2 s.
   Bytes Ask(const Bytes& request, std::size_t want) {
-    int attempt = 1;
-    for (; attempt <= 3; ++attempt) {
-      received_.clear();
-      EXPECT_EQ(comm_->WriteBuf(request.data(), static_cast<int>(request.size())),
-                static_cast<int>(request.size()));
-      if (pump_.PumpUntil([&] { return received_.size() >= want; }, 1s)) break;
-      std::printf("request %02X unanswered after 1 s (attempt %d)\n", request[0], attempt);
-    }
+    received_.clear();
+    EXPECT_EQ(comm_->WriteBuf(request.data(), static_cast<int>(request.size())),
+              static_cast<int>(request.size()));
+    EXPECT_TRUE(pump_.PumpUntil([&] { return received_.size() >= want; }, 2s))
+        << "request " << static_cast<int>(request[0]) << " unanswered";
     pump_.PumpFor(20ms);
-    if (attempt > 1 && received_.size() > want && received_.size() % want == 0) {
-      const Bytes first(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(want));
-      bool alike = true;
-      for (std::size_t at = want; at < received_.size(); at += want)
-        alike = alike &&
-                std::equal(first.begin(), first.end(), received_.begin() + static_cast<std::ptrdiff_t>(at));
-      if (alike) return first;
-    }
     return received_;
   }
 
@@ -177,6 +163,19 @@ TEST_F(ComTest, PortNamesComeFromTheRegistry) {
   ASSERT_NE(com61, ports.end());
   EXPECT_TRUE(com61->uart);
   EXPECT_EQ(com61->path, "\\\\.\\COM61");
+}
+
+// An answer left unread at the close stays in the port's input queue (a pseudo-terminal keeps it):
+// the next opening must not take it for the answer to its own first request.
+TEST_F(ComTest, AnAnswerLeftAtTheCloseIsNotTheNextOpenings) {
+  comm_->Open();
+  ASSERT_TRUE(comm_->WriteText(std::string("\x40\x28\x00", 3)));
+  std::this_thread::sleep_for(300ms);  // answered meanwhile; the event waits for this thread
+  comm_->Close();
+  comm_->Open();
+  EXPECT_EQ(Ask({0x10, 0x28, 0x30}, 2), (Bytes{0x10, 0x28}));
+  pump_.PumpFor(100ms);
+  EXPECT_EQ(received_, (Bytes{0x10, 0x28}));
 }
 
 // Every fifth cycle closes behind a full write queue (zeros, which the adapter drops as noise), so
