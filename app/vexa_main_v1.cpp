@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "app/forms.h"
+#include "app/other_port.h"
+#include "comm/Siodisplay.h"
 #include "gui/error_box.h"
 #include "gui/message_box.h"
 #include "gui/module_picture.h"
@@ -22,6 +24,8 @@
 #include "settings/text_report.h"
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
+#include "views/help_windows.h"
+#include "views/line_monitor.h"
 
 namespace {
 
@@ -60,6 +64,10 @@ TEdit* MakeField(QWidget* parent, const QString& name, int x, int y, int w) {
 }  // namespace
 
 TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
+  engine_.SetExchangeRecord(&exchanges_);
+  exchanges_.OnExchange = [this](const Exchange&) {
+    if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
+  };
   setWindowTitle("Настройка модуля VEXA");
   QFont font("DejaVu Sans");
   font.setPixelSize(11);
@@ -284,18 +292,19 @@ void TFormMain::BuildMenus() {
   Menu_sel_Sim = action(MenuConn_COM1, "Имитатор модуля VEXA", "Menu_sel_Sim");
   Menu_sel_Sim->setCheckable(true);
   portGroup_->addAction(Menu_sel_Sim);
+  MenuConn_COM1->addSeparator();
+  Menu_sel_Other = action(MenuConn_COM1, "Другой порт…", "Menu_sel_Other");
   connect(MenuConn_COM1, &QMenu::aboutToShow, this, [this] { RefreshPortChoices(); });
 
   MenuView = Named(bar->addMenu("Вид"), "MenuView");
-  action(MenuView, "Состояние индикации", "MenuView_LedOut");
-  action(MenuView, "Диаграмма", "MenuView_Diagram");
-  action(MenuView, "Закрыть все вспомогательные окна", "N2");
-  MenuView->setEnabled(false);
+  MenuView_LedOut = action(MenuView, "Состояние индикации", "MenuView_LedOut");
+  MenuView_Diagram = action(MenuView, "Диаграмма", "MenuView_Diagram");
+  MenuView_Diagram->setEnabled(false);  // not built yet
+  N2 = action(MenuView, "Закрыть все вспомогательные окна", "N2");
   MenuHelp = Named(bar->addMenu("Помощь"), "MenuHelp");
-  action(MenuHelp, "Правила работы", "MenuHelp_Manual");
+  MenuHelp_Manual = action(MenuHelp, "Правила работы", "MenuHelp_Manual");
   MenuHelp->addSeparator();
-  action(MenuHelp, "О программе ...", "MenuHelp_About");
-  MenuHelp->setEnabled(false);
+  MenuHelp_About = action(MenuHelp, "О программе ...", "MenuHelp_About");
 
   // An exception from a handler goes to the error box and the program goes on.
   const auto guarded = [](auto handler) { return [handler] { Guarded(handler); }; };
@@ -317,6 +326,11 @@ void TFormMain::BuildMenus() {
   connect(MenuSetup_Interf, &QAction::triggered, this, [this] { MenuSetup_InterfClick(); });
   connect(MenuSetup_Logic, &QAction::triggered, this, [this] { MenuSetup_LogicClick(); });
   connect(Tenu1, &QAction::triggered, this, [this] { Tenu1Click(); });
+  connect(Menu_sel_Other, &QAction::triggered, this, guarded([this] { Menu_sel_OtherClick(); }));
+  connect(MenuView_LedOut, &QAction::triggered, this, guarded([this] { MenuView_LedOutClick(); }));
+  connect(N2, &QAction::triggered, this, guarded([this] { N2Click(); }));
+  connect(MenuHelp_Manual, &QAction::triggered, this, guarded([this] { MenuHelp_ManualClick(); }));
+  connect(MenuHelp_About, &QAction::triggered, this, guarded([this] { MenuHelp_AboutClick(); }));
 }
 
 QAction* TFormMain::AddPortChoice(const QString& caption, const std::string& device) {
@@ -332,6 +346,9 @@ QAction* TFormMain::AddPortChoice(const QString& caption, const std::string& dev
 // Discovered devices are listed anew each time the submenu opens; a checked one stays.
 void TFormMain::RefreshPortChoices() {
   std::string chosen;
+  std::vector<std::string> typed;
+  for (QAction* a : MenuConn_COM1->actions())
+    if (a->property("typed").toBool()) typed.push_back(a->data().toString().toStdString());
   for (QAction* a : MenuConn_COM1->actions()) {
     if (!a->property("discovered").toBool()) continue;
     if (a->isChecked()) {
@@ -344,20 +361,42 @@ void TFormMain::RefreshPortChoices() {
   for (const auto& port : platform::EachNameOnce(platform::ListSerialPorts())) {
     if (port.name.rfind("COM", 0) == 0 && port.name.size() == 4 && port.name[3] >= '1' && port.name[3] <= '4')
       continue;
-    if (port.path == chosen) continue;
+    if (port.path == chosen || std::find(typed.begin(), typed.end(), port.path) != typed.end()) continue;
     AddPortChoice(QString::fromStdString(port.name + "  (" + port.description + ")"), port.path);
   }
 }
 
 void TFormMain::Menu_sel_COMClick(int n) { Menu_sel_COM[n - 1]->setChecked(true); }
 
+void TFormMain::Menu_sel_OtherClick() {
+  TFormOtherPort dialog(this);
+  const std::string path = dialog.Ask().toStdString();
+  if (path.empty()) return;
+  for (QAction* a : MenuConn_COM1->actions()) {
+    if (a->property("typed").toBool() && a->data().toString().toStdString() == path) {
+      a->setChecked(true);
+      return;
+    }
+  }
+  if (const std::string why = NotAPortMessage(path); !why.empty()) {
+    MessageBoxes().Show(why, "Другой порт", BoxButtons::Ok);
+    return;
+  }
+  QAction* choice = AddPortChoice(QString::fromStdString(path), path);
+  choice->setProperty("discovered", false);
+  choice->setProperty("typed", true);
+  choice->setChecked(true);
+}
+
 void TFormMain::MenuConn_ConnectClick() {
+  exchanges_.ResetCounters();
+  if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   MenuConn_Connect->setEnabled(false);
   MenuConn_COM1->setEnabled(false);
   for (int i = 0; i < 4; ++i)
     if (Menu_sel_COM[i]->isChecked()) sioComm1_.SetDeviceName("COM" + std::to_string(i + 1));
   if (QAction* other = portGroup_->checkedAction();
-      other != nullptr && other->property("discovered").toBool())
+      other != nullptr && (other->property("discovered").toBool() || other->property("typed").toBool()))
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
   if (Menu_sel_Sim->isChecked()) {
     try {
@@ -422,6 +461,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   for (QWidget* dialog :
        std::initializer_list<QWidget*>{FormSetChanel, FormInterf, FormLogic, Form_Led_tenu, Form_Calc})
     if (dialog != nullptr) dialog->hide();
+  if (monitor_ != nullptr) monitor_->hide();
+  if (guide_ != nullptr) guide_->hide();
   event->accept();
 }
 
@@ -515,6 +556,42 @@ void TFormMain::MenuSetup_ChanelClick() { FormSetChanel->ShowAndFocus(); }
 void TFormMain::MenuSetup_InterfClick() { FormInterf->ShowAndFocus(); }
 void TFormMain::MenuSetup_LogicClick() { FormLogic->ShowAndFocus(); }
 void TFormMain::Tenu1Click() { Form_Led_tenu->ShowAndFocus(); }
+
+void TFormMain::MenuView_LedOutClick() {
+  if (monitor_ == nullptr) {
+    monitor_ = std::make_unique<TFormLineMonitor>(exchanges_);
+    sioComm1_.SetDisplay(monitor_->Leds);
+  }
+  monitor_->show();
+  monitor_->raise();
+  monitor_->activateWindow();
+}
+
+void TFormMain::N2Click() {
+  // Each dialog closes as its own close would, asking first about edits not accepted.
+  for (QWidget* dialog :
+       std::initializer_list<QWidget*>{FormSetChanel, FormInterf, FormLogic, Form_Led_tenu, Form_Calc})
+    if (dialog != nullptr && dialog->isVisible()) dialog->close();
+  if (monitor_ != nullptr) monitor_->hide();
+  if (guide_ != nullptr) guide_->hide();
+}
+
+void TFormMain::MenuHelp_ManualClick() {
+  if (guide_ == nullptr) {
+    guide_ = std::make_unique<TFormGuide>();
+    if (!guide_->Load()) {
+      guide_.reset();
+      return;
+    }
+  }
+  guide_->show();
+  guide_->raise();
+  guide_->activateWindow();
+}
+
+void TFormMain::MenuHelp_AboutClick() {
+  MessageBoxes().Show(AboutText().toStdString(), "О программе", BoxButtons::Ok);
+}
 
 void TFormMain::FileError(FileOutcome outcome) {
   if (outcome != FileOutcome::Done)

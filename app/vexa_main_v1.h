@@ -20,6 +20,7 @@
 #include "gui/lamp.h"
 #include "gui/text_edit.h"
 #include "guicall/gui_call_queue.h"
+#include "link/exchange_record.h"
 #include "link/link_engine.h"
 #include "link/live_status.h"
 #include "link/module_commands.h"
@@ -28,9 +29,12 @@
 namespace sim {
 class PtySimulator;
 class InProcessLine;
-}
+}  // namespace sim
 
 inline const QString kSettingsFilter = "Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*";
+
+class TFormLineMonitor;
+class TFormGuide;
 
 class TFormMain : public QMainWindow,
                   private ILinkPort,
@@ -64,6 +68,13 @@ class TFormMain : public QMainWindow,
   void MenuSetup_InterfClick();
   void MenuSetup_LogicClick();
   void Tenu1Click();
+  // "Вид" and "Помощь".
+  void MenuView_LedOutClick();
+  void N2Click();
+  void MenuHelp_ManualClick();
+  void MenuHelp_AboutClick();
+  // "Другой порт…": a typed device path, checked, then a choice of the port submenu for this run.
+  void Menu_sel_OtherClick();
 
   // A port beyond COM1..COM4 for the port submenu: a discovered device, or one a test provides.
   QAction* AddPortChoice(const QString& caption, const std::string& device);
@@ -76,6 +87,11 @@ class TFormMain : public QMainWindow,
   static void SetSimulatorInProcess(bool inProcess);
   LinkEngine& Engine() { return engine_; }
   TSioComm& SioComm1() { return sioComm1_; }
+  // Every exchange of the link, kept whether or not the monitor shows it.
+  const ExchangeRecord& Exchanges() const { return exchanges_; }
+  // The windows of "Вид" and "Помощь" once opened, else null.
+  TFormLineMonitor* LineMonitor() { return monitor_.get(); }
+  TFormGuide* Guide() { return guide_.get(); }
 
   // Controls, by their designer names.
   TLabel* Label_Version;
@@ -93,6 +109,9 @@ class TFormMain : public QMainWindow,
   QAction *MenuConn_Connect, *MenuConn_Discon;
   QAction* Menu_sel_COM[4];
   QAction* Menu_sel_Sim;
+  QAction* Menu_sel_Other;
+  QAction *MenuView_LedOut, *MenuView_Diagram, *N2;
+  QAction *MenuHelp_Manual, *MenuHelp_About;
   QTimer Timer1, Timer2, Timer_TimeOut;
   TFileDialog OpenDialog1{FileDialogKind::Open, kSettingsFilter};
   TFileDialog SaveDialogData{FileDialogKind::Save, kSettingsFilter};
@@ -139,13 +158,16 @@ class TFormMain : public QMainWindow,
   bool Confirm(std::string_view text) override;
   void Warn(std::string_view text) override;
 
-  GuiCallQueue calls_;  // outlives sioComm1_: its threads' last steps still find it
+  ExchangeRecord exchanges_;  // outlives the engine and the port's last steps
+  GuiCallQueue calls_;        // outlives sioComm1_: its threads' last steps still find it
   TSioComm sioComm1_;
   LinkEngine engine_;
   LiveStatus live_;
   QActionGroup* portGroup_;
   std::unique_ptr<sim::PtySimulator> simulator_;
   std::unique_ptr<sim::InProcessLine> line_;
+  std::unique_ptr<TFormLineMonitor> monitor_;  // before sioComm1_ goes, its display is unbound
+  std::unique_ptr<TFormGuide> guide_;
   bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
 };

@@ -53,7 +53,8 @@ name is used as given. Files are replaced whole: a failed write leaves the old f
 --port takes a device path (such as /dev/ttyUSB0, /dev/serial/by-id/..., or ./vexa), a COMn name
 or "sim" (a built-in simulator; for demonstrations its faults: --sim-no-module, --sim-no-answer,
 --sim-refuse-read ADDR, --sim-refuse-write ADDR, --sim-delay MS, --sim-hang-up-after N,
---sim-fault-rate P with --sim-seed N; ADDR as four hex digits such as 00C0).
+--sim-fault-rate P with --sim-seed N; ADDR as four hex digits such as 00C0). --trace prints every
+exchange on stderr as it ends: time, request and answer in hex, verdict, round trip.
 
 The module's answers carry no checksum: read, diff --port and verify read the settings twice and
 take them only when both reads agree byte for byte (a third read decides once); write gives the
@@ -85,6 +86,7 @@ struct OptionSpec {
 const std::map<std::string, OptionSpec>& Options() {
   static const std::map<std::string, OptionSpec> options = {
       {"--port", {1, Value::Text}},
+      {"--trace", {}},
       {"--cycles", {1, Value::Whole, 1, 1000000000, "a whole number from 1 to 1000000000"}},
       {"--json", {}},
       {"--once", {}},
@@ -120,6 +122,7 @@ const std::set<std::string> kSimOptions = {"--sim-no-module",    "--sim-no-answe
 // A command on the link takes --port and, for the built-in simulator, its faults.
 std::set<std::string> Link(std::set<std::string> more) {
   more.insert("--port");
+  more.insert("--trace");
   more.insert(kSimOptions.begin(), kSimOptions.end());
   return more;
 }

@@ -73,6 +73,7 @@ class Target {
   int Open(const Args& args) {
     device_ = args.One("--port");
     if (device_.empty()) return Usage(args.command + " needs --port P");
+    trace_ = args.Has("--trace");
 #ifndef _WIN32
     // A relative path names a device from here; the serial layer takes bare names as /dev's.
     if (device_.find('/') != std::string::npos && device_.front() != '/')
@@ -104,10 +105,14 @@ class Target {
     }
     return kDone;
   }
-  bool Connect(LinkSession& session) { return line_ ? session.Connect(*line_) : session.Connect(device_); }
+  bool Connect(LinkSession& session) {
+    if (trace_) session.Trace();
+    return line_ ? session.Connect(*line_) : session.Connect(device_);
+  }
 
  private:
   std::string device_;
+  bool trace_ = false;
   std::unique_ptr<sim::PtySimulator> simulator_;
   std::unique_ptr<sim::InProcessLine> line_;
 };

@@ -22,12 +22,10 @@ volatile std::sig_atomic_t gSignal = 0;
 constexpr int kInterruptedExchangeMs = 150;
 constexpr int kInterruptedDisconnectMs = 150;
 
-// An answer is judged only from what the engine would store; more than this is beyond any frame.
-constexpr std::size_t kAnswerBytesKept = 128;
-
 }  // namespace
 
 LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record) {
+  engine_.SetExchangeRecord(&exchanges_);
   // A device that vanished fails every status read of the component: the first error ends the
   // command with one message instead of a line for each.
   SetSioApplicationErrorHandler([this](std::exception_ptr error) {
@@ -200,7 +198,6 @@ void LinkSession::WriteByte(std::uint8_t byte) {
     ++frames_;
     frameStarted_ = true;
     request_.clear();
-    answer_.clear();
   }
   request_.push_back(byte);
   if (line_) {
@@ -216,18 +213,24 @@ bool LinkSession::ReadByte(std::uint8_t& byte) {
   char ch = 0;
   if (line_ ? !line_->Read(byte) : !comm_.ReadChar(ch)) return false;
   if (!line_) byte = static_cast<std::uint8_t>(ch);
-  // What the engine keeps of it is the answer; a stray byte it drops is no part of one.
-  if (engine_.Wait_reply && answer_.size() < kAnswerBytesKept) answer_.push_back(byte);
   return true;
 }
 
 void LinkSession::Status_no_connect() { CloseLine(); }
 
+void LinkSession::Trace() {
+  exchanges_.OnExchange = [](const Exchange& exchange) {
+    std::fputs((ExchangeLine(exchange) + "\n").c_str(), stderr);
+  };
+}
+
 void LinkSession::SetExchangeLamp(std::uint32_t color) {
   if (color != kColorYellow) return;
   // The engine gives up on an answer it cannot take as it does on a refusal: the bytes say which.
-  failure_ = DescribeExchange(request_, answer_);
-  if (failure_.empty()) failure_ = "the exchange with the module failed (" + RequestName(request_) + ")";
+  const Exchange failed = exchanges_.Entries().empty() ? Exchange{} : exchanges_.Entries().back();
+  failure_ = DescribeExchange(failed.request, failed.answer);
+  if (failure_.empty())
+    failure_ = "the exchange with the module failed (" + RequestName(failed.request) + ")";
 }
 
 void LinkSession::MessageBox(std::string_view text, std::string_view caption) {

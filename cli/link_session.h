@@ -14,6 +14,7 @@
 
 #include "comm/SioComm.h"
 #include "guicall/gui_call_queue.h"
+#include "link/exchange_record.h"
 #include "link/link_engine.h"
 #include "link/live_status.h"
 
@@ -70,6 +71,9 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   // more. False as RunUntil is.
   bool ReadHeaderAgain();
 
+  // Every exchange on stderr as it ends: time, request, answer, verdict, round trip.
+  void Trace();
+
   // Ctrl-C and SIGTERM: the next RunUntil stops and the command disconnects.
   static void InstallInterruptHandler();
 
@@ -121,6 +125,7 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   std::string reportedNumber_, reportedYear_;
   bool frameStarted_ = false;  // a frame is written within one tick: the tick's first byte starts it
   // The exchange under way, as it went over the line, for saying what went wrong with it.
-  std::vector<std::uint8_t> request_, answer_;
+  std::vector<std::uint8_t> request_;
+  ExchangeRecord exchanges_;            // every exchange as it ends (the engine is told of it)
   sim::InProcessLine* line_ = nullptr;  // the simulator's line in place of the port, when joined
 };

@@ -15,7 +15,9 @@ std::size_t ExpectedLength(std::span<const std::uint8_t> request, std::uint8_t a
   return 5 + std::size_t{request[4]};
 }
 
-std::string Hex(std::span<const std::uint8_t> bytes, std::size_t most) {
+}  // namespace
+
+std::string HexBytes(std::span<const std::uint8_t> bytes, std::size_t most) {
   std::string text;
   char cell[4];
   for (std::size_t i = 0; i < bytes.size() && i < most; ++i) {
@@ -25,8 +27,6 @@ std::string Hex(std::span<const std::uint8_t> bytes, std::size_t most) {
   if (bytes.size() > most) text += " ...";
   return text;
 }
-
-}  // namespace
 
 Verdict JudgeAnswer(std::span<const std::uint8_t> request, std::span<const std::uint8_t> answer) {
   if (answer.empty()) return Verdict::NoAnswer;
@@ -52,8 +52,9 @@ std::string RequestName(std::span<const std::uint8_t> request) {
   }
   if (request[0] == 0x40) return "the opening of the module";
   if (request[0] == 0x10 && request.size() >= 2)
-    return std::string(request[1] == 0x22 ? "set-up step 2" : "set-up step 1") + " (" + Hex(request, 3) + ")";
-  return "the request " + Hex(request, 8);
+    return std::string(request[1] == 0x22 ? "set-up step 2" : "set-up step 1") + " (" + HexBytes(request, 3) +
+           ")";
+  return "the request " + HexBytes(request, 8);
 }
 
 std::string DescribeExchange(std::span<const std::uint8_t> request, std::span<const std::uint8_t> answer) {
@@ -65,9 +66,9 @@ std::string DescribeExchange(std::span<const std::uint8_t> request, std::span<co
       return "no answer to " + name;
     case Verdict::Cut:
       return "the answer to " + name + " was cut short: " + std::to_string(answer.size()) + " of " +
-             std::to_string(ExpectedLength(request, answer[0])) + " bytes (" + Hex(answer, 8) + ")";
+             std::to_string(ExpectedLength(request, answer[0])) + " bytes (" + HexBytes(answer, 8) + ")";
     case Verdict::Garbled:
-      return "the answer to " + name + " was garbled or answered another request: " + Hex(answer, 8);
+      return "the answer to " + name + " was garbled or answered another request: " + HexBytes(answer, 8);
     case Verdict::Refused:
       return (request[0] == 0x10 || request[0] == 0x40 ? "the adapter refused " : "the module refused ") +
              name;

@@ -3,6 +3,7 @@
 // back, and said in words that name the request: for the command line now, the line monitor later.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -14,6 +15,9 @@ enum class Verdict {
   Garbled,  // not an answer to this request: changed on the line, or another request's
   Refused,  // the adapter or the module said no
 };
+
+// "44 28 01 C0": upper-case hexadecimal, blank-separated, " ..." after the first most bytes.
+std::string HexBytes(std::span<const std::uint8_t> bytes, std::size_t most = SIZE_MAX);
 
 Verdict JudgeAnswer(std::span<const std::uint8_t> request, std::span<const std::uint8_t> answer);
 

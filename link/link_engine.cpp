@@ -24,6 +24,7 @@ constexpr int kEndlessReplyTicks = 300;  // 3 s
 void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
   if (holdChains_ && dispatching_) return;
   for (int i = 0; i < length; ++i) port_.WriteByte(data[i]);
+  if (exchanges_ != nullptr) exchanges_->Sent(data, length);
   for (int i = 0; i < 4; ++i) asked_[i] = i < length ? data[i] : 0;
   TimeOut_count = 100;
   Wait_first_byte = 1;
@@ -40,6 +41,7 @@ void LinkEngine::SioComm1OnRxChar(int count) {
     std::uint8_t byte;
     // Count is what was waiting when the event was raised; stop if the queue says otherwise.
     if (!port_.ReadByte(byte)) break;
+    if (exchanges_ != nullptr) exchanges_->Received(byte);
     if (Wait_reply) Rx_buf[Rx_len++] = byte;
     if (Rx_len >= 100) Rx_len = 99;
   }
@@ -103,6 +105,7 @@ void LinkEngine::Status_connect() {
 
 void LinkEngine::Status_no_connect() {
   ++linkDowns_;
+  if (exchanges_ != nullptr) exchanges_->End();
   // A request still pending would go out on the closed port at the next tick and wait a second for
   // an answer, reporting the link lost again and holding back the next connection's set-up.
   Request_code = 0;
@@ -188,6 +191,7 @@ void LinkEngine::Dispatch() {
 
 void LinkEngine::DispatchReply() {
   Wait_reply = 0;
+  if (exchanges_ != nullptr) exchanges_->End();
   const int length = Rx_len;
   Rx_len = 0;
   writing_ = false;  // until the answer turns out to continue the write chain

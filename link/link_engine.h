@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "link/exchange_record.h"
 #include "link/link_interfaces.h"
 #include "settings/module_settings.h"
 
@@ -52,6 +53,8 @@ class LinkEngine {
   // so whatever runs ends with the exchange under way; requests set later still go out. What a
   // command that is given up uses to stop a settings write between blocks.
   void HoldChains(bool hold) { holdChains_ = hold; }
+  // Where every exchange goes as it ends (none by default).
+  void SetExchangeRecord(ExchangeRecord* record) { exchanges_ = record; }
 
   void Send_messages(const std::uint8_t* data, int length);
   void SioComm1OnRxChar(int count);
@@ -79,4 +82,5 @@ class LinkEngine {
   std::uint8_t asked_[4] = {};  // the first bytes of the request last sent
   int replyTicks_ = 0;          // ticks since the request last sent
   unsigned linkDowns_ = 0;      // calls of Status_no_connect so far
+  ExchangeRecord* exchanges_ = nullptr;
 };

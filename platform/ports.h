@@ -36,6 +36,10 @@ std::vector<SerialPortInfo> EachNameOnce(std::vector<SerialPortInfo> ports);
 // The values are those the serial component's GetPortState returns.
 enum class PortState { Busy = 0, Free = 1, NotFound = 2 };
 
+// What a path typed as a port names: only a device can be one.
+enum class PathKind { Device, Missing, RegularFile, Folder, Other };
+PathKind KindOfPath(const std::string& name);
+
 // Opens the port without overlapped I/O and closes it again.
 PortState ProbePort(const std::string& name);
 

@@ -2,6 +2,8 @@
 // Port discovery on Linux: from sysfs and /dev/serial/by-id, without opening any port.
 #include "platform/ports.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <system_error>
@@ -105,6 +107,17 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& root) {
   for (auto& u : uarts) result.push_back(std::move(u.second));
   for (auto& o : others) result.push_back(std::move(o));
   return result;
+}
+
+PathKind KindOfPath(const std::string& name) {
+  // As CreateFile names it: "COM3" and bare names are /dev's.
+  const std::string file = DeviceFileName(name);
+  struct stat st {};
+  if (file.empty() || ::stat(file.c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISCHR(st.st_mode)) return PathKind::Device;
+  if (S_ISREG(st.st_mode)) return PathKind::RegularFile;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  return PathKind::Other;
 }
 
 }  // namespace platform

@@ -63,4 +63,15 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path&) {
   return ports;
 }
 
+PathKind KindOfPath(const std::string& name) {
+  // Ports are not files: "COMn" and device-namespace names are taken as devices, and opening says more.
+  const bool com = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&
+                   (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm') &&
+                   name.find_first_not_of("0123456789", 3) == std::string::npos;
+  if (com || name.rfind("\\\\.\\", 0) == 0) return PathKind::Device;
+  const ::DWORD attributes = ::GetFileAttributesA(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::RegularFile;
+}
+
 }  // namespace platform

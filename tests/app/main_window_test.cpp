@@ -19,9 +19,16 @@
 #include <cstring>
 #include <thread>
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTextBlock>
 #include <QToolButton>
 #include "app/forms.h"
+#include "app/other_port.h"
 #include "app/vexa_main_v1.h"
+#include "comm/Siodisplay.h"
 #include "dialogs/vexa_chanel_setup.h"
 #include "dialogs/vexa_interface.h"
 #include "gui/file_dialog.h"
@@ -32,6 +39,9 @@
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 #include "tests/support/offscreen_fonts.h"
+#include "vexa_version.h"
+#include "views/help_windows.h"
+#include "views/line_monitor.h"
 
 namespace {
 
@@ -79,8 +89,8 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_TRUE(Closed());
   EXPECT_TRUE(w->Menu_sel_COM[0]->isChecked());
   for (int i = 1; i < 4; ++i) EXPECT_FALSE(w->Menu_sel_COM[i]->isChecked());
-  EXPECT_FALSE(w->MenuView->isEnabled());
-  EXPECT_FALSE(w->MenuHelp->isEnabled());
+  EXPECT_TRUE(w->MenuView->isEnabled() && w->MenuHelp->isEnabled()) << "the service windows";
+  EXPECT_FALSE(w->MenuView_Diagram->isEnabled()) << "not built yet";
   EXPECT_TRUE(w->MenuExec_WriteParam->isEnabled()) << "enabled in the initial state";
   EXPECT_EQ(w->Label_Version->text(), "--.--");
   EXPECT_EQ(w->findChild<QLineEdit*>("Edit_val_3")->text(), "0");
@@ -655,6 +665,174 @@ TEST_F(MainWindowTest, AdapterOnComPortFive) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000));
 }
 #endif
+
+#ifndef _WIN32
+// "Другой порт…" with real typing: what is no device is said by name; a pseudo-terminal (here the
+// simulator's) becomes the checked port, is offered again, connects and polls.
+TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
+  sim::PtySimulator simulator;
+  const QString dir = QDir::tempPath() + "/vexa_other_port_" + QString::fromStdString(Pid());
+  QDir().mkpath(dir);
+  QFile(dir + "/plain.txt").open(QIODevice::WriteOnly);
+  const std::string d = dir.toStdString();
+  const auto type = [&](const std::string& path, bool accept) {
+    QTimer::singleShot(0, w, [&, path, accept] {
+      auto* dialog = dynamic_cast<TFormOtherPort*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      QTest::keyClicks(dialog->ComboBox_Path->lineEdit(), QString::fromStdString(path));
+      QTest::keyClick(dialog, accept ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    w->Menu_sel_Other->trigger();
+  };
+  const struct {
+    std::string path, said;
+  } cases[] = {
+      {d + "/missing", "Устройство " + d + "/missing не найдено."},
+      {d + "/plain.txt", d + "/plain.txt - обычный файл, а не последовательный порт."},
+      {d, d + " - папка, а не последовательный порт."},
+  };
+  for (const auto& c : cases) {
+    type(c.path, true);
+    ASSERT_FALSE(boxes_.shown.empty()) << c.path;
+    EXPECT_EQ(boxes_.shown.back().text, c.said);
+    EXPECT_EQ(boxes_.shown.back().caption, "Другой порт");
+  }
+  EXPECT_TRUE(w->Menu_sel_COM[0]->isChecked()) << "nothing else was chosen";
+  const std::size_t boxes = boxes_.shown.size();
+  type(simulator.DevicePath(), true);
+  EXPECT_EQ(boxes_.shown.size(), boxes);
+  QAction* typed = nullptr;
+  for (QAction* a : w->MenuConn_COM1->actions())
+    if (a->data().toString().toStdString() == simulator.DevicePath()) typed = a;
+  ASSERT_NE(typed, nullptr);
+  ASSERT_TRUE(typed->isChecked());
+  EXPECT_EQ(typed->data().toString().toStdString(), simulator.DevicePath());
+  emit w->MenuConn_COM1->aboutToShow();  // the discovered ports listed anew: the typed one stays
+  EXPECT_TRUE(typed->isChecked());
+
+  QTimer::singleShot(0, w, [&] {  // offered again, first
+    auto* dialog = dynamic_cast<TFormOtherPort*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->ComboBox_Path->itemText(0).toStdString(), simulator.DevicePath());
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  w->Menu_sel_Other->trigger();
+
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, 3000));
+  w->MenuConn_Discon->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  QDir(dir).removeRecursively();
+}
+
+// The line monitor's counters are what the simulator saw, by kind of failure; its table, the
+// failures filter and the saved journal agree; the indicator shows the pseudo-terminal's lines.
+TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
+  sim::PtySimulator simulator;
+  w->AddPortChoice("test line", simulator.DevicePath())->trigger();
+  w->MenuView_LedOut->trigger();
+  TFormLineMonitor* monitor = w->LineMonitor();
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_TRUE(monitor->isVisible());
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  const auto counters = [&] { return w->Exchanges().Counters(); };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= 10; }, 5000));
+  sim::Faults refuse;
+  refuse.refuseReadAt = 0x01C0;
+  simulator.SetFaults(refuse);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().refused >= 2; }, 5000));
+  sim::Faults cut;
+  cut.cutTo = 8;
+  simulator.SetFaults(cut);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().cut >= 2; }, 5000));
+  simulator.SetFaults({});
+  const std::uint64_t answered = counters().answered;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= answered + 5; }, 5000));
+  w->MenuConn_Discon->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+
+  std::uint64_t requests = 0, refused = 0, cutShort = 0, bytesOut = 0, bytesIn = 0;
+  for (const auto& entry : simulator.Log()) {
+    (entry.request ? bytesOut : bytesIn) += entry.bytes.size();
+    if (entry.request) ++requests;
+    if (!entry.request && (entry.bytes[0] & 0x80)) ++refused;
+    if (!entry.request && entry.bytes.size() == 8 && entry.bytes[2] == 0x01 && entry.bytes[3] == 0xC0)
+      ++cutShort;
+  }
+  const ExchangeCounters n = counters();
+  EXPECT_EQ(n.exchanges, requests);
+  EXPECT_EQ(n.refused, refused);
+  EXPECT_EQ(n.cut, cutShort);
+  EXPECT_EQ(n.noAnswer + n.garbled, 0U);
+  EXPECT_EQ(n.answered, requests - refused - cutShort);
+  EXPECT_EQ(n.bytesOut, bytesOut);
+  EXPECT_EQ(n.bytesIn, bytesIn);
+  EXPECT_GT(n.lastRoundTripMs, 0.0);
+  EXPECT_EQ(monitor->Label_Count[0]->text().toULongLong(), n.exchanges);
+  EXPECT_EQ(monitor->Label_Count[5]->text().toULongLong(), n.refused);
+  for (int lamp = 0; lamp < TSioLEDDisplay::kLamps; ++lamp)
+    EXPECT_FALSE(monitor->Leds->State(lamp)) << "a pseudo-terminal has no modem lines: lamp " << lamp;
+
+  EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(n.exchanges));
+  EXPECT_TRUE(monitor->grab().save(QString(VEXA_SHOT_DIR) + "/line_monitor.png"));
+  QTest::mouseClick(monitor->CheckBox_FailuresOnly, Qt::LeftButton, {}, QPoint(5, 5));
+  ASSERT_TRUE(monitor->CheckBox_FailuresOnly->isChecked());
+  EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(refused + cutShort));
+  ScriptedFileDialogs files;
+  SetFileDialogService(&files);
+  const QString journal = QDir::tempPath() + "/vexa_journal_" + QString::fromStdString(Pid());
+  files.names.push_back(journal);
+  QTest::mouseClick(monitor->Button_SaveLog, Qt::LeftButton);
+  SetFileDialogService(nullptr);
+  QFile saved(journal + ".txt");
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(saved.readAll());
+  EXPECT_EQ(text.toStdString(), monitor->JournalText());
+  EXPECT_EQ(text.count("отказ"), static_cast<int>(refused));
+  EXPECT_EQ(text.count("обрезан"), static_cast<int>(cutShort));
+  saved.remove();
+}
+#endif  // _WIN32
+
+// "Закрыть все вспомогательные окна" hides the dialogs and the new windows; "О программе ..." says
+// what the program is and where its guide is, which "Правила работы" shows.
+TEST_F(MainWindowTest, ViewAndHelpMenus) {
+  w->MenuHelp_About->trigger();
+  ASSERT_FALSE(boxes_.shown.empty());
+  const std::string about = boxes_.shown.back().text;
+  EXPECT_EQ(boxes_.shown.back().caption, "О программе");
+  EXPECT_NE(about.find("версия " VEXA_VERSION), std::string::npos) << about;
+  EXPECT_NE(about.find(std::string("Qt ") + qVersion()), std::string::npos) << about;
+  EXPECT_NE(about.find("GPL-3.0-or-later"), std::string::npos) << about;
+  EXPECT_NE(about.find("guide.md"), std::string::npos) << about;
+
+  w->MenuHelp_Manual->trigger();
+  ASSERT_NE(w->Guide(), nullptr);
+  EXPECT_TRUE(w->Guide()->isVisible());
+  EXPECT_TRUE(w->Guide()->toPlainText().contains("Главное окно"));
+  EXPECT_TRUE(w->Guide()->toHtml().contains("<table")) << "tables rendered";
+  // A link of the contents, clicked, brings its heading into view.
+  TFormGuide* guide = w->Guide();
+  const QTextCursor link = guide->document()->find("Соединение с модулем");
+  ASSERT_FALSE(link.isNull());
+  ASSERT_TRUE(link.charFormat().isAnchor());
+  QTextCursor middle = link;
+  middle.setPosition((link.selectionStart() + link.selectionEnd()) / 2);
+  QTest::mouseClick(guide->viewport(), Qt::LeftButton, {}, guide->cursorRect(middle).center());
+  EXPECT_EQ(guide->textCursor().block().text(), "Соединение с модулем");
+  EXPECT_GT(guide->textCursor().block().blockFormat().headingLevel(), 0);
+  EXPECT_GT(guide->verticalScrollBar()->value(), 0);
+
+  w->MenuView_LedOut->trigger();
+  w->MenuSetup_Interf->trigger();
+  ASSERT_TRUE(w->LineMonitor()->isVisible() && FormInterf->isVisible());
+  w->N2->trigger();
+  EXPECT_FALSE(w->LineMonitor()->isVisible());
+  EXPECT_FALSE(w->Guide()->isVisible());
+  EXPECT_FALSE(FormInterf->isVisible());
+}
 
 TEST_F(MainWindowTest, AFileNamedAtStartIsOpened) {
   TModuleSettings file{};

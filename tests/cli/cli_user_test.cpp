@@ -16,6 +16,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -450,6 +452,19 @@ TEST_F(CliUse, PortMessagesSayWhatHappened) {
   EXPECT_EQ(r.err.rfind("the answer to the read of 01C0 was cut short: 10 of 21 bytes (44 28 01 C0 10", 0),
             0U)
       << r.err;
+  // --trace: each exchange as it ends: the set-up's four answered, the cut one, the disconnect.
+  r = Cli({"status", "--port", simulator.DevicePath(), "--trace"});
+  EXPECT_EQ(r.code, 1);
+  const std::regex answered(R"(\d\d:\d\d:\d\d\.\d{3}  [0-9A-F ]+  ->  [0-9A-F ]+  ответ  \d+\.\d мс)");
+  const std::regex cutLine(
+      R"(\d\d:\d\d:\d\d\.\d{3}  44 28 01 C0 10 00  ->  44 28 01 C0 10( [0-9A-F]{2}){5}  обрезан  \d+\.\d мс)");
+  std::istringstream lines(r.err);
+  std::vector<std::string> trace;
+  for (std::string line; std::getline(lines, line);) trace.push_back(line);
+  ASSERT_EQ(trace.size(), 7U) << r.err;
+  for (int i : {0, 1, 2, 3, 5}) EXPECT_TRUE(std::regex_match(trace[i], answered)) << trace[i];
+  EXPECT_TRUE(std::regex_match(trace[4], cutLine)) << trace[4];
+  EXPECT_EQ(trace[6].rfind("the answer to the read of 01C0 was cut short", 0), 0U) << r.err;
 
   f = {};
   f.corruptProbability = 1;  // every byte changed on the way

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/exchange_record.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "settings/c_format.h"
+
+void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
+  End();
+  open_ = true;
+  current_ = Exchange{};
+  current_.sent = clock_();
+  current_.request.assign(data, data + length);
+  counters_.bytesOut += static_cast<std::uint64_t>(length);
+}
+
+void ExchangeRecord::Received(std::uint8_t byte) {
+  ++counters_.bytesIn;
+  if (!open_) return;
+  // No frame is longer; a line that streams must not grow the record without bound.
+  if (current_.answer.size() < 128) current_.answer.push_back(byte);
+  lastByte_ = clock_();
+}
+
+void ExchangeRecord::End() {
+  if (!open_) return;
+  open_ = false;
+  current_.verdict = JudgeAnswer(current_.request, current_.answer);
+  if (!current_.answer.empty())
+    current_.roundTripMs = std::chrono::duration<double, std::milli>(lastByte_ - current_.sent).count();
+  ++counters_.exchanges;
+  switch (current_.verdict) {
+    case Verdict::Answered:
+      ++counters_.answered;
+      counters_.lastRoundTripMs = current_.roundTripMs;
+      break;
+    case Verdict::NoAnswer:
+      ++counters_.noAnswer;
+      break;
+    case Verdict::Cut:
+      ++counters_.cut;
+      break;
+    case Verdict::Garbled:
+      ++counters_.garbled;
+      break;
+    case Verdict::Refused:
+      ++counters_.refused;
+      break;
+  }
+  if (entries_.size() == kKept) entries_.pop_front();
+  entries_.push_back(std::move(current_));
+  if (OnExchange) OnExchange(entries_.back());
+}
+
+const char* VerdictText(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Answered:
+      return "ответ";
+    case Verdict::NoAnswer:
+      return "нет ответа";
+    case Verdict::Cut:
+      return "обрезан";
+    case Verdict::Garbled:
+      return "искажен или чужой";
+    case Verdict::Refused:
+      return "отказ";
+  }
+  return "";
+}
+
+std::string ClockText(std::chrono::system_clock::time_point time) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<int>(ms % 1000));
+  return text;
+}
+
+std::string ExchangeLine(const Exchange& exchange) {
+  std::string line = ClockText(exchange.sent) + "  " + HexBytes(exchange.request) + "  ->  " +
+                     (exchange.answer.empty() ? std::string("-") : HexBytes(exchange.answer)) + "  " +
+                     VerdictText(exchange.verdict);
+  if (!exchange.answer.empty()) line += CFormat("  %.1f мс", exchange.roundTripMs);
+  return line;
+}

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "views/help_windows.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QUrl>
+
+#include "gui/message_box.h"
+#include "vexa_version.h"
+
+QString FindGuide() {
+  const QString programs = QCoreApplication::applicationDirPath();
+  const QString places[] = {
+      programs + "/../share/doc/vexa-setup/guide.md",
+      programs + "/docs/guide.md",
+      QStringLiteral(VEXA_SOURCE_DIR "/docs/guide.md"),
+  };
+  for (const QString& place : places)
+    if (QFileInfo(place).isFile()) return QDir::cleanPath(QFileInfo(place).absoluteFilePath());
+  return {};
+}
+
+TFormGuide::TFormGuide(QWidget* parent) : QTextBrowser(parent) {
+  setWindowFlag(Qt::Window);
+  setObjectName("FormGuide");
+  setWindowTitle("Правила работы");
+  // Qt's Markdown gives headings no anchors: the contents' links are followed here.
+  setOpenLinks(false);
+  connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+    if (url.hasFragment() && (url.isRelative() || url.isLocalFile())) {
+      ShowHeading(url.fragment(QUrl::FullyDecoded));
+    } else {
+      QDesktopServices::openUrl(url);
+    }
+  });
+  resize(860, 680);
+}
+
+QString HeadingSlug(const QString& heading) {
+  QString slug;
+  for (const QChar c : heading.toLower()) {
+    if (c.isLetterOrNumber() || c == '_' || c == '-') {
+      slug += c;
+    } else if (c == ' ') {
+      slug += '-';
+    }
+  }
+  return slug;
+}
+
+bool TFormGuide::ShowHeading(const QString& slug) {
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    if (block.blockFormat().headingLevel() == 0 || HeadingSlug(block.text()) != slug) continue;
+    // The heading at the top of the view, not merely somewhere in it.
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    QTextCursor at(block);
+    setTextCursor(at);
+    ensureCursorVisible();
+    return true;
+  }
+  return false;
+}
+
+bool TFormGuide::Load() {
+  const QString guide = FindGuide();
+  if (guide.isEmpty()) {
+    MessageBoxes().Show(
+        "Руководство пользователя (guide.md) не найдено ни рядом с программой, ни в ее "
+        "папке документации.",
+        "Правила работы", BoxButtons::Ok);
+    return false;
+  }
+  // The pictures are found beside the guide; links within it move through its headings.
+  setSource(QUrl::fromLocalFile(guide), QTextDocument::MarkdownResource);
+  return true;
+}
+
+QString AboutText() {
+  const QString guide = FindGuide();
+  return QString(
+             "Настройка модуля VEXA (vexa_setup), версия %1\n"
+             "Qt %2\n\n"
+             "Copyright 2026 the vexa_setup developers.\n"
+             "Свободная программа: GNU GPL версии 3 или более поздней (GPL-3.0-or-later), "
+             "без каких-либо гарантий.\n\n"
+             "Руководство пользователя: %3")
+      .arg(VEXA_VERSION, qVersion(),
+           guide.isEmpty() ? QString("не найдено") : QDir::toNativeSeparators(guide));
+}

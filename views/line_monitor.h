@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "Состояние индикации": the port's modem lines, the link's counters since connecting and its last
+// exchanges, with a filter for the failures and the journal saved as text.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+#include "gui/file_dialog.h"
+#include "link/exchange_record.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class TSioLEDDisplay;
+
+namespace views_detail {
+class ExchangeModel;
+}
+
+class TFormLineMonitor : public QWidget {
+ public:
+  explicit TFormLineMonitor(const ExchangeRecord& record, QWidget* parent = nullptr);
+
+  // Counters and table anew from the record; cheap enough for every exchange while shown.
+  void Refresh();
+  // The rows shown (all, or the failures only), one ExchangeLine each.
+  std::string JournalText() const;
+
+  // The counters in their order: exchanges, answered, no answer, cut short, garbled or another
+  // request's, refused, bytes out, bytes in, the last round trip.
+  static constexpr int kCounters = 9;
+  TSioLEDDisplay* Leds;  // the owner binds it to the port
+  std::array<QLabel*, kCounters> Label_Count;
+  QTableView* Table_Exchanges;
+  QCheckBox* CheckBox_FailuresOnly;
+  QPushButton* Button_SaveLog;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void SaveLog();
+
+  const ExchangeRecord& record_;
+  views_detail::ExchangeModel* model_;
+  TFileDialog saveDialog_{FileDialogKind::Save, "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"};
+};
