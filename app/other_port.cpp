@@ -66,11 +66,11 @@ std::string NotAPortMessage(const std::string& path) {
     case platform::PathKind::Missing:
       return "Устройство " + path + " не найдено.";
     case platform::PathKind::RegularFile:
-      return path + " - обычный файл, а не последовательный порт.";
+      return path + " — обычный файл, а не последовательный порт.";
     case platform::PathKind::Folder:
-      return path + " - папка, а не последовательный порт.";
+      return path + " — папка, а не последовательный порт.";
     case platform::PathKind::Other:
       break;
   }
-  return path + " - не устройство последовательного порта.";
+  return path + " — не устройство последовательного порта.";
 }

@@ -2,6 +2,7 @@
 #include "app/vexa_main_v1.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenuBar>
@@ -370,8 +371,12 @@ void TFormMain::Menu_sel_COMClick(int n) { Menu_sel_COM[n - 1]->setChecked(true)
 
 void TFormMain::Menu_sel_OtherClick() {
   TFormOtherPort dialog(this);
-  const std::string path = dialog.Ask().toStdString();
-  if (path.empty()) return;
+  QString typed = dialog.Ask();
+  if (typed.isEmpty()) return;
+  // A relative path names a file from here; bare names ("ttyUSB0", "COM7") are the system's.
+  if (typed.startsWith("~/")) typed = QDir::homePath() + typed.mid(1);
+  if (typed.contains('/') && QDir::isRelativePath(typed)) typed = QDir::current().absoluteFilePath(typed);
+  const std::string path = QDir::cleanPath(typed).toStdString();
   for (QAction* a : MenuConn_COM1->actions()) {
     if (a->property("typed").toBool() && a->data().toString().toStdString() == path) {
       a->setChecked(true);

@@ -108,7 +108,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   std::mutex errorMutex_;
   std::string componentError_;
 
-  GuiCallQueue calls_;  // outlives comm_: its threads' last steps still find it
+  ExchangeRecord exchanges_;  // every exchange as it ends; outlives the engine and the port
+  GuiCallQueue calls_;        // outlives comm_: its threads' last steps still find it
   TSioComm comm_;
   LiveStatus live_{*this};
   LinkEngine engine_;
@@ -123,9 +124,7 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   int settingsFrames_ = 0;
   int headerReads_ = 0;
   std::string reportedNumber_, reportedYear_;
-  bool frameStarted_ = false;  // a frame is written within one tick: the tick's first byte starts it
-  // The exchange under way, as it went over the line, for saying what went wrong with it.
-  std::vector<std::uint8_t> request_;
-  ExchangeRecord exchanges_;            // every exchange as it ends (the engine is told of it)
+  bool frameStarted_ = false;           // a frame is written within one tick: the tick's first byte starts it
+  std::vector<std::uint8_t> request_;   // the frame being written, to count settings frames
   sim::InProcessLine* line_ = nullptr;  // the simulator's line in place of the port, when joined
 };

@@ -11,6 +11,7 @@ void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
   open_ = true;
   current_ = Exchange{};
   current_.sent = clock_();
+  sentAt_ = timer_();
   current_.request.assign(data, data + length);
   counters_.bytesOut += static_cast<std::uint64_t>(length);
 }
@@ -20,7 +21,7 @@ void ExchangeRecord::Received(std::uint8_t byte) {
   if (!open_) return;
   // No frame is longer; a line that streams must not grow the record without bound.
   if (current_.answer.size() < 128) current_.answer.push_back(byte);
-  lastByte_ = clock_();
+  lastByte_ = timer_();
 }
 
 void ExchangeRecord::End() {
@@ -28,7 +29,7 @@ void ExchangeRecord::End() {
   open_ = false;
   current_.verdict = JudgeAnswer(current_.request, current_.answer);
   if (!current_.answer.empty())
-    current_.roundTripMs = std::chrono::duration<double, std::milli>(lastByte_ - current_.sent).count();
+    current_.roundTripMs = std::chrono::duration<double, std::milli>(lastByte_ - sentAt_).count();
   ++counters_.exchanges;
   switch (current_.verdict) {
     case Verdict::Answered:

@@ -30,10 +30,14 @@ struct ExchangeCounters {
 class ExchangeRecord {
  public:
   using Clock = std::function<std::chrono::system_clock::time_point()>;
+  using Timer = std::function<std::chrono::steady_clock::time_point()>;
   static constexpr std::size_t kKept = 1000;
 
-  explicit ExchangeRecord(Clock clock = [] { return std::chrono::system_clock::now(); })
-      : clock_(std::move(clock)) {}
+  // clock stamps the exchanges; timer measures their round trips, unmoved by clock adjustments.
+  explicit ExchangeRecord(
+      Clock clock = [] { return std::chrono::system_clock::now(); },
+      Timer timer = [] { return std::chrono::steady_clock::now(); })
+      : clock_(std::move(clock)), timer_(std::move(timer)) {}
 
   // The link's side: a request went out (ending the exchange before it, if still open), a byte came
   // in (part of the answer while an exchange is open), the engine stopped waiting.
@@ -51,9 +55,10 @@ class ExchangeRecord {
 
  private:
   Clock clock_;
+  Timer timer_;
   bool open_ = false;
   Exchange current_;
-  std::chrono::system_clock::time_point lastByte_;
+  std::chrono::steady_clock::time_point sentAt_, lastByte_;
   std::deque<Exchange> entries_;
   ExchangeCounters counters_;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What became of one exchange on the line, judged from the request sent and the bytes that came
-// back, and said in words that name the request: for the command line now, the line monitor later.
+// back, and said in words that name the request: for the command line's messages and the record of
+// exchanges.
 #pragma once
 
 #include <cstddef>

@@ -14,10 +14,12 @@
 
 QString FindGuide() {
   const QString programs = QCoreApplication::applicationDirPath();
+  // Installed (Linux, Windows), then a build tree's copy for its programs and its tests.
   const QString places[] = {
-      programs + "/../share/doc/vexa-setup/guide.md",
+      programs + "/../share/vexa-setup/guide.md",
       programs + "/docs/guide.md",
-      QStringLiteral(VEXA_SOURCE_DIR "/docs/guide.md"),
+      programs + "/../docs/guide.md",
+      programs + "/../../docs/guide.md",
   };
   for (const QString& place : places)
     if (QFileInfo(place).isFile()) return QDir::cleanPath(QFileInfo(place).absoluteFilePath());
@@ -84,7 +86,7 @@ QString AboutText() {
   return QString(
              "Настройка модуля VEXA (vexa_setup), версия %1\n"
              "Qt %2\n\n"
-             "Copyright 2026 the vexa_setup developers.\n"
+             "© 2026 разработчики vexa_setup.\n"
              "Свободная программа: GNU GPL версии 3 или более поздней (GPL-3.0-or-later), "
              "без каких-либо гарантий.\n\n"
              "Руководство пользователя: %3")

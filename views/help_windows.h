@@ -5,8 +5,8 @@
 #include <QString>
 #include <QTextBrowser>
 
-// The guide's file: installed beside the program (share/doc/vexa-setup on Linux, docs\ in the
-// Windows folder) or, from a build tree, the source's docs/; empty when there is none.
+// The guide's file: installed beside the program (share/vexa-setup on Linux, docs\ in the Windows
+// folder) or a build tree's copy in its docs/; empty when there is none.
 QString FindGuide();
 
 // The guide rendered from its Markdown, pictures and tables included.

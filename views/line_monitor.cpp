@@ -36,7 +36,11 @@ class ExchangeModel : public QAbstractTableModel {
       if (!failuresOnly || e.verdict != Verdict::Answered) rows_.push_back(&e);
     endResetModel();
   }
-  const std::vector<const Exchange*>& Rows() const { return rows_; }
+  void Clear() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+  }
 
   int rowCount(const QModelIndex& parent) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -69,7 +73,7 @@ class ExchangeModel : public QAbstractTableModel {
 
  private:
   const ExchangeRecord& record_;
-  // Into the record's deque, which nothing changes between a refresh and the next.
+  // Into the record's deque, valid until it changes: refreshed on every change while shown.
   std::vector<const Exchange*> rows_;
 };
 
@@ -151,6 +155,12 @@ void TFormLineMonitor::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
+void TFormLineMonitor::hideEvent(QHideEvent* event) {
+  // Hidden, it is not refreshed: rows into the record would outlive the exchanges they name.
+  model_->Clear();
+  QWidget::hideEvent(event);
+}
+
 void TFormLineMonitor::Refresh() {
   const ExchangeCounters& n = record_.Counters();
   const std::uint64_t values[] = {n.exchanges, n.answered, n.noAnswer, n.cut,
@@ -167,7 +177,8 @@ void TFormLineMonitor::Refresh() {
 
 std::string TFormLineMonitor::JournalText() const {
   std::string text;
-  for (const Exchange* e : model_->Rows()) text += ExchangeLine(*e) + "\n";
+  for (const Exchange& e : record_.Entries())
+    if (!CheckBox_FailuresOnly->isChecked() || e.verdict != Verdict::Answered) text += ExchangeLine(e) + "\n";
   return text;
 }
 

@@ -41,6 +41,7 @@ class TFormLineMonitor : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void SaveLog();

@@ -68,8 +68,14 @@ PathKind KindOfPath(const std::string& name) {
   const bool com = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&
                    (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm') &&
                    name.find_first_not_of("0123456789", 3) == std::string::npos;
-  if (com || name.rfind("\\\\.\\", 0) == 0) return PathKind::Device;
-  const ::DWORD attributes = ::GetFileAttributesA(name.c_str());
+  if (com) return ProbePort(name) == PortState::NotFound ? PathKind::Missing : PathKind::Device;
+  if (name.rfind("\\\\.\\", 0) == 0) return PathKind::Device;
+  // The name is UTF-8 (what the window gives): the wide call reads any folder's name.
+  std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0)),
+                    L'\0');
+  if (wide.empty()) return PathKind::Missing;
+  ::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  const ::DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::RegularFile;
 }

@@ -688,8 +688,8 @@ TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
     std::string path, said;
   } cases[] = {
       {d + "/missing", "Устройство " + d + "/missing не найдено."},
-      {d + "/plain.txt", d + "/plain.txt - обычный файл, а не последовательный порт."},
-      {d, d + " - папка, а не последовательный порт."},
+      {d + "/plain.txt", d + "/plain.txt — обычный файл, а не последовательный порт."},
+      {d, d + " — папка, а не последовательный порт."},
   };
   for (const auto& c : cases) {
     type(c.path, true);
@@ -772,6 +772,7 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   EXPECT_GT(n.lastRoundTripMs, 0.0);
   EXPECT_EQ(monitor->Label_Count[0]->text().toULongLong(), n.exchanges);
   EXPECT_EQ(monitor->Label_Count[5]->text().toULongLong(), n.refused);
+  EXPECT_EQ(w->SioComm1().Display(), monitor->Leds) << "the indicator is the port's";
   for (int lamp = 0; lamp < TSioLEDDisplay::kLamps; ++lamp)
     EXPECT_FALSE(monitor->Leds->State(lamp)) << "a pseudo-terminal has no modem lines: lamp " << lamp;
 

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include "platform/kernel.h"
 #include "platform/ports.h"
@@ -78,6 +79,28 @@ TEST(Ports, ProbeTellsFreeBusyAndMissing) {
   EXPECT_EQ(ProbePort(pty.slave()), PortState::Free);
   EXPECT_EQ(ProbePort("/dev/ttyNoSuchDevice"), PortState::NotFound);
   EXPECT_EQ(ProbePort("COM0"), PortState::NotFound);
+}
+
+// What a path typed as a port names, as CreateFile would name it: only a device can be a port.
+TEST(Ports, TypedPathsAreToldApart) {
+  testing_support::Pty pty;
+  const fs::path dir = fs::temp_directory_path() / ("vexa_kind_" + std::to_string(::getpid()));
+  Put(dir / "plain.txt", "x");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    PathKind kind;
+  } cases[] = {
+      {pty.slave(), PathKind::Device},
+      {"null", PathKind::Device},  // /dev's
+      {(dir / "plain.txt").string(), PathKind::RegularFile},
+      {dir.string(), PathKind::Folder},
+      {(dir / "fifo").string(), PathKind::Other},
+      {(dir / "missing").string(), PathKind::Missing},
+      {"", PathKind::Missing},
+  };
+  for (const auto& c : cases) EXPECT_EQ(KindOfPath(c.path), c.kind) << c.path;
+  fs::remove_all(dir);
 }
 
 // A serial node with no port behind it (here a minor no UART was registered for) is absent, not an

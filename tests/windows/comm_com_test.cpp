@@ -165,6 +165,27 @@ TEST_F(ComTest, PortNamesComeFromTheRegistry) {
   EXPECT_EQ(com61->path, "\\\\.\\COM61");
 }
 
+// What a path typed as a port names: COM names that exist, files and folders (by UTF-8 name).
+TEST_F(ComTest, TypedPathsAreToldApart) {
+  EXPECT_EQ(platform::KindOfPath(Port()), platform::PathKind::Device);
+  EXPECT_EQ(platform::KindOfPath("COM199"), platform::PathKind::Missing);
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0U);
+  const std::wstring dir = std::wstring(temp) + L"\u043f\u043e\u0440\u0442";  // "порт"
+  CreateDirectoryW(dir.c_str(), nullptr);
+  const HANDLE file =
+      CreateFileW((dir + L"\\x.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  char utf8[3 * MAX_PATH];
+  ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, dir.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr), 0);
+  EXPECT_EQ(platform::KindOfPath(utf8), platform::PathKind::Folder);
+  EXPECT_EQ(platform::KindOfPath(std::string(utf8) + "\\x.txt"), platform::PathKind::RegularFile);
+  EXPECT_EQ(platform::KindOfPath(std::string(utf8) + "\\y.txt"), platform::PathKind::Missing);
+  DeleteFileW((dir + L"\\x.txt").c_str());
+  RemoveDirectoryW(dir.c_str());
+}
+
 // An answer left unread at the close stays in the port's input queue (a pseudo-terminal keeps it):
 // the next opening must not take it for the answer to its own first request.
 TEST_F(ComTest, AnAnswerLeftAtTheCloseIsNotTheNextOpenings) {
