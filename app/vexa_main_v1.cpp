@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QThread>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -483,7 +485,18 @@ void TFormMain::Status_connect() {
   if (FormSetChanel != nullptr) FormSetChanel->Set_pwm_enabled(true);
 }
 
+void TFormMain::Out_chanel_status(int ch, const std::uint8_t* data) {
+  live_.Out_chanel_status(ch, data);
+  std::copy(data, data + 11, cycle_[static_cast<std::size_t>(ch)].begin());
+  if (ch != 3) return;  // the cycle's last block
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  history_.Add(now.count(),
+               DecodeLiveValues({cycle_[0].data(), cycle_[1].data(), cycle_[2].data(), cycle_[3].data()}));
+}
+
 void TFormMain::Status_no_connect() {
+  history_.LinkDown();
   Timer_TimeOut.stop();
   MenuExec->setEnabled(false);
   MenuConn_Discon->setEnabled(false);

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <array>
 #include <exception>
 #include <memory>
 #include <string>
@@ -22,6 +23,7 @@
 #include "guicall/gui_call_queue.h"
 #include "link/exchange_record.h"
 #include "link/link_engine.h"
+#include "link/live_history.h"
 #include "link/live_status.h"
 #include "link/module_commands.h"
 #include "settings/file_io.h"
@@ -89,6 +91,8 @@ class TFormMain : public QMainWindow,
   TSioComm& SioComm1() { return sioComm1_; }
   // Every exchange of the link, kept whether or not the monitor shows it.
   const ExchangeRecord& Exchanges() const { return exchanges_; }
+  // The live values of every status cycle since the first connection, for the diagram.
+  const LiveHistory& History() const { return history_; }
   // The windows of "Вид" and "Помощь" once opened, else null.
   TFormLineMonitor* LineMonitor() { return monitor_.get(); }
   TFormGuide* Guide() { return guide_.get(); }
@@ -142,7 +146,7 @@ class TFormMain : public QMainWindow,
   void SetExchangeLamp(std::uint32_t color) override { Shape_LedUpdate->SetColor(color); }
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Out_module_status(const std::uint8_t* data) override { live_.Out_module_status(data); }
-  void Out_chanel_status(int ch, const std::uint8_t* data) override { live_.Out_chanel_status(ch, data); }
+  void Out_chanel_status(int ch, const std::uint8_t* data) override;
   std::string NumberText() override { return MaskEdit_Number->Text(); }
   std::string YearText() override { return MaskEdit_Year->Text(); }
   void ShowNumberAndYear(const std::string& number, const std::string& year) override;
@@ -159,7 +163,9 @@ class TFormMain : public QMainWindow,
   void Warn(std::string_view text) override;
 
   ExchangeRecord exchanges_;  // outlives the engine and the port's last steps
-  GuiCallQueue calls_;        // outlives sioComm1_: its threads' last steps still find it
+  LiveHistory history_;
+  std::array<std::array<std::uint8_t, 11>, 4> cycle_{};  // the channels' blocks of the cycle under way
+  GuiCallQueue calls_;  // outlives sioComm1_: its threads' last steps still find it
   TSioComm sioComm1_;
   LinkEngine engine_;
   LiveStatus live_;

@@ -34,6 +34,7 @@
 #include "gui/file_dialog.h"
 #include "gui/message_box.h"
 #include "guicall/gui_call_queue.h"
+#include "settings/c_format.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_file.h"
 #include "sim/in_process_line.h"
@@ -132,6 +133,18 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; }, 2000));
   QTest::qWait(300);
   EXPECT_TRUE(w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png"));
+  // The diagram's history: a sample a status cycle, its last one what the window shows.
+  const std::size_t cycles = w->History().Samples().size();
+  // Checked as soon as a cycle's last block is in: the next cycle comes half a second later.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->History().Samples().size() >= cycles + 3; }, 3000));
+  const LiveValues& last = w->History().Samples().back().values;
+  for (int ch = 0; ch < 4; ++ch) {
+    EXPECT_EQ(w->Edit_val[ch]->text().toStdString(), CFormat("%7.3f", double{last[4 * ch + kLiveValue]}))
+        << ch;
+    EXPECT_EQ(w->Edit_curr[ch]->text().toStdString(), CFormat("%5.2f", double{last[4 * ch + kLiveCurrent]}));
+    EXPECT_EQ(w->Edit_adc[ch]->text().toInt(), static_cast<int>(last[4 * ch + kLiveAdc]));
+    EXPECT_EQ(w->Edit_dac[ch]->text().toInt(), static_cast<int>(last[4 * ch + kLiveDac]));
+  }
 
   // Output blocking twice: the check mark moves only with the module's next status answer, and the
   // write permission follows it.

@@ -246,8 +246,10 @@ TEST(Simulator, FaultsGiveTheirAnswers) {
   arrivals.clear();
   client.Send(ReadRequest(0x01C0, 0x10));
   EXPECT_EQ(client.Receive(100, &arrivals).size(), 21U);
+#ifndef __SANITIZE_THREAD__  // which delays the reads by milliseconds
   // Far above a byte time; a loaded machine reads the byte before the gap late, shortening it.
   EXPECT_GE(MaxGap(arrivals), 10.0);
+#endif
 
   f = {};
   f.corruptProbability = 1.0;

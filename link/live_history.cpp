@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/live_history.h"
+
+#include <algorithm>
+#include <span>
+
+#include "settings/float24.h"
+
+void LiveHistory::Add(std::int64_t ms, const LiveValues& values) {
+  if (!samples_.empty()) ms = std::max(ms, samples_.back().ms);  // a clock set back draws no loop
+  samples_.push_back({ms, broken_, values});
+  broken_ = false;
+  while (samples_.front().ms < ms - kKeptMs) samples_.pop_front();
+}
+
+void LiveHistory::Thin(int series, std::int64_t from, std::int64_t to, int columns,
+                       std::vector<DrawPoint>& out) const {
+  out.clear();
+  if (series < 0 || series >= 16 || columns <= 0 || to <= from) return;
+  const auto first = std::lower_bound(samples_.begin(), samples_.end(), from,
+                                      [](const LiveSample& s, std::int64_t t) { return s.ms < t; });
+  const std::size_t index = static_cast<std::size_t>(series);
+  // The column being gathered: its lowest and highest samples.
+  const LiveSample* low = nullptr;
+  const LiveSample* high = nullptr;
+  std::int64_t column = -1;
+  bool breakNext = false;
+  const auto flush = [&] {
+    if (low == nullptr) return;
+    const LiveSample* a = low->ms <= high->ms ? low : high;
+    const LiveSample* b = a == low ? high : low;
+    out.push_back({a->ms, a->values[index], breakNext});
+    if (b != a) out.push_back({b->ms, b->values[index], false});
+    breakNext = false;
+    low = high = nullptr;
+  };
+  for (auto it = first; it != samples_.end() && it->ms < to; ++it) {
+    const std::int64_t c = (it->ms - from) * columns / (to - from);
+    // A break ends the column's line: both sides keep their own extremes.
+    if (c != column || (it->breakBefore && it != first)) {
+      flush();
+      column = c;
+      if (it->breakBefore && it != first) breakNext = true;
+    }
+    const float v = it->values[index];
+    if (low == nullptr || v < low->values[index]) low = &*it;
+    if (high == nullptr || v > high->values[index]) high = &*it;
+  }
+  flush();
+}
+
+LiveValues DecodeLiveValues(const std::array<const std::uint8_t*, 4>& channelData) {
+  LiveValues values{};
+  for (std::size_t ch = 0; ch < 4; ++ch) {
+    const std::uint8_t* data = channelData[ch];
+    values[4 * ch + kLiveValue] = DecodeFloat24(std::span<const std::uint8_t, 3>(data, 3));
+    values[4 * ch + kLiveCurrent] = DecodeFloat24(std::span<const std::uint8_t, 3>(data + 3, 3));
+    values[4 * ch + kLiveAdc] = static_cast<float>(data[6] | data[7] << 8);
+    values[4 * ch + kLiveDac] = static_cast<float>(data[8] | data[9] << 8);
+  }
+  return values;
+}
