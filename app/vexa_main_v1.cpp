@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "app/forms.h"
 #include "app/other_port.h"
@@ -62,6 +63,15 @@ TEdit* MakeField(QWidget* parent, const QString& name, int x, int y, int w) {
   edit->setFocusPolicy(Qt::NoFocus);
   edit->setText("0");
   return edit;
+}
+
+// The five dialogs, those created (all but in tests that build the window alone).
+std::vector<QWidget*> SettingsDialogs() {
+  std::vector<QWidget*> dialogs;
+  for (QWidget* dialog :
+       std::initializer_list<QWidget*>{FormSetChanel, FormInterf, FormLogic, Form_Led_tenu, Form_Calc})
+    if (dialog != nullptr) dialogs.push_back(dialog);
+  return dialogs;
 }
 
 }  // namespace
@@ -465,9 +475,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   }
   // The dialogs are windows of their own: hidden first, so that this window is the last one and its
   // closing ends the program.
-  for (QWidget* dialog :
-       std::initializer_list<QWidget*>{FormSetChanel, FormInterf, FormLogic, Form_Led_tenu, Form_Calc})
-    if (dialog != nullptr) dialog->hide();
+  for (QWidget* dialog : SettingsDialogs()) dialog->hide();
   if (monitor_ != nullptr) monitor_->hide();
   if (guide_ != nullptr) guide_->hide();
   event->accept();
@@ -587,9 +595,8 @@ void TFormMain::MenuView_LedOutClick() {
 
 void TFormMain::N2Click() {
   // Each dialog closes as its own close would, asking first about edits not accepted.
-  for (QWidget* dialog :
-       std::initializer_list<QWidget*>{FormSetChanel, FormInterf, FormLogic, Form_Led_tenu, Form_Calc})
-    if (dialog != nullptr && dialog->isVisible()) dialog->close();
+  for (QWidget* dialog : SettingsDialogs())
+    if (dialog->isVisible()) dialog->close();
   if (monitor_ != nullptr) monitor_->hide();
   if (guide_ != nullptr) guide_->hide();
 }

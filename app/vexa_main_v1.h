@@ -119,7 +119,7 @@ class TFormMain : public QMainWindow,
   QTimer Timer1, Timer2, Timer_TimeOut;
   TFileDialog OpenDialog1{FileDialogKind::Open, kSettingsFilter};
   TFileDialog SaveDialogData{FileDialogKind::Save, kSettingsFilter};
-  TFileDialog SaveDialogText{FileDialogKind::Save, "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"};
+  TFileDialog SaveDialogText{FileDialogKind::Save, kTextFileFilter};
 
  protected:
   // Asks first while a settings write runs or the record holds edits neither written nor saved;

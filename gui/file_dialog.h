@@ -20,6 +20,9 @@ class FileDialogService {
 FileDialogService& FileDialogs();
 void SetFileDialogService(FileDialogService* service);  // nullptr restores the real one
 
+// What the text report and the monitor's journal are saved as.
+inline const QString kTextFileFilter = "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*";
+
 // "text|pattern|text|pattern" as Qt writes filters: "text (pattern);;text (pattern)".
 QString QtFilter(const QString& pairs);
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/exchange_record.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "settings/c_format.h"
@@ -19,8 +18,7 @@ void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
 void ExchangeRecord::Received(std::uint8_t byte) {
   ++counters_.bytesIn;
   if (!open_) return;
-  // No frame is longer; a line that streams must not grow the record without bound.
-  if (current_.answer.size() < 128) current_.answer.push_back(byte);
+  if (current_.answer.size() < kAnswerKept) current_.answer.push_back(byte);
   lastByte_ = timer_();
 }
 
@@ -79,10 +77,8 @@ std::string ClockText(std::chrono::system_clock::time_point time) {
 #else
   localtime_r(&seconds, &local);
 #endif
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(ms % 1000));
-  return text;
+  return CFormat("%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                 static_cast<int>(ms % 1000));
 }
 
 std::string ExchangeLine(const Exchange& exchange) {

@@ -32,6 +32,8 @@ class ExchangeRecord {
   using Clock = std::function<std::chrono::system_clock::time_point()>;
   using Timer = std::function<std::chrono::steady_clock::time_point()>;
   static constexpr std::size_t kKept = 1000;
+  // No frame is longer; a line that streams must not grow the record without bound.
+  static constexpr std::size_t kAnswerKept = 128;
 
   // clock stamps the exchanges; timer measures their round trips, unmoved by clock adjustments.
   explicit ExchangeRecord(

@@ -48,5 +48,5 @@ class TFormLineMonitor : public QWidget {
 
   const ExchangeRecord& record_;
   views_detail::ExchangeModel* model_;
-  TFileDialog saveDialog_{FileDialogKind::Save, "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"};
+  TFileDialog saveDialog_{FileDialogKind::Save, kTextFileFilter};
 };

@@ -2,9 +2,11 @@
 // Port discovery on Windows: the names the BIOS and the serial drivers publish in the registry,
 // read only, in the registry's order.
 #include "platform/ports.h"
+#include "platform/serial.h"
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 namespace platform {
@@ -64,18 +66,13 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path&) {
 }
 
 PathKind KindOfPath(const std::string& name) {
-  // Ports are not files: "COMn" and device-namespace names are taken as devices, and opening says more.
-  const bool com = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&
-                   (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm') &&
-                   name.find_first_not_of("0123456789", 3) == std::string::npos;
-  if (com) return ProbePort(name) == PortState::NotFound ? PathKind::Missing : PathKind::Device;
-  if (name.rfind("\\\\.\\", 0) == 0) return PathKind::Device;
-  // The name is UTF-8 (what the window gives): the wide call reads any folder's name.
-  std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0)),
-                    L'\0');
-  if (wide.empty()) return PathKind::Missing;
-  ::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-  const ::DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  // Ports are not files: a name CreateFile opens in the device namespace is a device; a COM name
+  // made so ("COM7") is probed for whether it exists.
+  if (const std::string device = DeviceFileName(name); device.rfind("\\\\.\\", 0) == 0)
+    return device != name && ProbePort(name) == PortState::NotFound ? PathKind::Missing : PathKind::Device;
+  // The name is UTF-8 (what the window gives): read through the wide API, any folder's name works.
+  const std::filesystem::path file(std::u8string(name.begin(), name.end()));
+  const ::DWORD attributes = ::GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::RegularFile;
 }
