@@ -30,6 +30,9 @@
 #include "sim/pty_simulator.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
+#if VEXA_DIAGRAM
+#include "views/diagram.h"
+#endif
 
 namespace {
 
@@ -312,7 +315,7 @@ void TFormMain::BuildMenus() {
   MenuView = Named(bar->addMenu("Вид"), "MenuView");
   MenuView_LedOut = action(MenuView, "Состояние индикации", "MenuView_LedOut");
   MenuView_Diagram = action(MenuView, "Диаграмма", "MenuView_Diagram");
-  MenuView_Diagram->setEnabled(false);  // not built yet
+  MenuView_Diagram->setEnabled(VEXA_DIAGRAM != 0);  // Windows builds without Qt Charts have none
   N2 = action(MenuView, "Закрыть все вспомогательные окна", "N2");
   MenuHelp = Named(bar->addMenu("Помощь"), "MenuHelp");
   MenuHelp_Manual = action(MenuHelp, "Правила работы", "MenuHelp_Manual");
@@ -341,6 +344,7 @@ void TFormMain::BuildMenus() {
   connect(Tenu1, &QAction::triggered, this, [this] { Tenu1Click(); });
   connect(Menu_sel_Other, &QAction::triggered, this, guarded([this] { Menu_sel_OtherClick(); }));
   connect(MenuView_LedOut, &QAction::triggered, this, guarded([this] { MenuView_LedOutClick(); }));
+  connect(MenuView_Diagram, &QAction::triggered, this, guarded([this] { MenuView_DiagramClick(); }));
   connect(N2, &QAction::triggered, this, guarded([this] { N2Click(); }));
   connect(MenuHelp_Manual, &QAction::triggered, this, guarded([this] { MenuHelp_ManualClick(); }));
   connect(MenuHelp_About, &QAction::triggered, this, guarded([this] { MenuHelp_AboutClick(); }));
@@ -477,6 +481,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   // closing ends the program.
   for (QWidget* dialog : SettingsDialogs()) dialog->hide();
   if (monitor_ != nullptr) monitor_->hide();
+  if (diagramWindow_ != nullptr) diagramWindow_->hide();
   if (guide_ != nullptr) guide_->hide();
   event->accept();
 }
@@ -501,6 +506,9 @@ void TFormMain::Out_chanel_status(int ch, const std::uint8_t* data) {
       std::chrono::system_clock::now().time_since_epoch());
   history_.Add(now.count(),
                DecodeLiveValues({cycle_[0].data(), cycle_[1].data(), cycle_[2].data(), cycle_[3].data()}));
+#if VEXA_DIAGRAM
+  if (diagram_ != nullptr) diagram_->Refresh();
+#endif
 }
 
 void TFormMain::Status_no_connect() {
@@ -593,11 +601,24 @@ void TFormMain::MenuView_LedOutClick() {
   monitor_->activateWindow();
 }
 
+void TFormMain::MenuView_DiagramClick() {
+#if VEXA_DIAGRAM
+  if (diagram_ == nullptr) {
+    diagram_ = new TFormDiagram(history_, ModuleSettings);
+    diagramWindow_.reset(diagram_);
+  }
+  diagram_->show();
+  diagram_->raise();
+  diagram_->activateWindow();
+#endif
+}
+
 void TFormMain::N2Click() {
   // Each dialog closes as its own close would, asking first about edits not accepted.
   for (QWidget* dialog : SettingsDialogs())
     if (dialog->isVisible()) dialog->close();
   if (monitor_ != nullptr) monitor_->hide();
+  if (diagramWindow_ != nullptr) diagramWindow_->hide();
   if (guide_ != nullptr) guide_->hide();
 }
 

@@ -37,6 +37,7 @@ inline const QString kSettingsFilter = "Файлы настройки VEXA (*.vx
 
 class TFormLineMonitor;
 class TFormGuide;
+class TFormDiagram;
 
 class TFormMain : public QMainWindow,
                   private ILinkPort,
@@ -72,6 +73,7 @@ class TFormMain : public QMainWindow,
   void Tenu1Click();
   // "Вид" and "Помощь".
   void MenuView_LedOutClick();
+  void MenuView_DiagramClick();
   void N2Click();
   void MenuHelp_ManualClick();
   void MenuHelp_AboutClick();
@@ -96,6 +98,7 @@ class TFormMain : public QMainWindow,
   // The windows of "Вид" and "Помощь" once opened, else null.
   TFormLineMonitor* LineMonitor() { return monitor_.get(); }
   TFormGuide* Guide() { return guide_.get(); }
+  TFormDiagram* Diagram() { return diagram_; }
 
   // Controls, by their designer names.
   TLabel* Label_Version;
@@ -174,6 +177,9 @@ class TFormMain : public QMainWindow,
   std::unique_ptr<sim::InProcessLine> line_;
   std::unique_ptr<TFormLineMonitor> monitor_;  // before sioComm1_ goes, its display is unbound
   std::unique_ptr<TFormGuide> guide_;
+  // Held as a plain widget: a Windows build without Qt Charts has no diagram to destroy.
+  std::unique_ptr<QWidget> diagramWindow_;
+  TFormDiagram* diagram_ = nullptr;
   bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
 };

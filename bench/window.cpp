@@ -11,6 +11,7 @@
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
 #include "bench/process_stats.h"
+#include "bench/qt_main.h"
 
 namespace {
 
@@ -32,9 +33,18 @@ void StartUp(benchmark::State& state) {
   }
 }
 
+// Argument: 1 with the diagram open (redrawn each status cycle and each second).
 void ConnectedIdle(benchmark::State& state) {
   CreateForms();
   FormMain->show();
+  if (state.range(0) != 0) {
+    if (!FormMain->MenuView_Diagram->isEnabled()) {
+      state.SkipWithError("built without the diagram");
+      DestroyForms();
+      return;
+    }
+    FormMain->MenuView_Diagram->trigger();
+  }
   FormMain->SimulatorChoice()->trigger();
   FormMain->MenuConn_Connect->trigger();
   if (!QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, 3000)) {
@@ -58,15 +68,8 @@ void ConnectedIdle(benchmark::State& state) {
 }
 
 BENCHMARK(StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(ConnectedIdle)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(ConnectedIdle)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return QtBenchmarkMain(argc, argv); }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/exchange_record.h"
 
-#include <ctime>
 
+#include "link/wall_clock.h"
 #include "settings/c_format.h"
 
 void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
@@ -70,13 +70,7 @@ const char* VerdictText(Verdict verdict) {
 
 std::string ClockText(std::chrono::system_clock::time_point time) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
-  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &seconds);
-#else
-  localtime_r(&seconds, &local);
-#endif
+  const std::tm local = LocalTime(ms / 1000);
   return CFormat("%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                  static_cast<int>(ms % 1000));
 }

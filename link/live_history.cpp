@@ -2,7 +2,12 @@
 #include "link/live_history.h"
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <span>
+
+#include "link/wall_clock.h"
+#include "settings/c_format.h"
 
 #include "settings/float24.h"
 
@@ -59,4 +64,40 @@ LiveValues DecodeLiveValues(const std::array<const std::uint8_t*, 4>& channelDat
     values[4 * ch + kLiveDac] = static_cast<float>(data[8] | data[9] << 8);
   }
   return values;
+}
+
+std::string IsoTimeText(std::int64_t ms) {
+  const std::int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+  const std::tm local = LocalTime(seconds);
+  // The offset is what the local calendar time is ahead of the instant; no zone field needed.
+  using namespace std::chrono;
+  const sys_days day{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+                     std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
+  const std::int64_t localSeconds =
+      day.time_since_epoch().count() * 86400LL + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+  const long long offsetMinutes = (localSeconds - seconds) / 60;
+  const long long absMinutes = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+  return CFormat("%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02lld:%02lld", local.tm_year + 1900, local.tm_mon + 1,
+                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                 static_cast<int>(ms - seconds * 1000), offsetMinutes < 0 ? '-' : '+', absMinutes / 60,
+                 absMinutes % 60);
+}
+
+std::string HistoryCsv(const std::deque<LiveSample>& samples) {
+  static const char* const kQuantities[] = {"значение", "ток", "АЦП", "ЦАП"};
+  std::string text = "Время";
+  for (int ch = 1; ch <= 4; ++ch)
+    for (const char* quantity : kQuantities) text += CFormat(",Канал %d %s", ch, quantity);
+  text += "\n";
+  text.reserve(text.size() + samples.size() * 160);
+  char number[32];
+  for (const LiveSample& sample : samples) {
+    text += IsoTimeText(sample.ms);
+    for (const float value : sample.values) {
+      text += ',';
+      text.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+    }
+    text += '\n';
+  }
+  return text;
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 // A status cycle's 16 values: for channels 1 to 4 in turn the measured value, the sensor current,
@@ -51,3 +52,10 @@ class LiveHistory {
 
 // The 16 values of a status cycle from the four channels' status blocks (11 bytes each).
 LiveValues DecodeLiveValues(const std::array<const std::uint8_t*, 4>& channelData);
+
+// The history as CSV text (UTF-8, comma-separated, point as the decimal separator): a header, then a
+// row per sample with its local time in ISO 8601 to the millisecond with the offset, and the 16
+// values, each in the shortest text that reads back to the same float.
+std::string HistoryCsv(const std::deque<LiveSample>& samples);
+// "2026-12-08T11:05:03.123+03:00": local wall-clock time of ms since the epoch.
+std::string IsoTimeText(std::int64_t ms);

@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <random>
+#include <cstring>
+#include <sstream>
+#include <string>
 
 #include "link/live_history.h"
 #include "settings/float24.h"
@@ -92,6 +99,101 @@ TEST(LiveHistory, DecodedFromTheChannelsStatusBlocks) {
     EXPECT_EQ(v[4 * ch + kLiveAdc], static_cast<float>(0x210 + ch));
     EXPECT_EQ(v[4 * ch + kLiveDac], 4095.0F);
   }
+}
+
+// The instant an ISO text names, read back through its own offset: "2026-12-08T11:05:03.123+03:00".
+std::int64_t MsFromIsoText(const std::string& text) {
+  int y, mo, d, h, mi, s, ms, oh, om;
+  char sign;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c%2d:%2d", &y, &mo, &d, &h, &mi, &s, &ms, &sign, &oh,
+                  &om) != 10)
+    return -1;
+  using namespace std::chrono;
+  const sys_days day{year{y} / month{static_cast<unsigned>(mo)} / std::chrono::day{static_cast<unsigned>(d)}};
+  const std::int64_t offset = (sign == '-' ? -1 : 1) * (oh * 3600 + om * 60);
+  return (day.time_since_epoch().count() * 86400LL + h * 3600 + mi * 60 + s - offset) * 1000 + ms;
+}
+
+class ZoneScope {
+ public:
+  explicit ZoneScope(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old, hadOld_ = true;
+    Set(zone);
+  }
+  ~ZoneScope() { Set(hadOld_ ? old_.c_str() : nullptr); }
+
+ private:
+  static void Set(const char* zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone != nullptr ? zone : "");
+    _tzset();
+#else
+    if (zone != nullptr) setenv("TZ", zone, 1); else unsetenv("TZ");
+    tzset();
+#endif
+  }
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+// Local time with its offset, whichever side of UTC and whatever the minutes; the text names the
+// same instant.
+TEST(LiveHistory, IsoTimeNamesTheInstantInLocalTime) {
+  const struct {
+    const char* zone;
+    std::int64_t ms;
+    const char* text;
+  } cases[] = {{"UTC0", 1'796'725'503'123, "2026-12-08T10:25:03.123+00:00"},
+               {"IST-5:30", 1'796'725'503'007, "2026-12-08T15:55:03.007+05:30"},
+               {"NST3:30", 1'796'725'503'999, "2026-12-08T06:55:03.999-03:30"},
+               {"UTC0", 0, "1970-01-01T00:00:00.000+00:00"},
+               {"MSK-3", -1, "1970-01-01T02:59:59.999+03:00"}};
+  for (const auto& c : cases) {
+    ZoneScope zone(c.zone);
+    EXPECT_EQ(IsoTimeText(c.ms), c.text) << c.zone;
+    EXPECT_EQ(MsFromIsoText(IsoTimeText(c.ms)), c.ms) << c.zone;
+  }
+}
+
+// What "Сохранить CSV" writes reads back to the very samples: every time and every float exactly.
+TEST(LiveHistory, CsvReadsBackToTheSamples) {
+  LiveHistory history;
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> noise(-1e4F, 1e4F);
+  const float awkward[] = {0.1F, -0.0F, 1e-7F, 3.4e38F, 12345.678F, 4095.0F};
+  for (int i = 0; i < 300; ++i) {
+    LiveValues values;
+    for (float& v : values) v = noise(random);
+    values[static_cast<std::size_t>(i % 16)] = awkward[i % std::size(awkward)];
+    if (i == 150) history.LinkDown();
+    history.Add(1'796'725'503'000 + i * 497, values);
+  }
+  const std::string csv = HistoryCsv(history.Samples());
+  std::istringstream lines(csv);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line.rfind("Время,Канал 1 значение,Канал 1 ток,Канал 1 АЦП,Канал 1 ЦАП,Канал 2 значение", 0), 0U);
+  EXPECT_EQ(std::count(line.begin(), line.end(), ','), 16);
+  EXPECT_TRUE(line.ends_with("Канал 4 ЦАП"));
+  std::size_t row = 0;
+  for (; std::getline(lines, line); ++row) {
+    ASSERT_LT(row, history.Samples().size());
+    const LiveSample& sample = history.Samples()[row];
+    const std::size_t comma = line.find(',');
+    EXPECT_EQ(MsFromIsoText(line.substr(0, comma)), sample.ms) << line;
+    const char* p = line.data() + comma;
+    for (std::size_t k = 0; k < 16; ++k) {
+      ASSERT_EQ(*p, ',') << line;
+      float v = 0;
+      const auto [end, error] = std::from_chars(p + 1, line.data() + line.size(), v);
+      ASSERT_EQ(error, std::errc()) << line;
+      EXPECT_EQ(std::memcmp(&v, &sample.values[k], sizeof v), 0) << row << ":" << k << " " << line;
+      p = end;
+    }
+    EXPECT_EQ(p, line.data() + line.size());
+  }
+  EXPECT_EQ(row, history.Samples().size());
+  EXPECT_EQ(csv.find(';'), std::string::npos);
 }
 
 }  // namespace

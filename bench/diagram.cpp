@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The diagram's redraw with a full day of samples (two a second) on the 60-minute span: the history
+// thinned and handed to the chart, then the chart painted, at two window widths. Redraws go on
+// paused, so that only the benchmark's own count.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QChartView>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <chrono>
+#include <cmath>
+
+#include "bench/process_stats.h"
+#include "bench/qt_main.h"
+#include "views/diagram.h"
+
+namespace {
+
+struct Day {
+  Day() {
+    now = std::chrono::duration_cast<std::chrono::milliseconds>(
+              std::chrono::system_clock::now().time_since_epoch())
+              .count();
+    const std::int64_t start = now - LiveHistory::kKeptMs + 1;
+    for (std::int64_t t = start, i = 0; t <= now; t += 500, ++i) {
+      LiveValues values;
+      for (std::size_t k = 0; k < values.size(); ++k)
+        values[k] = static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
+      history.Add(t, values);
+    }
+    settings.ChanSet[0].Point0 = 0.5F;
+  }
+  std::int64_t now = 0;
+  LiveHistory history;
+  TModuleSettings settings{};
+};
+
+Day& TheDay() {
+  static Day day;
+  return day;
+}
+
+// Arguments: window width, and whether the chart is painted too.
+void Redraw(benchmark::State& state) {
+  Day& day = TheDay();
+  TFormDiagram diagram(day.history, day.settings);
+  diagram.resize(static_cast<int>(state.range(0)), 600);
+  diagram.show();
+  if (!QTest::qWaitForWindowExposed(&diagram)) state.SkipWithError("the diagram was not shown");
+  diagram.Button_Pause->setChecked(true);
+  diagram.ComboBox_Span->setCurrentIndex(3);
+  const bool paint = state.range(1) != 0;
+  std::int64_t now = day.now;
+  for (auto _ : state) {
+    diagram.Redraw(now);
+    if (paint) diagram.Chart_View->viewport()->repaint();  // at once, into the window's backing store
+    now += 500;  // each redraw a new window onto the day, as while polling
+  }
+  state.counters["points"] = static_cast<double>(diagram.ShownLines(0).front().size());
+}
+
+void DayInMemory(benchmark::State& state) {
+  const long before = ResidentKb();
+  for (auto _ : state) benchmark::DoNotOptimize(TheDay().history.Samples().size());
+  state.counters["day_kB"] = static_cast<double>(ResidentKb() - before);
+}
+
+BENCHMARK(DayInMemory)->Iterations(1);
+BENCHMARK(Redraw)->ArgsProduct({{900, 1920}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)
+    ->ReportAggregatesOnly(true)->MinTime(0.5);
+
+}  // namespace
+
+int main(int argc, char** argv) { return QtBenchmarkMain(argc, argv); }

@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The diagram on a history of its own: what it draws of a span, its breaks, its set-point lines,
+// the pause, and what its two saves write.
+#include <gtest/gtest.h>
+
+#include <QChartView>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "gui/file_dialog.h"
+#include "gui/message_box.h"
+#include "views/diagram.h"
+
+namespace {
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// Series 4 * channel + quantity at sample i: the channels' waves overlap as the simulator's do, each
+// quantity on a level of its own, with a spike now and then.
+float ValueOf(std::size_t series, std::int64_t i) {
+  const double level = static_cast<double>(series % 4) * 1000.0 + static_cast<double>(series / 4) * 25.0;
+  const double spike = i % 977 == 0 ? 50.0 : 0.0;
+  return static_cast<float>(level + 20.0 * std::sin(static_cast<double>(i) / 40.0 + static_cast<double>(series)) +
+                            spike);
+}
+
+void ChooseByKeys(QComboBox* box, int index) {
+  box->setFocus();
+  while (box->currentIndex() < index) QTest::keyClick(box, Qt::Key_Down);
+  while (box->currentIndex() > index) QTest::keyClick(box, Qt::Key_Up);
+}
+
+class DiagramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetMessageBoxService(&boxes_);
+    SetFileDialogService(&files_);
+    // Two hours at two samples a second up to now, the link down for two minutes ten minutes ago.
+    now_ = NowMs();
+    for (std::int64_t i = 0, t = now_ - 2 * 3600'000; t <= now_; ++i, t += 500) {
+      if (t > now_ - 600'000 && t < now_ - 480'000) continue;
+      if (t >= now_ - 480'000 && t < now_ - 479'500) history_.LinkDown();
+      LiveValues values;
+      for (std::size_t k = 0; k < values.size(); ++k) values[k] = ValueOf(k, i);
+      history_.Add(t, values);
+    }
+    // Channel 1 swings about 0, channel 2 about 25, channel 3 about 50: a set-point is drawn near
+    // its channel's values, not far off.
+    record_.ChanSet[0].Point0 = 0.5F;
+    record_.ChanSet[0].Point1 = 1.0e6F;
+    record_.ChanSet[0].Point2 = record_.ChanSet[0].Point3 = -5000.0F;
+    record_.ChanSet[1].Point0 = record_.ChanSet[1].Point1 = record_.ChanSet[1].Point3 = -5000.0F;
+    record_.ChanSet[1].Point2 = 30.0F;
+    record_.ChanSet[2].Point0 = record_.ChanSet[2].Point1 = 1000.0F;
+    record_.ChanSet[2].Point2 = record_.ChanSet[2].Point3 = 1000.0F;
+    diagram_ = std::make_unique<TFormDiagram>(history_, record_);
+    diagram_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(diagram_.get()));
+  }
+  void TearDown() override {
+    diagram_.reset();
+    SetFileDialogService(nullptr);
+    SetMessageBoxService(nullptr);
+  }
+
+  // The samples of a series the span ending at `to` takes.
+  std::vector<const LiveSample*> InSpan(std::int64_t from, std::int64_t to) const {
+    std::vector<const LiveSample*> in;
+    for (const LiveSample& s : history_.Samples())
+      if (s.ms >= from && s.ms <= to) in.push_back(&s);
+    return in;
+  }
+
+  ScriptedMessageBoxes boxes_;
+  ScriptedFileDialogs files_;
+  std::int64_t now_ = 0;
+  LiveHistory history_;
+  TModuleSettings record_{};
+  std::unique_ptr<TFormDiagram> diagram_;
+};
+
+// For each span and quantity: the lines keep the span's every extreme and its last sample, at most
+// two points a pixel column, broken where the link was down; set-points only with the values.
+TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
+  for (int span = 0; span < 4; ++span) {
+    for (int quantity = 0; quantity < 4; ++quantity) {
+      ChooseByKeys(diagram_->ComboBox_Span, span);
+      ChooseByKeys(diagram_->ComboBox_Quantity, quantity);
+      diagram_->Redraw(now_);
+      const std::int64_t from = now_ - TFormDiagram::kSpansMinutes[span] * 60'000LL;
+      const auto in = InSpan(from, now_);
+      const std::string what = "span " + std::to_string(span) + ", quantity " + std::to_string(quantity);
+      for (int ch = 0; ch < 4; ++ch) {
+        const std::size_t series = static_cast<std::size_t>(4 * ch + quantity);
+        const QList<QList<QPointF>> lines = diagram_->ShownLines(ch);
+        ASSERT_FALSE(lines.isEmpty()) << what;
+        EXPECT_EQ(lines.size(), span >= 2 ? 2 : 1) << what << ": the gap ten minutes ago breaks the line";
+        double low = INFINITY, high = -INFINITY;
+        qsizetype points = 0;
+        for (const auto& line : lines)
+          for (const QPointF& p : line) {
+            low = std::min(low, p.y()), high = std::max(high, p.y());
+            ++points;
+            EXPECT_GE(p.x(), static_cast<double>(from));
+          }
+        const auto [minSample, maxSample] = std::minmax_element(
+            in.begin(), in.end(), [&](auto* a, auto* b) { return a->values[series] < b->values[series]; });
+        EXPECT_EQ(low, (*minSample)->values[series]) << what;
+        EXPECT_EQ(high, (*maxSample)->values[series]) << what;
+        EXPECT_EQ(lines.back().back(), QPointF(static_cast<double>(in.back()->ms), in.back()->values[series]));
+        EXPECT_LE(points, 2 * diagram_->Chart_View->width()) << what;
+      }
+      const std::vector<double> expected = quantity == 0 ? std::vector<double>{0.5} : std::vector<double>{};
+      EXPECT_EQ(diagram_->ShownSetPoints(0), expected) << what;
+      EXPECT_EQ(diagram_->ShownSetPoints(1).size(), quantity == 0 ? 1U : 0U) << what;
+      EXPECT_TRUE(diagram_->ShownSetPoints(2).empty()) << what;
+    }
+  }
+  // The guide's picture: a quarter of an hour with the break and the set-points.
+  ChooseByKeys(diagram_->ComboBox_Span, 2);
+  ChooseByKeys(diagram_->ComboBox_Quantity, 0);
+  diagram_->Redraw(now_);
+  EXPECT_TRUE(diagram_->grab().save(QString(VEXA_SHOT_DIR) + "/diagram.png"));
+}
+
+TEST_F(DiagramTest, PauseStopsTheViewNotTheHistory) {
+  diagram_->Refresh();
+  const auto before = diagram_->ShownLines(0);
+  QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);
+  ASSERT_TRUE(diagram_->Button_Pause->isChecked());
+  LiveValues values;
+  values.fill(-42.0F);
+  history_.Add(NowMs(), values);
+  diagram_->Refresh();
+  EXPECT_EQ(diagram_->ShownLines(0), before);
+  EXPECT_EQ(history_.Samples().back().values[0], -42.0F) << "collected all the same";
+  QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);
+  EXPECT_EQ(diagram_->ShownLines(0).back().back().y(), -42.0);
+}
+
+// The CSV is the history's text; the picture is the chart as shown; a name that cannot be written
+// gets the file error.
+TEST_F(DiagramTest, SavesTheHistoryAsCsvAndTheViewAsAPicture) {
+  const QString dir = QDir::tempPath() + QString("/vexa_diagram_%1").arg(QCoreApplication::applicationPid());
+  QDir().mkpath(dir);
+  files_.names = {dir + "/day", dir + "/view", dir + "/missing/folder/day"};
+  QTest::mouseClick(diagram_->Button_SaveCsv, Qt::LeftButton);
+  QFile csv(dir + "/day.csv");
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  EXPECT_EQ(csv.readAll().toStdString(), HistoryCsv(history_.Samples()));
+  QTest::mouseClick(diagram_->Button_SaveImage, Qt::LeftButton);
+  QImage picture(dir + "/view.png", "PNG");
+  EXPECT_EQ(picture.size(), diagram_->Chart_View->size() * diagram_->Chart_View->devicePixelRatio());
+  EXPECT_TRUE(boxes_.shown.empty());
+  QTest::mouseClick(diagram_->Button_SaveCsv, Qt::LeftButton);
+  ASSERT_EQ(boxes_.shown.size(), 1U);
+  EXPECT_EQ(boxes_.shown[0].caption, "Ошибка!");
+  EXPECT_EQ(files_.asked.front().filter, QtFilter("Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*"));
+  QDir(dir).removeRecursively();
+}
+
+}  // namespace
