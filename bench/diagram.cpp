@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <cmath>
@@ -19,11 +20,15 @@
 
 namespace {
 
+std::int64_t WallClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 struct Day {
   Day() {
-    now = std::chrono::duration_cast<std::chrono::milliseconds>(
-              std::chrono::system_clock::now().time_since_epoch())
-              .count();
+    now = WallClockMs();
     const std::int64_t start = now - LiveHistory::kKeptMs + 1;
     for (std::int64_t t = start, i = 0; t <= now; t += 500, ++i) {
       LiveValues values;
@@ -53,13 +58,39 @@ void Redraw(benchmark::State& state) {
   diagram.Button_Pause->setChecked(true);
   diagram.ComboBox_Span->setCurrentIndex(3);
   const bool paint = state.range(1) != 0;
-  std::int64_t now = day.now;
+  std::int64_t step = 0;
   for (auto _ : state) {
-    diagram.Redraw(now);
+    // Each redraw a new window onto the day's last half hour, as while polling.
+    diagram.Redraw(day.now - 1'800'000 + (step++ % 3600) * 500);
     if (paint) diagram.Chart_View->viewport()->repaint();  // at once, into the window's backing store
-    now += 500;  // each redraw a new window onto the day, as while polling
   }
   state.counters["points"] = static_cast<double>(diagram.ShownLines(0).front().size());
+}
+
+// The diagram open on the 60-minute span of a full day for ten seconds, a status cycle each half
+// second redrawing it as the window does: the process's CPU.
+void LiveForTenSeconds(benchmark::State& state) {
+  Day& day = TheDay();
+  TFormDiagram diagram(day.history, day.settings);
+  diagram.resize(900, 600);
+  diagram.show();
+  if (!QTest::qWaitForWindowExposed(&diagram)) state.SkipWithError("the diagram was not shown");
+  diagram.ComboBox_Span->setCurrentIndex(3);
+  QTimer cycle;
+  QObject::connect(&cycle, &QTimer::timeout, [&] {
+    LiveValues values = day.history.Samples().back().values;
+    values[0] += 0.5F;
+    day.history.Add(WallClockMs(), values);
+    diagram.Refresh();
+  });
+  cycle.start(500);
+  double cpuMs = 0;
+  for (auto _ : state) {
+    const double before = CpuMs();
+    QTest::qWait(10000);
+    cpuMs = CpuMs() - before;
+  }
+  state.counters["cpu_percent"] = cpuMs / 100.0;
 }
 
 void DayInMemory(benchmark::State& state) {
@@ -69,6 +100,7 @@ void DayInMemory(benchmark::State& state) {
 }
 
 BENCHMARK(DayInMemory)->Iterations(1);
+BENCHMARK(LiveForTenSeconds)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(Redraw)->ArgsProduct({{900, 1920}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true)->MinTime(0.5);
 

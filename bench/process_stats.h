@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a benchmark reads of its own process: resident memory and the entries of a /proc folder
-// (descriptors, threads).
+// What a benchmark reads of its own process: CPU time, resident memory and the entries of a /proc
+// folder (descriptors, threads).
 #pragma once
 
 #include <dirent.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <string>
+
+// User and system time of all the process's threads so far.
+inline double CpuMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+  return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
 
 inline long ResidentKb() {
   std::ifstream status("/proc/self/status");

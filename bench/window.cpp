@@ -3,7 +3,6 @@
 // to the simulator and polling for ten seconds, the process's CPU (the simulator's thread included)
 // and resident memory.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QTest>
@@ -14,13 +13,6 @@
 #include "bench/qt_main.h"
 
 namespace {
-
-double CpuMs() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 void StartUp(benchmark::State& state) {
   for (auto _ : state) {

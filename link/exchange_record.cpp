@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/exchange_record.h"
 
-
 #include "link/wall_clock.h"
 #include "settings/c_format.h"
 

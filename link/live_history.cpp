@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <span>
 
 #include "link/wall_clock.h"
 #include "settings/c_format.h"
-
 #include "settings/float24.h"
 
 void LiveHistory::Add(std::int64_t ms, const LiveValues& values) {
@@ -28,6 +28,8 @@ void LiveHistory::Thin(int series, std::int64_t from, std::int64_t to, int colum
   // The column being gathered: its lowest and highest samples.
   const LiveSample* low = nullptr;
   const LiveSample* high = nullptr;
+  const LiveSample* newest = nullptr;  // the last finite sample of the range
+  const LiveSample* lastOut = nullptr;
   std::int64_t column = -1;
   bool breakNext = false;
   const auto flush = [&] {
@@ -36,6 +38,7 @@ void LiveHistory::Thin(int series, std::int64_t from, std::int64_t to, int colum
     const LiveSample* b = a == low ? high : low;
     out.push_back({a->ms, a->values[index], breakNext});
     if (b != a) out.push_back({b->ms, b->values[index], false});
+    lastOut = b;
     breakNext = false;
     low = high = nullptr;
   };
@@ -48,10 +51,19 @@ void LiveHistory::Thin(int series, std::int64_t from, std::int64_t to, int colum
       if (it->breakBefore && it != first) breakNext = true;
     }
     const float v = it->values[index];
+    // No value to draw (a Float24 with every exponent bit set): a gap, which no extreme hides.
+    if (!std::isfinite(v)) {
+      flush();
+      breakNext = !out.empty();
+      continue;
+    }
     if (low == nullptr || v < low->values[index]) low = &*it;
     if (high == nullptr || v > high->values[index]) high = &*it;
+    newest = &*it;
   }
   flush();
+  // The line ends at the newest value, extreme of its column or not.
+  if (newest != nullptr && newest != lastOut) out.push_back({newest->ms, newest->values[index], false});
 }
 
 LiveValues DecodeLiveValues(const std::array<const std::uint8_t*, 4>& channelData) {

@@ -42,7 +42,8 @@ class LiveHistory {
 
   // Series of the samples from `from` up to `to` (excluded) drawn across columns pixel columns: in
   // each column its lowest and highest value in the order they came (one point when they are the
-  // same sample), a break kept where the link was down. Replaces out's contents.
+  // same sample), a break kept where the link was down or a value is not finite, and the newest
+  // value last. Replaces out's contents.
   void Thin(int series, std::int64_t from, std::int64_t to, int columns, std::vector<DrawPoint>& out) const;
 
  private:

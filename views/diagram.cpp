@@ -45,20 +45,24 @@ bool NearTheData(double point, double low, double high) {
   return point >= low - width && point <= high + width;
 }
 
-// A range around [low, high] on round steps of 1, 2 or 5 times a power of ten, some ten of them:
-// {min, max, ticks}. The axis is only told when this changes, and each change lays out its labels.
+// A range around [low, high] on round steps of 1, 2 or 5 times a power of ten, some ten of them,
+// and the decimals its labels need.
 struct NiceRange {
   double min, max;
-  int ticks;
+  int ticks, decimals;
 };
 NiceRange NiceRangeAround(double low, double high) {
   const double raw = (high - low) / 10;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  const double exponent = std::floor(std::log10(raw));
+  const double power = std::pow(10.0, exponent);
   const double fraction = raw / power;
   const double step = (fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10) * power;
   const double min = std::floor(low / step) * step, max = std::ceil(high / step) * step;
-  return {min, max, static_cast<int>(std::lround((max - min) / step)) + 1};
+  return {min, max, static_cast<int>(std::lround((max - min) / step)) + 1,
+          static_cast<int>(std::clamp(-exponent, 0.0, 9.0))};
 }
+
+const char* const kQuantityTitles[] = {"Значение", "Ток датчика, мА", "АЦП", "ЦАП"};
 
 }  // namespace
 
@@ -101,7 +105,7 @@ class ChannelLines : public QGraphicsItem {
   QRectF boundingRect() const override { return plot_; }
   void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
     if (plot_.isEmpty() || to_ <= from_ || high_ <= low_) return;
-    painter->setClipRect(plot_);
+    painter->setClipRect(plot_, Qt::IntersectClip);
     const double sx = plot_.width() / (to_ - from_), sy = plot_.height() / (high_ - low_);
     for (std::size_t ch = 0; ch < 4; ++ch) {
       painter->setPen(pens_[ch]);
@@ -169,7 +173,6 @@ TFormDiagram::TFormDiagram(const LiveHistory& history, const TModuleSettings& se
   timeAxis_ = new QDateTimeAxis(chart_);
   timeAxis_->setTickCount(7);
   valueAxis_ = new QValueAxis(chart_);
-  valueAxis_->setLabelFormat("%.4g");
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
   chart_->addAxis(valueAxis_, Qt::AlignLeft);
   for (int ch = 0; ch < 4; ++ch) {
@@ -177,7 +180,11 @@ TFormDiagram::TFormDiagram(const LiveHistory& history, const TModuleSettings& se
     for (auto& line : setPoints_[static_cast<std::size_t>(ch)]) line = NewSeries(ch, true);
   }
   lines_ = new views_detail::ChannelLines(chart_);
-  connect(chart_, &QChart::plotAreaChanged, this, [this] { lines_->PlotChanged(); });
+  // A plot of another width takes other columns: thinned anew for the time shown, once the layout
+  // is done.
+  connect(
+      chart_, &QChart::plotAreaChanged, this, [this] { Redraw(timeAxis_->max().toMSecsSinceEpoch()); },
+      Qt::QueuedConnection);
   Chart_View = new QChartView(chart_, this);
   Chart_View->setObjectName("Chart_View");
   Chart_View->setMinimumSize(480, 280);
@@ -226,7 +233,9 @@ void TFormDiagram::showEvent(QShowEvent* event) {
 void TFormDiagram::Refresh() {
   if (!isVisible()) return;
   Timer_Redraw.start();
-  if (!Button_Pause->isChecked()) Redraw(WallClockMs());
+  // A clock set back leaves the newest samples ahead of it: the view still ends with them.
+  const auto& samples = history_.Samples();
+  if (!Button_Pause->isChecked()) Redraw(std::max(WallClockMs(), samples.empty() ? 0 : samples.back().ms));
 }
 
 void TFormDiagram::Redraw(std::int64_t nowMs) {
@@ -277,10 +286,14 @@ void TFormDiagram::Redraw(std::int64_t nowMs) {
   if (!(low <= high)) low = 0, high = 1;
   const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high), 1.0) * 0.05;
   const NiceRange range = NiceRangeAround(low - margin, high + margin);
-  valueAxis_->setRange(range.min, range.max);
+  // The tick count first: a new range lays the labels out at once, with the count it finds.
   valueAxis_->setTickCount(range.ticks);
+  valueAxis_->setLabelFormat(QString("%.%1f").arg(range.decimals));
+  valueAxis_->setRange(range.min, range.max);
+  valueAxis_->setTitleText(kQuantityTitles[quantity]);
   timeAxis_->setFormat(kSpansMinutes[ComboBox_Span->currentIndex()] >= 60 ? "HH:mm" : "HH:mm:ss");
   timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(nowMs));
+  timeAxis_->setTitleText(QDateTime::fromMSecsSinceEpoch(nowMs).toString("dd.MM.yyyy"));
   lines_->Show(static_cast<double>(from), static_cast<double>(nowMs), valueAxis_->min(), valueAxis_->max());
 }
 

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QPushButton>
 #include <QTest>
 
@@ -94,11 +96,13 @@ class DiagramTest : public ::testing::Test {
 // For each span and quantity: the lines keep the span's every extreme and its last sample, at most
 // two points a pixel column, broken where the link was down; set-points only with the values.
 TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
+  QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);  // only the test's own redraws
   for (int span = 0; span < 4; ++span) {
     for (int quantity = 0; quantity < 4; ++quantity) {
       ChooseByKeys(diagram_->ComboBox_Span, span);
       ChooseByKeys(diagram_->ComboBox_Quantity, quantity);
       diagram_->Redraw(now_);
+      QCoreApplication::processEvents();  // the layout, and a redraw for a plot of another width
       const std::int64_t from = now_ - TFormDiagram::kSpansMinutes[span] * 60'000LL;
       const auto in = InSpan(from, now_);
       const std::string what = "span " + std::to_string(span) + ", quantity " + std::to_string(quantity);
@@ -120,7 +124,8 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
         EXPECT_EQ(low, (*minSample)->values[series]) << what;
         EXPECT_EQ(high, (*maxSample)->values[series]) << what;
         EXPECT_EQ(lines.back().back(), QPointF(static_cast<double>(in.back()->ms), in.back()->values[series]));
-        EXPECT_LE(points, 2 * diagram_->Chart_View->width()) << what;
+        // Two a pixel column, and at the break and the line's end one more each.
+        EXPECT_LE(points, 2 * static_cast<qsizetype>(diagram_->Chart_View->chart()->plotArea().width()) + 4) << what;
       }
       const std::vector<double> expected = quantity == 0 ? std::vector<double>{0.5} : std::vector<double>{};
       EXPECT_EQ(diagram_->ShownSetPoints(0), expected) << what;
@@ -128,13 +133,16 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
       EXPECT_TRUE(diagram_->ShownSetPoints(2).empty()) << what;
     }
   }
-  // The guide's picture: a quarter of an hour with the break and the set-points.
+  // The guide's picture: a quarter of an hour with the break and the set-points, running.
+  QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);
   ChooseByKeys(diagram_->ComboBox_Span, 2);
   ChooseByKeys(diagram_->ComboBox_Quantity, 0);
-  diagram_->Redraw(now_);
+  QCoreApplication::processEvents();
   EXPECT_TRUE(diagram_->grab().save(QString(VEXA_SHOT_DIR) + "/diagram.png"));
 }
 
+// Paused, the view stays at its time, a change of quantity included, while samples still come; the
+// legend keeps one entry a channel whatever set-points come and go.
 TEST_F(DiagramTest, PauseStopsTheViewNotTheHistory) {
   diagram_->Refresh();
   const auto before = diagram_->ShownLines(0);
@@ -142,12 +150,21 @@ TEST_F(DiagramTest, PauseStopsTheViewNotTheHistory) {
   ASSERT_TRUE(diagram_->Button_Pause->isChecked());
   LiveValues values;
   values.fill(-42.0F);
-  history_.Add(NowMs(), values);
+  history_.Add(NowMs() + 10, values);
   diagram_->Refresh();
   EXPECT_EQ(diagram_->ShownLines(0), before);
   EXPECT_EQ(history_.Samples().back().values[0], -42.0F) << "collected all the same";
+  ChooseByKeys(diagram_->ComboBox_Quantity, 1);
+  const QList<QList<QPointF>> currents = diagram_->ShownLines(0);
+  EXPECT_EQ(currents.back().back().x(), before.back().back().x()) << "still at the paused time";
+  EXPECT_EQ(currents.back().back().y(), history_.Samples()[history_.Samples().size() - 2].values[1]);
+  ChooseByKeys(diagram_->ComboBox_Quantity, 0);
   QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);
-  EXPECT_EQ(diagram_->ShownLines(0).back().back().y(), -42.0);
+  EXPECT_EQ(diagram_->ShownLines(0).back().back().y(), -42.0) << "a sample ahead of the clock is shown too";
+  int legend = 0;
+  for (const QLegendMarker* marker : diagram_->Chart_View->chart()->legend()->markers())
+    legend += marker->isVisible();
+  EXPECT_EQ(legend, 4);
 }
 
 // The CSV is the history's text; the picture is the chart as shown; a name that cannot be written
@@ -155,7 +172,10 @@ TEST_F(DiagramTest, PauseStopsTheViewNotTheHistory) {
 TEST_F(DiagramTest, SavesTheHistoryAsCsvAndTheViewAsAPicture) {
   const QString dir = QDir::tempPath() + QString("/vexa_diagram_%1").arg(QCoreApplication::applicationPid());
   QDir().mkpath(dir);
-  files_.names = {dir + "/day", dir + "/view", dir + "/missing/folder/day"};
+  files_.names = {"", "", dir + "/day", dir + "/view", dir + "/missing/folder/day"};
+  QTest::mouseClick(diagram_->Button_SaveCsv, Qt::LeftButton);  // cancelled: nothing written
+  QTest::mouseClick(diagram_->Button_SaveImage, Qt::LeftButton);
+  EXPECT_TRUE(QDir(dir).isEmpty());
   QTest::mouseClick(diagram_->Button_SaveCsv, Qt::LeftButton);
   QFile csv(dir + "/day.csv");
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));

@@ -7,10 +7,11 @@
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <random>
 #include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -54,8 +55,11 @@ TEST(LiveHistory, ThinningKeepsEveryColumnsMinimumAndMaximum) {
       expected.push_back({first->ms, first->values[5], false});
       if (second != first) expected.push_back({second->ms, second->values[5], false});
     }
+    // The line ends at the newest value.
+    const LiveSample& newest = history.Samples().back();
+    if (expected.back().ms != newest.ms) expected.push_back({newest.ms, newest.values[5], false});
     EXPECT_EQ(out, expected) << c.samples << " samples over " << c.columns << " columns";
-    EXPECT_LE(out.size(), 2U * static_cast<std::size_t>(c.columns));
+    EXPECT_LE(out.size(), 2U * static_cast<std::size_t>(c.columns) + 1);
   }
 }
 
@@ -78,6 +82,20 @@ TEST(LiveHistory, ALinkDownBreaksTheLineAndADayIsKept) {
   EXPECT_EQ(history.Samples().front().ms, 29'000);
   history.Add(0, Filled(2));  // the clock set back: kept in order
   EXPECT_EQ(history.Samples().back().ms, 29'000 + LiveHistory::kKeptMs);
+}
+
+// A value that is not a number breaks the line, in one column or across several, and never takes
+// the place of a finite extreme.
+TEST(LiveHistory, ValuesThatAreNotNumbersAreGaps) {
+  LiveHistory history;
+  const float values[] = {1, NAN, 5, INFINITY, 7, 3, -INFINITY};
+  for (int i = 0; i < 7; ++i) history.Add(i * 1000, Filled(values[i]));
+  const std::vector<DrawPoint> expected = {{0, 1, false}, {2000, 5, true}, {4000, 7, true}, {5000, 3, false}};
+  for (const int columns : {1, 7, 700}) {
+    std::vector<DrawPoint> out;
+    history.Thin(0, 0, 7000, columns, out);
+    EXPECT_EQ(out, expected) << columns << " columns";
+  }
 }
 
 TEST(LiveHistory, DecodedFromTheChannelsStatusBlocks) {
