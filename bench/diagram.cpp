@@ -84,13 +84,7 @@ void LiveForTenSeconds(benchmark::State& state) {
     diagram.Refresh();
   });
   cycle.start(500);
-  double cpuMs = 0;
-  for (auto _ : state) {
-    const double before = CpuMs();
-    QTest::qWait(10000);
-    cpuMs = CpuMs() - before;
-  }
-  state.counters["cpu_percent"] = cpuMs / 100.0;
+  MeasureCpuForTenSeconds(state);
 }
 
 void DayInMemory(benchmark::State& state) {

@@ -45,13 +45,7 @@ void ConnectedIdle(benchmark::State& state) {
     return;
   }
   QTest::qWait(500);
-  double cpuMs = 0;
-  for (auto _ : state) {
-    const double before = CpuMs();
-    QTest::qWait(10000);
-    cpuMs = CpuMs() - before;
-  }
-  state.counters["cpu_percent"] = cpuMs / 100.0;
+  MeasureCpuForTenSeconds(state);
   state.counters["resident_kB"] = static_cast<double>(ResidentKb());
   FormMain->MenuConn_Discon->trigger();
   if (!QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, 3000))
