@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #ifdef Q_OS_UNIX
@@ -18,6 +19,7 @@
 #endif
 
 #include "app/forms.h"
+#include "app/language.h"
 #include "app/vexa_main_v1.h"
 #include "gui/error_box.h"
 #include "platform/kernel.h"
@@ -27,7 +29,7 @@
 namespace {
 
 const char* const kHelp =
-    R"(usage: vexa_setup [--help] [--version] [Qt options such as -platform NAME] [FILE.vxa]
+    R"(usage: vexa_setup [--help] [--version] [--lang ru|en] [Qt options such as -platform NAME] [FILE.vxa]
 Commissions and services a VEXA four-channel measurement module through an Ixor serial adapter:
 its live state, its settings read, edited in five dialogs, written and stored in the module, kept
 in settings files (.vxa), a text report (.txt) and the channels' coefficients.
@@ -48,6 +50,8 @@ of the group dialout).
 #endif
     R"(
   FILE.vxa     a settings file to open at start, as "Файл -> Открыть" would
+  --lang ru|en the window's language: Russian or English (without it, the one chosen in
+               "Вид -> Язык / Language", else Russian for a Russian system locale, else English)
   --help       this text
   --version    the program's version
 )";
@@ -104,18 +108,32 @@ int main(int argc, char** argv) {
     }
   }
   TApplication app(argc, argv);
+  app.setOrganizationName("vexa-setup");
   app.setApplicationName("vexa_setup");
-  // What Qt left of the arguments, as UTF-8 on every system: at most one settings file.
+  // What Qt left of the arguments, as UTF-8 on every system: --lang and at most one settings file.
   QStringList files = QCoreApplication::arguments().mid(1);
-  for (const QString& arg : files) {
-    if (arg.startsWith('-') || files.size() > 1) {
-      platform::OutputToParentConsole();
-      std::fprintf(stderr, "vexa_setup: %s\n(vexa_setup --help lists the arguments)\n",
-                   arg.startsWith('-') ? ("unknown option " + arg).toStdString().c_str()
-                                       : "one settings file at most");
-      return 2;
+  std::optional<UiLanguage> language;
+  const auto refuse = [](const QString& why) {
+    platform::OutputToParentConsole();
+    std::fprintf(stderr, "vexa_setup: %s\n(vexa_setup --help lists the arguments)\n", why.toStdString().c_str());
+    return 2;
+  };
+  for (qsizetype i = 0; i < files.size();) {
+    if (files[i] != "--lang" && !files[i].startsWith("--lang=")) {
+      ++i;
+      continue;
     }
+    const bool joined = files[i].startsWith("--lang=");
+    const QString code = joined ? files[i].mid(7) : i + 1 < files.size() ? files[i + 1] : QString();
+    language = LanguageFromCode(code);
+    if (!language) return refuse("--lang takes ru or en");
+    files.remove(i, joined ? 1 : 2);
   }
+  for (const QString& arg : files) {
+    if (arg.startsWith('-')) return refuse("unknown option " + arg);
+    if (files.size() > 1) return refuse("one settings file at most");
+  }
+  InstallLanguage(ChooseLanguage(language, RememberedLanguage(), QLocale::system()));
   // Numbers print with a point whatever the user's locale.
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());

@@ -84,7 +84,7 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   exchanges_.OnExchange = [this](const Exchange&) {
     if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   };
-  setWindowTitle("Настройка модуля VEXA");
+  setWindowTitle(tr("Настройка модуля VEXA"));
   QFont font("DejaVu Sans");
   font.setPixelSize(11);
   setFont(font);
@@ -168,30 +168,31 @@ void TFormMain::BuildLayout() {
   auto* image = Named(new QLabel(panel), "Image1");
   image->setGeometry(6, 8, 64, 44);
   image->setPixmap(ModulePicture());
-  Named(MakeLabel(panel, "Версия ПО VEXA", 84, 10), "Label24");
+  Named(MakeLabel(panel, tr("Версия ПО VEXA"), 84, 10), "Label24");
   Label_Version = Named(new TLabel("--.--", panel), "Label_Version");
   Label_Version->setGeometry(84, 30, 60, 16);
   QFont bold = Label_Version->font();
   bold.setBold(true);
   bold.setPixelSize(13);
   Label_Version->setFont(bold);
-  Named(MakeLabel(panel, "Номер модуля VEXA", 200, 10), "Label22");
+  Named(MakeLabel(panel, tr("Номер модуля VEXA"), 200, 10), "Label22");
   MaskEdit_Number = Named(new TMaskEdit("9999;1;0", panel), "MaskEdit_Number");
   MaskEdit_Number->setGeometry(330, 7, 42, 19);
   MaskEdit_Number->setFocusPolicy(Qt::ClickFocus);
-  Named(MakeLabel(panel, "Год выпуска  VEXA", 200, 35), "Label23");
+  Named(MakeLabel(panel, tr("Год выпуска  VEXA"), 200, 35), "Label23");
   MaskEdit_Year = Named(new TMaskEdit("99;1;0", panel), "MaskEdit_Year");
   MaskEdit_Year->setGeometry(330, 32, 26, 19);
   MaskEdit_Year->setFocusPolicy(Qt::ClickFocus);
   Shape_LedUpdate = MakeLamp(panel, "Shape_LedUpdate", 435, 47);
 
   // Channel area.
-  auto* channels = Named(new QGroupBox("Текущее состояние каналов измерения", client), "GroupBox1");
+  auto* channels = Named(new QGroupBox(tr("Текущее состояние каналов измерения"), client), "GroupBox1");
   channels->setGeometry(0, 64, 449, 217);
-  const char* const rows[] = {"Выход за уставки", "Значение параметра", "Ток датчика, мА",
-                              "Значение АЦП",     "Значение ЦАП",       "Ошибка параметров"};
+  const char* const rows[] = {QT_TR_NOOP("Выход за уставки"), QT_TR_NOOP("Значение параметра"),
+                              QT_TR_NOOP("Ток датчика, мА"),  QT_TR_NOOP("Значение АЦП"),
+                              QT_TR_NOOP("Значение ЦАП"),     QT_TR_NOOP("Ошибка параметров")};
   const int rowY[] = {46, 72, 98, 124, 150, 180};
-  for (int r = 0; r < 6; ++r) MakeLabel(channels, rows[r], 8, rowY[r] + 2);
+  for (int r = 0; r < 6; ++r) MakeLabel(channels, tr(rows[r]), 8, rowY[r] + 2);
   const char* const lampNames[] = {"crc", "corr", "smin", "smax", "p1", "p2", "p3", "p4"};
   for (int ch = 0; ch < 4; ++ch) {
     const int x = 156 + 72 * ch;
@@ -200,7 +201,7 @@ void TFormMain::BuildLayout() {
     bevel->setFrameShape(QFrame::Box);
     bevel->setFrameShadow(QFrame::Sunken);
     bevel->setGeometry(x, 16, 69, 193);
-    auto* head = MakeLabel(channels, "Канал " + n, x, 20, 69, 14);
+    auto* head = MakeLabel(channels, tr("Канал %1").arg(n), x, 20, 69, 14);
     head->setAlignment(Qt::AlignCenter);
     QFont headFont = head->font();
     headFont.setBold(true);
@@ -217,19 +218,19 @@ void TFormMain::BuildLayout() {
     }
     Edit_val[ch] = MakeField(channels, "Edit_val_" + n, x + 6, 70, 57);
     Shape_ch[ch][2] =
-        MakeLamp(channels, "Shape_ch_smin_" + n, x + 4, 96, "Ток датчика ниже допустимого уровня");
+        MakeLamp(channels, "Shape_ch_smin_" + n, x + 4, 96, tr("Ток датчика ниже допустимого уровня"));
     Shape_ch[ch][3] =
-        MakeLamp(channels, "Shape_ch_smax_" + n, x + 4, 106, "Ток датчика выше допустимого уровня");
+        MakeLamp(channels, "Shape_ch_smax_" + n, x + 4, 106, tr("Ток датчика выше допустимого уровня"));
     Edit_curr[ch] = MakeField(channels, "Edit_curr_" + n, x + 15, 96, 49);
     Edit_adc[ch] = MakeField(channels, "Edit_adc_" + n, x + 6, 122, 57);
     Edit_dac[ch] = MakeField(channels, "Edit_dac_" + n, x + 6, 148, 57);
-    Shape_ch[ch][0] = MakeLamp(channels, "Shape_ch_crc_" + n, x + 22, 184, "Ошибка контрольной суммы");
+    Shape_ch[ch][0] = MakeLamp(channels, "Shape_ch_crc_" + n, x + 22, 184, tr("Ошибка контрольной суммы"));
     Shape_ch[ch][1] =
-        MakeLamp(channels, "Shape_ch_corr_" + n, x + 38, 184, "Загрузка параметров из резервной секции");
+        MakeLamp(channels, "Shape_ch_corr_" + n, x + 38, 184, tr("Загрузка параметров из резервной секции"));
   }
 
   // Module area.
-  auto* module = Named(new QGroupBox("Текущее состояние модуля", client), "GroupBox2");
+  auto* module = Named(new QGroupBox(tr("Текущее состояние модуля"), client), "GroupBox2");
   module->setGeometry(452, 0, 209, 281);
   auto underlined = [](QLabel* label) {
     QFont f = label->font();
@@ -237,21 +238,21 @@ void TFormMain::BuildLayout() {
     label->setFont(f);
     return label;
   };
-  underlined(MakeLabel(module, "Логические выходы", 10, 22));
+  underlined(MakeLabel(module, tr("Логические выходы"), 10, 22));
   for (int i = 0; i < 12; ++i) {
     const int col = i / 4, row = i % 4;
     const int x = 10 + 66 * col, y = 42 + 20 * row;
     Shape_log[i] = MakeLamp(module, QString("Shape_log_%1").arg(i + 1), x, y + 2);
-    MakeLabel(module, QString("Вых. %1").arg(i + 1), x + 14, y);
+    MakeLabel(module, tr("Вых. %1").arg(i + 1), x + 14, y);
   }
-  underlined(MakeLabel(module, "Сигнализация", 10, 130));
-  const char* const sysLabels[] = {"Ошибка параметров",   "Коррекция параметров",
-                                   "Ошибка  CAN интерф.", "Старт. блокир. выходов",
-                                   "Блокировка выходов",  "Блокировка работы VEXA"};
+  underlined(MakeLabel(module, tr("Сигнализация"), 10, 130));
+  const char* const sysLabels[] = {QT_TR_NOOP("Ошибка параметров"),   QT_TR_NOOP("Коррекция параметров"),
+                                   QT_TR_NOOP("Ошибка  CAN интерф."), QT_TR_NOOP("Старт. блокир. выходов"),
+                                   QT_TR_NOOP("Блокировка выходов"),  QT_TR_NOOP("Блокировка работы VEXA")};
   const char* const sysNames[] = {"crc", "corr", "can", "start", "user", "off"};
   for (int i = 0; i < 6; ++i) {
     const int y = 150 + 21 * i;
-    MakeLabel(module, sysLabels[i], 10, y);
+    MakeLabel(module, tr(sysLabels[i]), 10, y);
     Shape_sys[i] = MakeLamp(module, QString("Shape_sys_%1").arg(sysNames[i]), 182, y + 2);
   }
 }
@@ -263,37 +264,37 @@ void TFormMain::BuildMenus() {
     a->setObjectName(name);
     return a;
   };
-  MenuFile = Named(bar->addMenu("Файл"), "MenuFile");
-  MenuFile_Open = action(MenuFile, "Открыть", "MenuFile_Open");
-  MenuFile_Save = action(MenuFile, "Сохранить", "MenuFile_Save");
-  N1 = action(MenuFile, "Текстовый отчет", "N1");
+  MenuFile = Named(bar->addMenu(tr("Файл")), "MenuFile");
+  MenuFile_Open = action(MenuFile, tr("Открыть"), "MenuFile_Open");
+  MenuFile_Save = action(MenuFile, tr("Сохранить"), "MenuFile_Save");
+  N1 = action(MenuFile, tr("Текстовый отчет"), "N1");
   MenuFile->addSeparator();
-  MenuFile_Reset = action(MenuFile, "Сброс формы", "MenuFile_Reset");
+  MenuFile_Reset = action(MenuFile, tr("Сброс формы"), "MenuFile_Reset");
 
-  MenuExec = Named(bar->addMenu("Действие"), "MenuExec");
-  MenuExec_Block = action(MenuExec, "Блокировка выходов", "MenuExec_Block");
+  MenuExec = Named(bar->addMenu(tr("Действие")), "MenuExec");
+  MenuExec_Block = action(MenuExec, tr("Блокировка выходов"), "MenuExec_Block");
   MenuExec_Block->setCheckable(true);
-  MenuExec_Reset = action(MenuExec, "Сброс VEXA", "MenuExec_Reset");
+  MenuExec_Reset = action(MenuExec, tr("Сброс VEXA"), "MenuExec_Reset");
   MenuExec->addSeparator();
-  MenuExec_ReadParam = action(MenuExec, "Прочитать настройки из VEXA", "MenuExec_ReadParam");
-  MenuExec_WriteParam = action(MenuExec, "Загрузить настройки в VEXA", "MenuExec_WriteParam");
+  MenuExec_ReadParam = action(MenuExec, tr("Прочитать настройки из VEXA"), "MenuExec_ReadParam");
+  MenuExec_WriteParam = action(MenuExec, tr("Загрузить настройки в VEXA"), "MenuExec_WriteParam");
   MenuExec->addSeparator();
-  MenuExec_SaveEEPROM = action(MenuExec, "Сохранить настройки в памяти VEXA", "MenuExec_SaveEEPROM");
+  MenuExec_SaveEEPROM = action(MenuExec, tr("Сохранить настройки в памяти VEXA"), "MenuExec_SaveEEPROM");
   MenuExec->setEnabled(false);
 
-  MenuSetup = Named(bar->addMenu("Настройка"), "MenuSetup");
-  MenuSetup_Chanel = action(MenuSetup, "Параметры каналов измерения", "MenuSetup_Chanel");
+  MenuSetup = Named(bar->addMenu(tr("Настройка")), "MenuSetup");
+  MenuSetup_Chanel = action(MenuSetup, tr("Параметры каналов измерения"), "MenuSetup_Chanel");
   MenuSetup->addSeparator();
-  MenuSetup_Interf = action(MenuSetup, "Параметры интерфейсов связи", "MenuSetup_Interf");
-  MenuSetup_Logic = action(MenuSetup, "Логическая сигнализация", "MenuSetup_Logic");
-  Tenu1 = action(MenuSetup, "Индикация варианта 'Tenu'", "Tenu1");
+  MenuSetup_Interf = action(MenuSetup, tr("Параметры интерфейсов связи"), "MenuSetup_Interf");
+  MenuSetup_Logic = action(MenuSetup, tr("Логическая сигнализация"), "MenuSetup_Logic");
+  Tenu1 = action(MenuSetup, tr("Индикация варианта 'Tenu'"), "Tenu1");
 
-  MenuConn = Named(bar->addMenu("Соединение"), "MenuConn");
-  MenuConn_Connect = action(MenuConn, "Соединить", "MenuConn_Connect");
-  MenuConn_Discon = action(MenuConn, "Отключить", "MenuConn_Discon");
+  MenuConn = Named(bar->addMenu(tr("Соединение")), "MenuConn");
+  MenuConn_Connect = action(MenuConn, tr("Соединить"), "MenuConn_Connect");
+  MenuConn_Discon = action(MenuConn, tr("Отключить"), "MenuConn_Discon");
   MenuConn_Discon->setEnabled(false);
   MenuConn->addSeparator();
-  MenuConn_COM1 = Named(MenuConn->addMenu("Выбор COM порта"), "MenuConn_COM1");
+  MenuConn_COM1 = Named(MenuConn->addMenu(tr("Выбор COM порта")), "MenuConn_COM1");
   portGroup_ = new QActionGroup(this);
   portGroup_->setExclusive(true);
   for (int i = 0; i < 4; ++i) {
@@ -305,22 +306,22 @@ void TFormMain::BuildMenus() {
   }
   Menu_sel_COM[0]->setChecked(true);
   MenuConn_COM1->addSeparator();
-  Menu_sel_Sim = action(MenuConn_COM1, "Имитатор модуля VEXA", "Menu_sel_Sim");
+  Menu_sel_Sim = action(MenuConn_COM1, tr("Имитатор модуля VEXA"), "Menu_sel_Sim");
   Menu_sel_Sim->setCheckable(true);
   portGroup_->addAction(Menu_sel_Sim);
   MenuConn_COM1->addSeparator();
-  Menu_sel_Other = action(MenuConn_COM1, "Другой порт…", "Menu_sel_Other");
+  Menu_sel_Other = action(MenuConn_COM1, tr("Другой порт…"), "Menu_sel_Other");
   connect(MenuConn_COM1, &QMenu::aboutToShow, this, [this] { RefreshPortChoices(); });
 
-  MenuView = Named(bar->addMenu("Вид"), "MenuView");
-  MenuView_LedOut = action(MenuView, "Состояние индикации", "MenuView_LedOut");
-  MenuView_Diagram = action(MenuView, "Диаграмма", "MenuView_Diagram");
+  MenuView = Named(bar->addMenu(tr("Вид")), "MenuView");
+  MenuView_LedOut = action(MenuView, tr("Состояние индикации"), "MenuView_LedOut");
+  MenuView_Diagram = action(MenuView, tr("Диаграмма"), "MenuView_Diagram");
   MenuView_Diagram->setEnabled(VEXA_DIAGRAM != 0);  // Windows builds without Qt Charts have none
-  N2 = action(MenuView, "Закрыть все вспомогательные окна", "N2");
-  MenuHelp = Named(bar->addMenu("Помощь"), "MenuHelp");
-  MenuHelp_Manual = action(MenuHelp, "Правила работы", "MenuHelp_Manual");
+  N2 = action(MenuView, tr("Закрыть все вспомогательные окна"), "N2");
+  MenuHelp = Named(bar->addMenu(tr("Помощь")), "MenuHelp");
+  MenuHelp_Manual = action(MenuHelp, tr("Правила работы"), "MenuHelp_Manual");
   MenuHelp->addSeparator();
-  MenuHelp_About = action(MenuHelp, "О программе ...", "MenuHelp_About");
+  MenuHelp_About = action(MenuHelp, tr("О программе ..."), "MenuHelp_About");
 
   // An exception from a handler goes to the error box and the program goes on.
   const auto guarded = [](auto handler) { return [handler] { Guarded(handler); }; };
@@ -400,7 +401,7 @@ void TFormMain::Menu_sel_OtherClick() {
     }
   }
   if (const std::string why = NotAPortMessage(path); !why.empty()) {
-    MessageBoxes().Show(why, "Другой порт", BoxButtons::Ok);
+    MessageBoxes().Show(why, tr("Другой порт").toStdString(), BoxButtons::Ok);
     return;
   }
   QAction* choice = AddPortChoice(QString::fromStdString(path), path);
@@ -431,7 +432,7 @@ void TFormMain::MenuConn_ConnectClick() {
       simulator_ = std::make_unique<sim::PtySimulator>();
     } catch (const std::exception& e) {
       // No port was opened, so no time-out would bring the window back: it goes back now.
-      MessageBoxes().ShowError(std::string("Имитатор модуля VEXA не запущен: ") + e.what());
+      MessageBoxes().ShowError(tr("Имитатор модуля VEXA не запущен: %1").arg(QString::fromUtf8(e.what())).toStdString());
       engine_.Status_no_connect();
       return;
     }
@@ -473,7 +474,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
                        typed(MaskEdit_Number, 4, ModuleSettings.SysSet.Number) ||
                        typed(MaskEdit_Year, 2, ModuleSettings.SysSet.Year);
   const char* question = engine_.Writing() ? kCloseWhileWriting : unsaved ? kCloseUnsaved : nullptr;
-  if (question != nullptr && !Confirm(question)) {
+  if (question != nullptr && !Confirm(tr(question).toStdString())) {
     event->ignore();
     return;
   }
@@ -636,7 +637,7 @@ void TFormMain::MenuHelp_ManualClick() {
 }
 
 void TFormMain::MenuHelp_AboutClick() {
-  MessageBoxes().Show(AboutText().toStdString(), "О программе", BoxButtons::Ok);
+  MessageBoxes().Show(AboutText().toStdString(), tr("О программе").toStdString(), BoxButtons::Ok);
 }
 
 void TFormMain::FileError(FileOutcome outcome) {
@@ -681,7 +682,7 @@ void TFormMain::N1Click() {
 }
 
 void TFormMain::MenuFile_ResetClick() {
-  if (!Confirm("Сбросить форму в исходное состояние?")) return;
+  if (!Confirm(tr("Сбросить форму в исходное состояние?").toStdString())) return;
   live_.Init_views(Binding());  // also clears the settings record
   RememberSettings();
   RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
@@ -33,7 +34,8 @@ class PtySimulator;
 class InProcessLine;
 }  // namespace sim
 
-inline const QString kSettingsFilter = "Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*";
+inline constexpr const char* kSettingsFilter =
+    QT_TRANSLATE_NOOP("TFormMain", "Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*");
 
 class TFormLineMonitor;
 class TFormGuide;
@@ -44,6 +46,8 @@ class TFormMain : public QMainWindow,
                   private ILinkWindow,
                   private IWritePermission,
                   private ICommandHost {
+  Q_DECLARE_TR_FUNCTIONS(TFormMain)
+
  public:
   TFormMain();
   ~TFormMain() override;
@@ -120,8 +124,8 @@ class TFormMain : public QMainWindow,
   QAction *MenuView_LedOut, *MenuView_Diagram, *N2;
   QAction *MenuHelp_Manual, *MenuHelp_About;
   QTimer Timer1, Timer2, Timer_TimeOut;
-  TFileDialog OpenDialog1{FileDialogKind::Open, kSettingsFilter};
-  TFileDialog SaveDialogData{FileDialogKind::Save, kSettingsFilter};
+  TFileDialog OpenDialog1{FileDialogKind::Open, tr(kSettingsFilter)};
+  TFileDialog SaveDialogData{FileDialogKind::Save, tr(kSettingsFilter)};
   TFileDialog SaveDialogText{FileDialogKind::Save, kTextFileFilter};
 
  protected:
@@ -184,6 +188,7 @@ class TFormMain : public QMainWindow,
   TModuleSettings kept_{};
 };
 
-inline constexpr const char* kCloseWhileWriting = "Идет загрузка параметров в модуль. Закрыть программу?";
-inline constexpr const char* kCloseUnsaved =
-    "Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?";
+inline constexpr const char* kCloseWhileWriting =
+    QT_TRANSLATE_NOOP("TFormMain", "Идет загрузка параметров в модуль. Закрыть программу?");
+inline constexpr const char* kCloseUnsaved = QT_TRANSLATE_NOOP(
+    "TFormMain", "Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?");

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's language: Russian, the program's own, or English from the translation built in.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+enum class UiLanguage { Russian, English };
+
+// "ru" or "en"; nothing for anything else.
+std::optional<UiLanguage> LanguageFromCode(const QString& code);
+QString LanguageCode(UiLanguage language);
+
+// --lang wins, then the choice remembered from "Вид → Язык / Language", then the system's
+// locale: Russian for ru*, English for any other.
+UiLanguage ChooseLanguage(std::optional<UiLanguage> option, std::optional<UiLanguage> remembered,
+                          const QLocale& system);
+
+// The choice of the menu, kept between runs (QSettings of the application).
+std::optional<UiLanguage> RememberedLanguage();
+void RememberLanguage(UiLanguage language);
+
+// Puts the language's texts in place for the whole application: the program's English
+// translation, or Qt's own texts in Russian (file dialogs, Yes and No). False when one is missing.
+bool InstallLanguage(UiLanguage language);
+// The language installed last (Russian before any).
+UiLanguage CurrentLanguage();

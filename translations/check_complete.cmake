@@ -1,0 +1,26 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Fails when the translation file TS holds a text without its translation: one that lupdate found
+# new in the sources (unfinished) or one left empty. Lists each such text.
+cmake_minimum_required(VERSION 3.25)
+file(READ "${TS}" rest)
+set(missing "")
+
+while(1)
+  string(FIND "${rest}" "<message" at)
+  if(at EQUAL -1)
+    break()
+  endif()
+  string(SUBSTRING "${rest}" ${at} -1 rest)
+  string(FIND "${rest}" "</message>" end)
+  string(SUBSTRING "${rest}" 0 ${end} message)
+  if(message MATCHES "type=\"unfinished\"" OR message MATCHES "<translation></translation>")
+    string(REGEX MATCH "<source>([^<]*)</source>" source "${message}")
+    string(APPEND missing "\n  ${CMAKE_MATCH_1}")
+  endif()
+  math(EXPR next "${end} + 10")
+  string(SUBSTRING "${rest}" ${next} -1 rest)
+endwhile()
+if(missing)
+  message(FATAL_ERROR "Texts without an English translation in translations/vexa_en.ts (the target "
+                      "update_translations adds them there to be translated):${missing}")
+endif()
