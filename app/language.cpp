@@ -43,9 +43,15 @@ bool InstallLanguage(UiLanguage language) {
   QCoreApplication::removeTranslator(&translator);
   gCurrent = language;
   // The program's texts are Russian in the source; Qt's own are English in theirs.
-  const QString file = language == UiLanguage::English ? ":/translations/vexa_en.qm" : ":/translations/qtbase_ru.qm";
+  const QString file =
+      language == UiLanguage::English ? ":/translations/vexa_en.qm" : ":/translations/qtbase_ru.qm";
   if (!translator.load(file)) return false;
   return QCoreApplication::installTranslator(&translator);
 }
 
 UiLanguage CurrentLanguage() { return gCurrent; }
+
+void RemoveLanguage() {
+  QCoreApplication::removeTranslator(&Installed());
+  gCurrent = UiLanguage::Russian;
+}

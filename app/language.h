@@ -27,3 +27,5 @@ void RememberLanguage(UiLanguage language);
 bool InstallLanguage(UiLanguage language);
 // The language installed last (Russian before any).
 UiLanguage CurrentLanguage();
+// Back to the source texts, Qt's own in English (for tests).
+void RemoveLanguage();

@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
   std::optional<UiLanguage> language;
   const auto refuse = [](const QString& why) {
     platform::OutputToParentConsole();
-    std::fprintf(stderr, "vexa_setup: %s\n(vexa_setup --help lists the arguments)\n", why.toStdString().c_str());
+    std::fprintf(stderr, "vexa_setup: %s\n(vexa_setup --help lists the arguments)\n",
+                 why.toStdString().c_str());
     return 2;
   };
   for (qsizetype i = 0; i < files.size();) {

@@ -22,12 +22,11 @@ QStringList& TypedThisRun() {
 
 TFormOtherPort::TFormOtherPort(QWidget* parent) : QDialog(parent) {
   setObjectName("FormOtherPort");
-  setWindowTitle("Другой порт");
+  setWindowTitle(tr("Другой порт"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(
-      new QLabel("Путь к устройству последовательного порта\n"
-                 "(например, /dev/ttyUSB0, /dev/pts/3, COM7):",
-                 this));
+  layout->addWidget(new QLabel(tr("Путь к устройству последовательного порта\n"
+                                  "(например, /dev/ttyUSB0, /dev/pts/3, COM7):"),
+                               this));
   ComboBox_Path = new QComboBox(this);
   ComboBox_Path->setObjectName("ComboBox_Path");
   ComboBox_Path->setEditable(true);
@@ -39,7 +38,7 @@ TFormOtherPort::TFormOtherPort(QWidget* parent) : QDialog(parent) {
   layout->addWidget(ComboBox_Path);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->setObjectName("Buttons");
-  buttons->button(QDialogButtonBox::Cancel)->setText("Отмена");
+  buttons->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -60,17 +59,20 @@ QString TFormOtherPort::Ask() {
 }
 
 std::string NotAPortMessage(const std::string& path) {
+  const auto Message = [&](const char* text) {
+    return TFormOtherPort::tr(text).arg(QString::fromStdString(path)).toStdString();
+  };
   switch (platform::KindOfPath(path)) {
     case platform::PathKind::Device:
       return {};
     case platform::PathKind::Missing:
-      return "Устройство " + path + " не найдено.";
+      return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "Устройство %1 не найдено."));
     case platform::PathKind::RegularFile:
-      return path + " — обычный файл, а не последовательный порт.";
+      return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "%1 — обычный файл, а не последовательный порт."));
     case platform::PathKind::Folder:
-      return path + " — папка, а не последовательный порт.";
+      return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "%1 — папка, а не последовательный порт."));
     case platform::PathKind::Other:
       break;
   }
-  return path + " — не устройство последовательного порта.";
+  return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "%1 — не устройство последовательного порта."));
 }

@@ -3,6 +3,7 @@
 // paths typed in this run are offered again.
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QString>
 
@@ -11,6 +12,8 @@
 class QComboBox;
 
 class TFormOtherPort : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormOtherPort)
+
  public:
   explicit TFormOtherPort(QWidget* parent = nullptr);
   // The path typed and accepted (trimmed), or empty when cancelled. Remembered for the next time.

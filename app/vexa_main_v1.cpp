@@ -318,6 +318,18 @@ void TFormMain::BuildMenus() {
   MenuView_Diagram = action(MenuView, tr("Диаграмма"), "MenuView_Diagram");
   MenuView_Diagram->setEnabled(VEXA_DIAGRAM != 0);  // Windows builds without Qt Charts have none
   N2 = action(MenuView, tr("Закрыть все вспомогательные окна"), "N2");
+  MenuView->addSeparator();
+  // Named in both languages, so that either reader finds it.
+  MenuView_Language = Named(MenuView->addMenu("Язык / Language"), "MenuView_Language");
+  auto* languages = new QActionGroup(this);
+  for (const auto& [language, caption] :
+       {std::pair{UiLanguage::Russian, "Русский"}, {UiLanguage::English, "English"}}) {
+    QAction* choice = action(MenuView_Language, caption, "MenuView_Language_" + LanguageCode(language));
+    choice->setCheckable(true);
+    choice->setChecked(language == CurrentLanguage());
+    languages->addAction(choice);
+    connect(choice, &QAction::triggered, this, [this, language] { MenuView_LanguageClick(language); });
+  }
   MenuHelp = Named(bar->addMenu(tr("Помощь")), "MenuHelp");
   MenuHelp_Manual = action(MenuHelp, tr("Правила работы"), "MenuHelp_Manual");
   MenuHelp->addSeparator();
@@ -432,7 +444,8 @@ void TFormMain::MenuConn_ConnectClick() {
       simulator_ = std::make_unique<sim::PtySimulator>();
     } catch (const std::exception& e) {
       // No port was opened, so no time-out would bring the window back: it goes back now.
-      MessageBoxes().ShowError(tr("Имитатор модуля VEXA не запущен: %1").arg(QString::fromUtf8(e.what())).toStdString());
+      MessageBoxes().ShowError(
+          tr("Имитатор модуля VEXA не запущен: %1").arg(QString::fromUtf8(e.what())).toStdString());
       engine_.Status_no_connect();
       return;
     }
@@ -612,6 +625,12 @@ void TFormMain::MenuView_DiagramClick() {
   diagram_->raise();
   diagram_->activateWindow();
 #endif
+}
+
+void TFormMain::MenuView_LanguageClick(UiLanguage language) {
+  RememberLanguage(language);
+  MessageBoxes().Show(tr("Язык сменится при следующем запуске программы.").toStdString(), "Язык / Language",
+                      BoxButtons::Ok);
 }
 
 void TFormMain::N2Click() {

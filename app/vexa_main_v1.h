@@ -6,8 +6,8 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QLabel>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "app/language.h"
 #include "comm/SioComm.h"
 #include "gui/file_dialog.h"
 #include "gui/lamp.h"
@@ -78,6 +79,8 @@ class TFormMain : public QMainWindow,
   // "Вид" and "Помощь".
   void MenuView_LedOutClick();
   void MenuView_DiagramClick();
+  // Remembered for the next start; this run keeps its language.
+  void MenuView_LanguageClick(UiLanguage language);
   void N2Click();
   void MenuHelp_ManualClick();
   void MenuHelp_AboutClick();
@@ -122,6 +125,7 @@ class TFormMain : public QMainWindow,
   QAction* Menu_sel_Sim;
   QAction* Menu_sel_Other;
   QAction *MenuView_LedOut, *MenuView_Diagram, *N2;
+  QMenu* MenuView_Language;
   QAction *MenuHelp_Manual, *MenuHelp_About;
   QTimer Timer1, Timer2, Timer_TimeOut;
   TFileDialog OpenDialog1{FileDialogKind::Open, tr(kSettingsFilter)};

@@ -33,7 +33,8 @@ struct Day {
     for (std::int64_t t = start, i = 0; t <= now; t += 500, ++i) {
       LiveValues values;
       for (std::size_t k = 0; k < values.size(); ++k)
-        values[k] = static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
+        values[k] =
+            static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
       history.Add(t, values);
     }
     settings.ChanSet[0].Point0 = 0.5F;
@@ -95,8 +96,12 @@ void DayInMemory(benchmark::State& state) {
 
 BENCHMARK(DayInMemory)->Iterations(1);
 BENCHMARK(LiveForTenSeconds)->Unit(benchmark::kSecond)->Iterations(1);
-BENCHMARK(Redraw)->ArgsProduct({{900, 1920}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(5)
-    ->ReportAggregatesOnly(true)->MinTime(0.5);
+BENCHMARK(Redraw)
+    ->ArgsProduct({{900, 1920}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->MinTime(0.5);
 
 }  // namespace
 

@@ -28,8 +28,8 @@ QLabel* StyledLabel(const QString& text, bool bold, bool underline) {
 }
 
 QHBoxLayout* AcceptCancelRow(QPushButton*& accept, QPushButton*& cancel) {
-  accept = Named(new QPushButton("Принять"), "Button1");
-  cancel = Named(new QPushButton("Отменить"), "Button2");
+  accept = Named(new QPushButton(DialogText(QT_TRANSLATE_NOOP("Dialogs", "Принять"))), "Button1");
+  cancel = Named(new QPushButton(DialogText(QT_TRANSLATE_NOOP("Dialogs", "Отменить"))), "Button2");
   auto* row = new QHBoxLayout;
   row->addStretch(1);
   row->addWidget(accept);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,9 +15,17 @@
 
 // The events of a measurement channel in their bit and nibble order, as the logic and LED dialogs
 // caption their rows.
-inline constexpr const char* kChanelEventCaptions[8] = {
-    "Ошибка параметров",  "Коррекция параметров", "Неиспр. датчика мин.", "Неиспр. датчика макс.",
-    "Выход за уставку 1", "Выход за уставку 2",   "Выход за уставку 3",   "Выход за уставку 4"};
+inline constexpr const char* kChanelEventCaptions[8] = {QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Неиспр. датчика мин."),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Неиспр. датчика макс."),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Выход за уставку 1"),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Выход за уставку 2"),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Выход за уставку 3"),
+                                                        QT_TRANSLATE_NOOP("Dialogs", "Выход за уставку 4")};
+
+// A text of the tables above and the dialogs' shared pieces in the language of the window.
+inline QString DialogText(const char* text) { return QCoreApplication::translate("Dialogs", text); }
 
 template <class T>
 T* Named(T* widget, const char* name) {

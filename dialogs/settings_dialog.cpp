@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/settings_dialog.h"
+#include "dialogs/dialog_layout.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -36,7 +37,8 @@ void TSettingsDialog::Fill() {
 
 void TSettingsDialog::Accept(bool ask) {
   if (ask && changed_ &&
-      MessageBoxes().Show(kChangedQuestion, kAttentionCaption, BoxButtons::YesNo) != BoxAnswer::Yes)
+      MessageBoxes().Show(DialogText(kChangedQuestion).toStdString(), kAttentionCaption, BoxButtons::YesNo) !=
+          BoxAnswer::Yes)
     changed_ = false;
   if (changed_) StoreControls();
   Fill();

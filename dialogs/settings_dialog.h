@@ -4,6 +4,8 @@
 // into the record (after a question when it comes from closing) and refills; cancelling refills.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -13,9 +15,12 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-inline constexpr const char* kChangedQuestion = "Данные формы были изменены. Принять изменения?";
+inline constexpr const char* kChangedQuestion =
+    QT_TRANSLATE_NOOP("Dialogs", "Данные формы были изменены. Принять изменения?");
 
 class TSettingsDialog : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(TSettingsDialog)
+
  public:
   bool Changed() const { return changed_; }
   // Makes the dialog visible, in front, with the focus (also when it was visible already).

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/vexa_calc.h"
+#include "dialogs/dialog_layout.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -33,7 +34,7 @@ std::uint32_t Validity(bool valid) { return valid ? kValidColor : kInvalidColor;
 
 }  // namespace
 
-TForm_Calc::TForm_Calc() : TSettingsDialog("Расчет коэффициентов", "Form_Calc") {
+TForm_Calc::TForm_Calc() : TSettingsDialog(tr("Расчет коэффициентов"), "Form_Calc") {
   QFont arial("Arial");
   arial.setPixelSize(12);
   setFont(arial);
@@ -66,12 +67,11 @@ void TForm_Calc::BuildLayout() {
   grid->setVerticalSpacing(4);
   constexpr int kRefColumn = 0, kFirstChanel = 2;
   grid->setColumnMinimumWidth(1, 12);  // between the reference values and the channels
-  auto* rangeHeading = Heading("Диапазон (значение)           параметра");
+  auto* rangeHeading = Heading(tr("Диапазон (значение)           параметра"));
   rangeHeading->setFixedWidth(kEditWidth + 40);
   grid->addWidget(rangeHeading, 0, kRefColumn, 2, 1, Qt::AlignBottom | Qt::AlignHCenter);
-  grid->addWidget(Heading("Значения АЦП x 4"), 0, kFirstChanel, 1, 4);
-  for (int c = 0; c < 4; ++c)
-    grid->addWidget(Heading(QString("Канал %1").arg(c + 1), true), 1, kFirstChanel + c);
+  grid->addWidget(Heading(tr("Значения АЦП x 4")), 0, kFirstChanel, 1, 4);
+  for (int c = 0; c < 4; ++c) grid->addWidget(Heading(tr("Канал %1").arg(c + 1), true), 1, kFirstChanel + c);
 
   const auto edit = [](const char* name) {
     auto* e = new TEdit;
@@ -102,21 +102,24 @@ void TForm_Calc::BuildLayout() {
     std::vector<int> pointRows;
   };
   const Row rows[] = {
-      {"Расчет тока (напряжения) датчика (coeff_curr_b)", nullptr, {Edit_const}, {0}},
-      {"Расчет значения параметра (coeff_data_a, coeff_data_b)", nullptr, {Edit_Vrms_N, Edit_Vrms_V}, {1, 2}},
-      {"Расчет коэфф. аналоговых выходов (coeff_out_a, coeff_out_b)",
-       "Значения ЦАП",
+      {QT_TR_NOOP("Расчет тока (напряжения) датчика (coeff_curr_b)"), nullptr, {Edit_const}, {0}},
+      {QT_TR_NOOP("Расчет значения параметра (coeff_data_a, coeff_data_b)"),
+       nullptr,
+       {Edit_Vrms_N, Edit_Vrms_V},
+       {1, 2}},
+      {QT_TR_NOOP("Расчет коэфф. аналоговых выходов (coeff_out_a, coeff_out_b)"),
+       QT_TR_NOOP("Значения ЦАП"),
        {Edit_Out_N, Edit_Out_V},
        {3, 4}},
   };
   int line = 2;
   for (const Row& row : rows) {
-    auto* caption = new QLabel(row.caption);
+    auto* caption = new QLabel(tr(row.caption));
     QFont font = caption->font();
     font.setBold(true);
     caption->setFont(font);
     grid->addWidget(caption, line++, 0, 1, kFirstChanel + 4);
-    if (row.columns != nullptr) grid->addWidget(Heading(row.columns), line++, kFirstChanel, 1, 4);
+    if (row.columns != nullptr) grid->addWidget(Heading(tr(row.columns)), line++, kFirstChanel, 1, 4);
     for (std::size_t k = 0; k < row.pointRows.size(); ++k, ++line) {
       grid->addWidget(row.references[k], line, kRefColumn, Qt::AlignHCenter);
       for (int c = 0; c < 4; ++c)
@@ -126,17 +129,17 @@ void TForm_Calc::BuildLayout() {
   }
   QPushButton** const calcButtons[] = {&Button1, &Button2, &Button3, &Button4};
   for (int c = 0; c < 4; ++c) {
-    auto* button = new QPushButton("Вычислить");
+    auto* button = new QPushButton(tr("Вычислить"));
     button->setObjectName(QString("Button%1").arg(c + 1));
     grid->addWidget(button, line, kFirstChanel + c, Qt::AlignHCenter);
     *calcButtons[c] = button;
   }
 
-  Button5 = new QPushButton("Сброс");
+  Button5 = new QPushButton(tr("Сброс"));
   Button5->setObjectName("Button5");
-  Button_Enter = new QPushButton("Принять");
+  Button_Enter = new QPushButton(tr("Принять"));
   Button_Enter->setObjectName("Button_Enter");
-  Button_Esc = new QPushButton("Отменить");
+  Button_Esc = new QPushButton(tr("Отменить"));
   Button_Esc->setObjectName("Button_Esc");
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(Button5);
@@ -184,7 +187,7 @@ void TForm_Calc::Calc_chanel(int c) {
   bool computed = false;
   const std::string report = CalcCoefficients(Values, flags_, c, ModuleSettings.ChanSet[c], computed);
   if (computed && FormSetChanel != nullptr) FormSetChanel->Out_chanel_form();
-  MessageBoxes().Show(report, kResultsCaption, BoxButtons::Ok);
+  MessageBoxes().Show(report, DialogText(kResultsCaption).toStdString(), BoxButtons::Ok);
 }
 
 void TForm_Calc::Button5Click() {

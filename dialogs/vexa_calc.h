@@ -3,6 +3,8 @@
 // conversion coefficients out, written into the channel's settings and shown in the channel dialog.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QPushButton>
 #include <array>
 
@@ -11,9 +13,11 @@
 #include "gui/text_edit.h"
 #include "settings/calc_rules.h"
 
-inline constexpr const char* kResultsCaption = "Результаты";
+inline constexpr const char* kResultsCaption = QT_TRANSLATE_NOOP("Dialogs", "Результаты");
 
 class TForm_Calc : public TSettingsDialog {
+  Q_DECLARE_TR_FUNCTIONS(TForm_Calc)
+
  public:
   TForm_Calc();
 

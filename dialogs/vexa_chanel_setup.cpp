@@ -29,7 +29,7 @@ TEdit* FloatEdit(const char* name, int maxLength) {
 }  // namespace
 
 TFormSetChanel::TFormSetChanel(LinkEngine& engine, std::function<bool()> outputsBlocked)
-    : TSettingsDialog("Настройка каналов измерения VEXA", "FormSetChanel"),
+    : TSettingsDialog(tr("Настройка каналов измерения VEXA"), "FormSetChanel"),
       engine_(engine),
       outputsBlocked_(std::move(outputsBlocked)) {
   BuildLayout();
@@ -64,16 +64,16 @@ TFormSetChanel::TFormSetChanel(LinkEngine& engine, std::function<bool()> outputs
 
 void TFormSetChanel::BuildLayout() {
   TabControl1 = Named(new QTabBar, "TabControl1");
-  for (int ch = 1; ch <= 4; ++ch) TabControl1->addTab(QString("Канал %1").arg(ch));
+  for (int ch = 1; ch <= 4; ++ch) TabControl1->addTab(tr("Канал %1").arg(ch));
   TabControl1->setExpanding(false);
 
-  Rows general("Общие настройки", "GroupBox_General");
+  Rows general(tr("Общие настройки"), "GroupBox_General");
   ComboBox_Format = Named(new QComboBox, "ComboBox_Format");
   for (const char* pattern : kFormatPatterns) ComboBox_Format->addItem(pattern);
-  general.Add("Формат отображения", ComboBox_Format);
+  general.Add(tr("Формат отображения"), ComboBox_Format);
   ComboBox_Aprox = Named(new QComboBox, "ComboBox_Aprox");
   for (int depth = 1; depth <= 10; ++depth) ComboBox_Aprox->addItem(QString::number(depth));
-  general.Add("Глубина буфера усреднения", ComboBox_Aprox);
+  general.Add(tr("Глубина буфера усреднения"), ComboBox_Aprox);
   const char* const pointNames[] = {"Edit_Point0", "Edit_Point1", "Edit_Point2", "Edit_Point3"};
   const char* const flagNames[] = {"CheckBox_In_0", "CheckBox_In_1", "CheckBox_In_2", "CheckBox_In_3"};
   TEdit** points[] = {&Edit_Point0, &Edit_Point1, &Edit_Point2, &Edit_Point3};
@@ -81,51 +81,51 @@ void TFormSetChanel::BuildLayout() {
   for (int n = 0; n < 4; ++n) {
     *points[n] = FloatEdit(pointNames[n], 9);
     *flags[n] = Named(new QCheckBox, flagNames[n]);
-    (*flags[n])->setToolTip("Флаг инверсии уставки");
-    general.Add(QString("Уставка %1").arg(n + 1), *points[n], *flags[n]);
+    (*flags[n])->setToolTip(tr("Флаг инверсии уставки"));
+    general.Add(tr("Уставка %1").arg(n + 1), *points[n], *flags[n]);
   }
   Edit_PointHist = FloatEdit("Edit_PointHist", 5);
-  general.Add("Гистерезис по уставкам", Edit_PointHist);
+  general.Add(tr("Гистерезис по уставкам"), Edit_PointHist);
   MaskEdit_PointTime = MaskEdit("99.9;1;0", "MaskEdit_PointTime");
-  general.Add("Время реакции выхода за уставки", MaskEdit_PointTime);
+  general.Add(tr("Время реакции выхода за уставки"), MaskEdit_PointTime);
   general.Stretch();
 
-  Rows sensor("Тест датчика", "GroupBox_Sensor");
+  Rows sensor(tr("Тест датчика"), "GroupBox_Sensor");
   MaskEdit_AdcMin = MaskEdit("9999;1;0", "MaskEdit_AdcMin");
-  sensor.Add("Мин. уровень АЦП", MaskEdit_AdcMin);
+  sensor.Add(tr("Мин. уровень АЦП"), MaskEdit_AdcMin);
   MaskEdit_AdcMax = MaskEdit("9999;1;0", "MaskEdit_AdcMax");
-  sensor.Add("Макс. уровень АЦП", MaskEdit_AdcMax);
+  sensor.Add(tr("Макс. уровень АЦП"), MaskEdit_AdcMax);
   MaskEdit_AdcHist = MaskEdit("999;1;0", "MaskEdit_AdcHist");
-  sensor.Add("Гистер. АЦП ", MaskEdit_AdcHist);
+  sensor.Add(tr("Гистер. АЦП "), MaskEdit_AdcHist);
   MaskEdit_AdcTime = MaskEdit("99.9;1;0", "MaskEdit_AdcTime");
-  sensor.Add("Время реакции на выход датчика из строя", MaskEdit_AdcTime);
+  sensor.Add(tr("Время реакции на выход датчика из строя"), MaskEdit_AdcTime);
   Edit_ParamCurr_B = FloatEdit("Edit_ParamCurr_B", 9);
-  sensor.Add("Коэфф. пересчета тока датчика", Edit_ParamCurr_B);
+  sensor.Add(tr("Коэфф. пересчета тока датчика"), Edit_ParamCurr_B);
   sensor.Stretch();
 
-  Rows parameter("Параметр измерения", "GroupBox_Parameter");
-  parameter.Caption("Коэфф. вычисл. значения параметра");
-  parameter.Caption("П = A + B x АЦП");
+  Rows parameter(tr("Параметр измерения"), "GroupBox_Parameter");
+  parameter.Caption(tr("Коэфф. вычисл. значения параметра"));
+  parameter.Caption(tr("П = A + B x АЦП"));
   Edit_ParamCoff_A = FloatEdit("Edit_ParamCoff_A", 9);
-  parameter.Add("Коэффиц. А", Edit_ParamCoff_A);
+  parameter.Add(tr("Коэффиц. А"), Edit_ParamCoff_A);
   Edit_ParamCoff_B = FloatEdit("Edit_ParamCoff_B", 9);
-  parameter.Add("Коэффиц. B", Edit_ParamCoff_B);
+  parameter.Add(tr("Коэффиц. B"), Edit_ParamCoff_B);
   parameter.Stretch();
 
-  Rows output("Аналоговый выход", "GroupBox_Output");
-  output.Caption("Коэфф. вычисления значения ЦАП");
-  output.Caption("ЦАП = A + B x П");
+  Rows output(tr("Аналоговый выход"), "GroupBox_Output");
+  output.Caption(tr("Коэфф. вычисления значения ЦАП"));
+  output.Caption(tr("ЦАП = A + B x П"));
   Edit_OutCoff_A = FloatEdit("Edit_OutCoff_A", 9);
-  output.Add("Коэффиц. А", Edit_OutCoff_A);
+  output.Add(tr("Коэффиц. А"), Edit_OutCoff_A);
   Edit_OutCoff_B = FloatEdit("Edit_OutCoff_B", 9);
-  output.Add("Коэффиц. B", Edit_OutCoff_B);
+  output.Add(tr("Коэффиц. B"), Edit_OutCoff_B);
   Edit_OutCurrMax = FloatEdit("Edit_OutCurrMax", 9);
-  output.Add("Максим. ток выхода, мА", Edit_OutCurrMax);
+  output.Add(tr("Максим. ток выхода, мА"), Edit_OutCurrMax);
   MaskEdit_OutZero = MaskEdit("9999;1;0", "MaskEdit_OutZero");
   UpDown_Pwm = Named(new TUpDown(MaskEdit_OutZero, 0, 4095), "UpDown_Pwm");
   Button_SetPwm = Named(new QPushButton("->"), "Button_SetPwm");
   Button_SetPwm->setFixedWidth(32);
-  Button_SetPwm->setToolTip("Записать смещение нуля в модуль");
+  Button_SetPwm->setToolTip(tr("Записать смещение нуля в модуль"));
   auto* zero = new QWidget;
   auto* zeroRow = new QHBoxLayout(zero);
   zeroRow->setContentsMargins(0, 0, 0, 0);
@@ -134,7 +134,7 @@ void TFormSetChanel::BuildLayout() {
   zeroRow->addWidget(UpDown_Pwm);
   zeroRow->addSpacing(4);
   zeroRow->addWidget(Button_SetPwm);
-  output.Add("Смещение нуля", zero);
+  output.Add(tr("Смещение нуля"), zero);
   output.Stretch();
 
   Rows::AlignColumns(general, parameter);
@@ -146,8 +146,8 @@ void TFormSetChanel::BuildLayout() {
   groups->addWidget(parameter.Box(), 1, 0);
   groups->addWidget(output.Box(), 1, 1);
 
-  Button_CalcTest = Named(new QPushButton("Вычислить"), "Button_CalcTest");
-  Button_CalcTest->setToolTip("Расчет коэффициентов");
+  Button_CalcTest = Named(new QPushButton(tr("Вычислить")), "Button_CalcTest");
+  Button_CalcTest->setToolTip(tr("Расчет коэффициентов"));
   QHBoxLayout* buttons = AcceptCancelRow(Button1, Button2);
   buttons->insertWidget(0, Button_CalcTest);
 
@@ -208,7 +208,7 @@ void TFormSetChanel::Button_SetPwmClick() {
 
 void TFormSetChanel::UpDown_PwmClick() {
   if (!outputsBlocked_()) {
-    MessageBoxes().Show(kBlockOutputsFirst, kAttentionCaption, BoxButtons::Ok);
+    MessageBoxes().Show(DialogText(kBlockOutputsFirst).toStdString(), kAttentionCaption, BoxButtons::Ok);
     return;
   }
   SendOutZero(true);

@@ -3,6 +3,8 @@
 // and a live test of the channel's analogue output zero.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -16,9 +18,12 @@
 #include "link/link_engine.h"
 #include "settings/chanel_rules.h"
 
-inline constexpr const char* kBlockOutputsFirst = "Необходимо заблокировать логические выходы!";
+inline constexpr const char* kBlockOutputsFirst =
+    QT_TRANSLATE_NOOP("Dialogs", "Необходимо заблокировать логические выходы!");
 
 class TFormSetChanel : public TSettingsDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormSetChanel)
+
  public:
   // The output test sends through engine; outputsBlocked tells whether the main window shows the
   // module's outputs as blocked.

@@ -24,7 +24,7 @@ QComboBox* List(const std::array<unsigned, N>& speeds, const char* name) {
 
 }  // namespace
 
-TFormInterf::TFormInterf() : TSettingsDialog("Настройка интерфейсов модуля VEXA", "FormInterf") {
+TFormInterf::TFormInterf() : TSettingsDialog(tr("Настройка интерфейсов модуля VEXA"), "FormInterf") {
   BuildLayout();
   const auto changed = [this] { Data_enter(); };
   for (QCheckBox* box : {CheckBox_RS485_En, CheckBox_RS485_wr, CheckBox_CAN_En, CheckBox_Pres, CheckBox_CAN_0,
@@ -40,29 +40,29 @@ TFormInterf::TFormInterf() : TSettingsDialog("Настройка интерфе�
 }
 
 void TFormInterf::BuildLayout() {
-  Rows rs485("Интерфейс RS485", "GroupBox_RS485");
+  Rows rs485(tr("Интерфейс RS485"), "GroupBox_RS485");
   CheckBox_RS485_En = Named(new QCheckBox, "CheckBox_RS485_En");
-  rs485.Add("Включить интерфейс RS485", CheckBox_RS485_En);
+  rs485.Add(tr("Включить интерфейс RS485"), CheckBox_RS485_En);
   CheckBox_RS485_wr = Named(new QCheckBox, "CheckBox_RS485_wr");
-  rs485.Add("Разрешить изменение парам. модуля", CheckBox_RS485_wr);
+  rs485.Add(tr("Разрешить изменение парам. модуля"), CheckBox_RS485_wr);
   ComboBox_RS485_speed = List(kRs485Speeds, "ComboBox_RS485_speed");
-  rs485.Add("Скорость обмена, бит/с", ComboBox_RS485_speed);
+  rs485.Add(tr("Скорость обмена, бит/с"), ComboBox_RS485_speed);
   MaskEdit_RS485_adres = MaskEdit("999;1;0", "MaskEdit_RS485_adres");
-  rs485.Add("Адрес модуля от 1 до 247", MaskEdit_RS485_adres);
+  rs485.Add(tr("Адрес модуля от 1 до 247"), MaskEdit_RS485_adres);
 
-  Rows can("Интерфейс CAN2.0B", "GroupBox_CAN");
-  auto* canEn = Named(new TCaptionFirstCheckBox("Включить интерфейс CAN2.0B"), "CheckBox_CAN_En");
+  Rows can(tr("Интерфейс CAN2.0B"), "GroupBox_CAN");
+  auto* canEn = Named(new TCaptionFirstCheckBox(tr("Включить интерфейс CAN2.0B")), "CheckBox_CAN_En");
   CheckBox_CAN_En = canEn;
   can.AddCaptioned(canEn);
   ComboBox_CAN_Speed = List(kCanSpeeds, "ComboBox_CAN_Speed");
-  can.Add("Скорость обмена, кбит/с", ComboBox_CAN_Speed);
+  can.Add(tr("Скорость обмена, кбит/с"), ComboBox_CAN_Speed);
   MaskEdit_CAN_adres = MaskEdit("99999;1;0", "MaskEdit_CAN_adres");
-  can.Add("Адрес модуля на шине от 0 до 65535", MaskEdit_CAN_adres);
-  auto* pres = Named(new TCaptionFirstCheckBox("Передавать сообщ. присутствия"), "CheckBox_Pres");
+  can.Add(tr("Адрес модуля на шине от 0 до 65535"), MaskEdit_CAN_adres);
+  auto* pres = Named(new TCaptionFirstCheckBox(tr("Передавать сообщ. присутствия")), "CheckBox_Pres");
   CheckBox_Pres = pres;
   can.AddCaptioned(pres);
   MaskEdit_CAN_Time = MaskEdit("99.9;1;0", "MaskEdit_CAN_Time");
-  can.Add("Период отправки данных, с", MaskEdit_CAN_Time);
+  can.Add(tr("Период отправки данных, с"), MaskEdit_CAN_Time);
   // Channels 1 to 4, each box under its number.
   auto* channels = new QWidget;
   auto* grid = new QGridLayout(channels);
@@ -76,7 +76,7 @@ void TFormInterf::BuildLayout() {
     grid->addWidget(new QLabel(QString::number(ch + 1)), 0, ch, Qt::AlignHCenter);
     grid->addWidget(*boxes[ch], 1, ch, Qt::AlignHCenter);
   }
-  can.Add("Передавать данные по каналам", channels);
+  can.Add(tr("Передавать данные по каналам"), channels);
 
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // sized to its contents

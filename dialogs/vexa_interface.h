@@ -2,6 +2,8 @@
 // The interface settings dialog: the module's RS485 and CAN2.0B field-bus interfaces.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -10,6 +12,8 @@
 #include "gui/text_edit.h"
 
 class TFormInterf : public TSettingsDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormInterf)
+
  public:
   TFormInterf();
 

@@ -18,9 +18,12 @@ constexpr int kGroups = 5;
 constexpr int kSystem = 4;
 constexpr const char* kLeds[3] = {"y1", "y2", "rd"};
 constexpr std::uint32_t kLedColors[3] = {0x00FFFF, 0x00FFFF, 0x0000FF};  // yellow, yellow, red
-constexpr const char* kSystemEvents[6] = {"Ошибка параметров",   "Коррекция параметров",
-                                          "Ошибка  CAN интерф.", "Старт. блокир. выходов",
-                                          "Блокировка выходов",  "Блокировка работы VEXA"};
+constexpr const char* kSystemEvents[6] = {QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка работы VEXA")};
 constexpr int kHeadRow = 0, kLampRow = 1, kFirstEventRow = 2;
 constexpr int kLampSize = 14;
 constexpr int kGap = 12;
@@ -28,12 +31,14 @@ constexpr int kGap = 12;
 // The rows' captions down column 0 of a grid.
 void EventCaptions(QGridLayout* grid, bool system) {
   for (int event = 0; event < (system ? 6 : 8); ++event) {
-    auto* label = new QLabel(system ? kSystemEvents[event] : kChanelEventCaptions[event]);
+    auto* label = new QLabel(DialogText(system ? kSystemEvents[event] : kChanelEventCaptions[event]));
     label->setEnabled(!(system && event == 0));
     grid->addWidget(label, kFirstEventRow + event, 0);
   }
   // Events 6 and 7 of the system are a reserve.
-  if (system) grid->addWidget(new QLabel("Резерв"), kFirstEventRow + 6, 0, 2, 1, Qt::AlignVCenter);
+  if (system)
+    grid->addWidget(new QLabel(DialogText(QT_TRANSLATE_NOOP("Dialogs", "Резерв"))), kFirstEventRow + 6, 0, 2,
+                    1, Qt::AlignVCenter);
 }
 
 // A group's head, its three LEDs and its 24 boxes from the given column on.
@@ -60,7 +65,7 @@ QGridLayout* LedGrid(QGroupBox* box) {
 }  // namespace
 
 TForm_Led_tenu::TForm_Led_tenu()
-    : TSettingsDialog("Управление светодиодами варианта 'Tenu'", "Form_Led_tenu") {
+    : TSettingsDialog(tr("Управление светодиодами варианта 'Tenu'"), "Form_Led_tenu") {
   for (int entry = 0; entry < kLedEntries; ++entry) {
     const int group = entry / 24;
     const QString owner = group == kSystem ? QString("sys") : QString("ch%1").arg(group);
@@ -77,16 +82,16 @@ TForm_Led_tenu::TForm_Led_tenu()
 }
 
 void TForm_Led_tenu::BuildLayout() {
-  auto* chanels = Named(new QGroupBox("Каналы измерения"), "GroupBox_Chanels");
+  auto* chanels = Named(new QGroupBox(tr("Каналы измерения")), "GroupBox_Chanels");
   QGridLayout* grid = LedGrid(chanels);
   EventCaptions(grid, false);
   for (int group = 0; group < kSystem; ++group) {
     const int column = 2 + 4 * group;  // a gap, then three boxes
     grid->setColumnMinimumWidth(column - 1, kGap);
-    LedColumns(grid, column, QString("Канал %1").arg(group + 1), CheckBox_tab.data() + 24 * group);
+    LedColumns(grid, column, tr("Канал %1").arg(group + 1), CheckBox_tab.data() + 24 * group);
   }
 
-  auto* system = Named(new QGroupBox("Система"), "GroupBox_System");
+  auto* system = Named(new QGroupBox(tr("Система")), "GroupBox_System");
   QGridLayout* systemGrid = LedGrid(system);
   EventCaptions(systemGrid, true);
   systemGrid->setColumnMinimumWidth(1, kGap);

@@ -3,6 +3,8 @@
 // its group's two yellow LEDs and its red LED.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QCheckBox>
 #include <QPushButton>
 #include <array>
@@ -11,6 +13,8 @@
 #include "settings/system_rules.h"
 
 class TForm_Led_tenu : public TSettingsDialog {
+  Q_DECLARE_TR_FUNCTIONS(TForm_Led_tenu)
+
  public:
   TForm_Led_tenu();
 

@@ -14,14 +14,14 @@ TFormLogic* FormLogic = nullptr;
 
 namespace {
 
-constexpr const char* kSystemEvents[8] = {"Ошибка параметров",
-                                          "Коррекция параметров",
-                                          "Ошибка  CAN интерф.",
-                                          "Старт. блокир. выходов",
-                                          "Блокировка выходов",
-                                          "Блокир. работы VEXA",
-                                          "Резерв",
-                                          "Резерв"};
+constexpr const char* kSystemEvents[8] = {QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Блокир. работы VEXA"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Резерв"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "Резерв")};
 // How each system event's row is shown.
 enum class RowState { Enabled, Disabled, Hidden };
 constexpr RowState kSystemRows[8] = {RowState::Disabled, RowState::Enabled,  RowState::Enabled,
@@ -51,7 +51,7 @@ QGroupBox* EventGrid(const QString& caption, const char* name, const QStringList
     grid->addWidget(head, 0, column + 1, Qt::AlignHCenter);
   }
   for (int event = 0; event < 8; ++event) {
-    auto* label = new QLabel(events[event]);
+    auto* label = new QLabel(DialogText(events[event]));
     grid->addWidget(label, event + 1, 0);
     for (int column = 0; column < heads.size(); ++column) {
       QComboBox* list = lists[column * 8 + event];
@@ -71,7 +71,7 @@ QGroupBox* EventGrid(const QString& caption, const char* name, const QStringList
 
 }  // namespace
 
-TFormLogic::TFormLogic() : TSettingsDialog("Настройка логической сигнализации модуля VEXA", "FormLogic") {
+TFormLogic::TFormLogic() : TSettingsDialog(tr("Настройка логической сигнализации модуля VEXA"), "FormLogic") {
   for (int entry = 0; entry < kLogicEntries; ++entry) {
     const int group = entry / 8;
     const QString prefix = group < 4 ? QString("ComboBox_ch%1_").arg(group + 1) : QString("ComboBox_sys_");
@@ -90,10 +90,11 @@ TFormLogic::TFormLogic() : TSettingsDialog("Настройка логическ�
 }
 
 void TFormLogic::BuildLayout() {
-  QGroupBox* chanels = EventGrid("Логическая сигнализация каналов измерения", "GroupBox_Chanels",
-                                 {"Канал 1", "Канал 2", "Канал 3", "Канал 4"}, kChanelEventCaptions,
-                                 ComboBox_tab.data(), nullptr);
-  QGroupBox* system = EventGrid("Логическая сигнализация системы", "GroupBox_System", {""}, kSystemEvents,
+  QGroupBox* chanels =
+      EventGrid(tr("Логическая сигнализация каналов измерения"), "GroupBox_Chanels",
+                {tr("Канал %1").arg(1), tr("Канал %1").arg(2), tr("Канал %1").arg(3), tr("Канал %1").arg(4)},
+                kChanelEventCaptions, ComboBox_tab.data(), nullptr);
+  QGroupBox* system = EventGrid(tr("Логическая сигнализация системы"), "GroupBox_System", {""}, kSystemEvents,
                                 ComboBox_tab.data() + 32, kSystemRows);
   auto* groups = new QHBoxLayout;
   groups->addWidget(chanels);
@@ -103,9 +104,9 @@ void TFormLogic::BuildLayout() {
   MaskEdit_Point = MaskEdit("99.9;1;0", "MaskEdit_Point");
   auto* times = new QGridLayout;
   times->setHorizontalSpacing(8);
-  times->addWidget(new QLabel("Длител. блокир. лог. выходов после сброса модуля, сек"), 0, 0);
+  times->addWidget(new QLabel(tr("Длител. блокир. лог. выходов после сброса модуля, сек")), 0, 0);
   times->addWidget(MaskEdit_Start, 0, 1);
-  times->addWidget(new QLabel("Длител. отображ. уставок (для варианта 'Pano'), сек"), 1, 0);
+  times->addWidget(new QLabel(tr("Длител. отображ. уставок (для варианта 'Pano'), сек")), 1, 0);
   times->addWidget(MaskEdit_Point, 1, 1);
   times->setColumnStretch(2, 1);
   MaskEdit_Start->setFocusPolicy(Qt::ClickFocus);

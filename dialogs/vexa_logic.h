@@ -3,6 +3,8 @@
 // drives, and two durations of the module's outputs and display.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QComboBox>
 #include <QPushButton>
 #include <array>
@@ -12,6 +14,8 @@
 #include "settings/system_rules.h"
 
 class TFormLogic : public TSettingsDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormLogic)
+
  public:
   TFormLogic();
 

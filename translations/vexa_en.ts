@@ -2,6 +2,340 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru">
 <context>
+    <name>Dialogs</name>
+    <message>
+        <source>Принять</source>
+        <translation>Accept</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Ошибка параметров</source>
+        <translation>Settings error</translation>
+    </message>
+    <message>
+        <source>Коррекция параметров</source>
+        <translation>Settings corrected</translation>
+    </message>
+    <message>
+        <source>Неиспр. датчика мин.</source>
+        <translation>Sensor fault, low</translation>
+    </message>
+    <message>
+        <source>Неиспр. датчика макс.</source>
+        <translation>Sensor fault, high</translation>
+    </message>
+    <message>
+        <source>Выход за уставку 1</source>
+        <translation>Set-point 1 exceeded</translation>
+    </message>
+    <message>
+        <source>Выход за уставку 2</source>
+        <translation>Set-point 2 exceeded</translation>
+    </message>
+    <message>
+        <source>Выход за уставку 3</source>
+        <translation>Set-point 3 exceeded</translation>
+    </message>
+    <message>
+        <source>Выход за уставку 4</source>
+        <translation>Set-point 4 exceeded</translation>
+    </message>
+    <message>
+        <source>Данные формы были изменены. Принять изменения?</source>
+        <translation>The form&apos;s data have changed. Accept the changes?</translation>
+    </message>
+    <message>
+        <source>Результаты</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>Необходимо заблокировать логические выходы!</source>
+        <translation>The logic outputs must be blocked first!</translation>
+    </message>
+    <message>
+        <source>Ошибка  CAN интерф.</source>
+        <translation>CAN interface error</translation>
+    </message>
+    <message>
+        <source>Старт. блокир. выходов</source>
+        <translation>Outputs blocked at start</translation>
+    </message>
+    <message>
+        <source>Блокировка выходов</source>
+        <translation>Outputs blocked</translation>
+    </message>
+    <message>
+        <source>Блокировка работы VEXA</source>
+        <translation>VEXA operation blocked</translation>
+    </message>
+    <message>
+        <source>Резерв</source>
+        <translation>Reserve</translation>
+    </message>
+    <message>
+        <source>Блокир. работы VEXA</source>
+        <translation>VEXA operation blocked</translation>
+    </message>
+</context>
+<context>
+    <name>TFormDiagram</name>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Ток датчика, мА</source>
+        <translation>Sensor current, mA</translation>
+    </message>
+    <message>
+        <source>АЦП</source>
+        <translation>ADC</translation>
+    </message>
+    <message>
+        <source>ЦАП</source>
+        <translation>DAC</translation>
+    </message>
+    <message>
+        <source>Диаграмма</source>
+        <translation>Chart</translation>
+    </message>
+    <message>
+        <source>Ток датчика</source>
+        <translation>Sensor current</translation>
+    </message>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV</source>
+        <translation>Save CSV</translation>
+    </message>
+    <message>
+        <source>Сохранить изображение</source>
+        <translation>Save picture</translation>
+    </message>
+    <message>
+        <source>Величина:</source>
+        <translation>Quantity:</translation>
+    </message>
+    <message>
+        <source>Интервал:</source>
+        <translation>Span:</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*</source>
+        <translation>CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>Рисунки PNG (*.png)|*.png|Все файлы (*.*)|*.*</source>
+        <translation>PNG pictures (*.png)|*.png|All files (*.*)|*.*</translation>
+    </message>
+</context>
+<context>
+    <name>TFormGuide</name>
+    <message>
+        <source>Правила работы</source>
+        <translation>User&apos;s guide</translation>
+    </message>
+    <message>
+        <source>Руководство пользователя (guide.md) не найдено ни рядом с программой, ни в ее папке документации.</source>
+        <translation>The user&apos;s guide (guide.md) was found neither beside the program nor in its documentation folder.</translation>
+    </message>
+    <message>
+        <source>Настройка модуля VEXA (vexa_setup), версия %1
+Qt %2
+
+© 2026 разработчики vexa_setup.
+Свободная программа: GNU GPL версии 3 или более поздней (GPL-3.0-or-later), без каких-либо гарантий.
+
+Руководство пользователя: %3</source>
+        <translation>VEXA Module Setup (vexa_setup), version %1
+Qt %2
+
+© 2026 the vexa_setup developers.
+Free software: GNU GPL version 3 or later (GPL-3.0-or-later), without any warranty.
+
+User&apos;s guide: %3</translation>
+    </message>
+    <message>
+        <source>не найдено</source>
+        <translation>not found</translation>
+    </message>
+</context>
+<context>
+    <name>TFormInterf</name>
+    <message>
+        <source>Настройка интерфейсов модуля VEXA</source>
+        <translation>VEXA module interfaces</translation>
+    </message>
+    <message>
+        <source>Интерфейс RS485</source>
+        <translation>RS485 interface</translation>
+    </message>
+    <message>
+        <source>Включить интерфейс RS485</source>
+        <translation>RS485 interface on</translation>
+    </message>
+    <message>
+        <source>Разрешить изменение парам. модуля</source>
+        <translation>Allow changing the module&apos;s settings</translation>
+    </message>
+    <message>
+        <source>Скорость обмена, бит/с</source>
+        <translation>Baud rate, bit/s</translation>
+    </message>
+    <message>
+        <source>Адрес модуля от 1 до 247</source>
+        <translation>Module address, 1 to 247</translation>
+    </message>
+    <message>
+        <source>Интерфейс CAN2.0B</source>
+        <translation>CAN2.0B interface</translation>
+    </message>
+    <message>
+        <source>Включить интерфейс CAN2.0B</source>
+        <translation>CAN2.0B interface on</translation>
+    </message>
+    <message>
+        <source>Скорость обмена, кбит/с</source>
+        <translation>Bit rate, kbit/s</translation>
+    </message>
+    <message>
+        <source>Адрес модуля на шине от 0 до 65535</source>
+        <translation>Module address on the bus, 0 to 65535</translation>
+    </message>
+    <message>
+        <source>Передавать сообщ. присутствия</source>
+        <translation>Send presence messages</translation>
+    </message>
+    <message>
+        <source>Период отправки данных, с</source>
+        <translation>Data sending period, s</translation>
+    </message>
+    <message>
+        <source>Передавать данные по каналам</source>
+        <translation>Send the data of channels</translation>
+    </message>
+</context>
+<context>
+    <name>TFormLineMonitor</name>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Запрос</source>
+        <translation>Request</translation>
+    </message>
+    <message>
+        <source>Ответ</source>
+        <translation>Answer</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>мс</source>
+        <translation>ms</translation>
+    </message>
+    <message>
+        <source>Обменов</source>
+        <translation>Exchanges</translation>
+    </message>
+    <message>
+        <source>С ответом</source>
+        <translation>Answered</translation>
+    </message>
+    <message>
+        <source>Нет ответа</source>
+        <translation>No answer</translation>
+    </message>
+    <message>
+        <source>Ответ обрезан</source>
+        <translation>Answer cut short</translation>
+    </message>
+    <message>
+        <source>Ответ искажен или чужой</source>
+        <translation>Answer garbled or another&apos;s</translation>
+    </message>
+    <message>
+        <source>Отказ</source>
+        <translation>Refused</translation>
+    </message>
+    <message>
+        <source>Байт передано</source>
+        <translation>Bytes sent</translation>
+    </message>
+    <message>
+        <source>Байт принято</source>
+        <translation>Bytes received</translation>
+    </message>
+    <message>
+        <source>Последний обмен, мс</source>
+        <translation>Last exchange, ms</translation>
+    </message>
+    <message>
+        <source>Состояние индикации</source>
+        <translation>Line monitor</translation>
+    </message>
+    <message>
+        <source>Линии порта</source>
+        <translation>Port lines</translation>
+    </message>
+    <message>
+        <source>Счетчики с момента соединения</source>
+        <translation>Counters since connecting</translation>
+    </message>
+    <message>
+        <source>Только сбои</source>
+        <translation>Failures only</translation>
+    </message>
+    <message>
+        <source>Сохранить журнал</source>
+        <translation>Save log</translation>
+    </message>
+</context>
+<context>
+    <name>TFormLogic</name>
+    <message>
+        <source>Настройка логической сигнализации модуля VEXA</source>
+        <translation>VEXA module logic signalling</translation>
+    </message>
+    <message>
+        <source>Логическая сигнализация каналов измерения</source>
+        <translation>Logic signalling of the measuring channels</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>Логическая сигнализация системы</source>
+        <translation>Logic signalling of the system</translation>
+    </message>
+    <message>
+        <source>Длител. блокир. лог. выходов после сброса модуля, сек</source>
+        <translation>Logic outputs blocked after a module reset for, s</translation>
+    </message>
+    <message>
+        <source>Длител. отображ. уставок (для варианта &apos;Pano&apos;), сек</source>
+        <translation>Set-points displayed (&apos;Pano&apos; variant) for, s</translation>
+    </message>
+</context>
+<context>
     <name>TFormMain</name>
     <message>
         <source>Настройка модуля VEXA</source>
@@ -242,6 +576,228 @@
     <message>
         <source>Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?</source>
         <translation>The changed settings have been neither written to the module nor saved to a file. Close the program?</translation>
+    </message>
+    <message>
+        <source>Язык сменится при следующем запуске программы.</source>
+        <translation>The language changes at the next start of the program.</translation>
+    </message>
+</context>
+<context>
+    <name>TFormOtherPort</name>
+    <message>
+        <source>Другой порт</source>
+        <translation>Other port</translation>
+    </message>
+    <message>
+        <source>Путь к устройству последовательного порта
+(например, /dev/ttyUSB0, /dev/pts/3, COM7):</source>
+        <translation>Path of the serial port&apos;s device
+(for example /dev/ttyUSB0, /dev/pts/3, COM7):</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Устройство %1 не найдено.</source>
+        <translation>Device %1 not found.</translation>
+    </message>
+    <message>
+        <source>%1 — обычный файл, а не последовательный порт.</source>
+        <translation>%1 is a regular file, not a serial port.</translation>
+    </message>
+    <message>
+        <source>%1 — папка, а не последовательный порт.</source>
+        <translation>%1 is a folder, not a serial port.</translation>
+    </message>
+    <message>
+        <source>%1 — не устройство последовательного порта.</source>
+        <translation>%1 is not a serial port&apos;s device.</translation>
+    </message>
+</context>
+<context>
+    <name>TFormSetChanel</name>
+    <message>
+        <source>Настройка каналов измерения VEXA</source>
+        <translation>VEXA measuring channels</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>Общие настройки</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>Формат отображения</source>
+        <translation>Display format</translation>
+    </message>
+    <message>
+        <source>Глубина буфера усреднения</source>
+        <translation>Averaging buffer depth</translation>
+    </message>
+    <message>
+        <source>Флаг инверсии уставки</source>
+        <translation>Set-point inversion flag</translation>
+    </message>
+    <message>
+        <source>Уставка %1</source>
+        <translation>Set-point %1</translation>
+    </message>
+    <message>
+        <source>Гистерезис по уставкам</source>
+        <translation>Set-point hysteresis</translation>
+    </message>
+    <message>
+        <source>Время реакции выхода за уставки</source>
+        <translation>Set-point response time</translation>
+    </message>
+    <message>
+        <source>Тест датчика</source>
+        <translation>Sensor test</translation>
+    </message>
+    <message>
+        <source>Мин. уровень АЦП</source>
+        <translation>Min. ADC level</translation>
+    </message>
+    <message>
+        <source>Макс. уровень АЦП</source>
+        <translation>Max. ADC level</translation>
+    </message>
+    <message>
+        <source>Гистер. АЦП </source>
+        <translation>ADC hysteresis </translation>
+    </message>
+    <message>
+        <source>Время реакции на выход датчика из строя</source>
+        <translation>Sensor fault response time</translation>
+    </message>
+    <message>
+        <source>Коэфф. пересчета тока датчика</source>
+        <translation>Sensor current factor</translation>
+    </message>
+    <message>
+        <source>Параметр измерения</source>
+        <translation>Measured parameter</translation>
+    </message>
+    <message>
+        <source>Коэфф. вычисл. значения параметра</source>
+        <translation>Coefficients of the parameter&apos;s value</translation>
+    </message>
+    <message>
+        <source>П = A + B x АЦП</source>
+        <translation>P = A + B x ADC</translation>
+    </message>
+    <message>
+        <source>Коэффиц. А</source>
+        <translation>Coeff. A</translation>
+    </message>
+    <message>
+        <source>Коэффиц. B</source>
+        <translation>Coeff. B</translation>
+    </message>
+    <message>
+        <source>Аналоговый выход</source>
+        <translation>Analogue output</translation>
+    </message>
+    <message>
+        <source>Коэфф. вычисления значения ЦАП</source>
+        <translation>Coefficients of the DAC value</translation>
+    </message>
+    <message>
+        <source>ЦАП = A + B x П</source>
+        <translation>DAC = A + B x P</translation>
+    </message>
+    <message>
+        <source>Максим. ток выхода, мА</source>
+        <translation>Max. output current, mA</translation>
+    </message>
+    <message>
+        <source>Записать смещение нуля в модуль</source>
+        <translation>Write the zero offset to the module</translation>
+    </message>
+    <message>
+        <source>Смещение нуля</source>
+        <translation>Zero offset</translation>
+    </message>
+    <message>
+        <source>Вычислить</source>
+        <translation>Compute</translation>
+    </message>
+    <message>
+        <source>Расчет коэффициентов</source>
+        <translation>Coefficient calculator</translation>
+    </message>
+</context>
+<context>
+    <name>TForm_Calc</name>
+    <message>
+        <source>Расчет коэффициентов</source>
+        <translation>Coefficient calculator</translation>
+    </message>
+    <message>
+        <source>Диапазон (значение)           параметра</source>
+        <translation>Range (value) of the parameter</translation>
+    </message>
+    <message>
+        <source>Значения АЦП x 4</source>
+        <translation>ADC values x 4</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>Расчет тока (напряжения) датчика (coeff_curr_b)</source>
+        <translation>Sensor current (voltage) (coeff_curr_b)</translation>
+    </message>
+    <message>
+        <source>Расчет значения параметра (coeff_data_a, coeff_data_b)</source>
+        <translation>Parameter value (coeff_data_a, coeff_data_b)</translation>
+    </message>
+    <message>
+        <source>Расчет коэфф. аналоговых выходов (coeff_out_a, coeff_out_b)</source>
+        <translation>Analogue output coefficients (coeff_out_a, coeff_out_b)</translation>
+    </message>
+    <message>
+        <source>Значения ЦАП</source>
+        <translation>DAC values</translation>
+    </message>
+    <message>
+        <source>Вычислить</source>
+        <translation>Compute</translation>
+    </message>
+    <message>
+        <source>Сброс</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Принять</source>
+        <translation>Accept</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>TForm_Led_tenu</name>
+    <message>
+        <source>Управление светодиодами варианта &apos;Tenu&apos;</source>
+        <translation>&apos;Tenu&apos; variant LEDs</translation>
+    </message>
+    <message>
+        <source>Каналы измерения</source>
+        <translation>Measuring channels</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>Система</source>
+        <translation>System</translation>
     </message>
 </context>
 </TS>

@@ -16,8 +16,8 @@
 #include <QPainter>
 #include <QPen>
 #include <QPushButton>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <chrono>
@@ -29,8 +29,8 @@
 
 namespace {
 
-const QColor kChannelColors[4] = {QColor(0x1F, 0x5F, 0xBF), QColor(0xC8, 0x28, 0x28), QColor(0x2A, 0x8A, 0x2A),
-                                  QColor(0xA0, 0x50, 0xC0)};
+const QColor kChannelColors[4] = {QColor(0x1F, 0x5F, 0xBF), QColor(0xC8, 0x28, 0x28),
+                                  QColor(0x2A, 0x8A, 0x2A), QColor(0xA0, 0x50, 0xC0)};
 
 std::int64_t WallClockMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -62,7 +62,9 @@ NiceRange NiceRangeAround(double low, double high) {
           static_cast<int>(std::clamp(-exponent, 0.0, 9.0))};
 }
 
-const char* const kQuantityTitles[] = {"Значение", "Ток датчика, мА", "АЦП", "ЦАП"};
+const char* const kQuantityTitles[] = {
+    QT_TRANSLATE_NOOP("TFormDiagram", "Значение"), QT_TRANSLATE_NOOP("TFormDiagram", "Ток датчика, мА"),
+    QT_TRANSLATE_NOOP("TFormDiagram", "АЦП"), QT_TRANSLATE_NOOP("TFormDiagram", "ЦАП")};
 
 }  // namespace
 
@@ -115,8 +117,10 @@ class ChannelLines : public QGraphicsItem {
           if (!std::isfinite(p.y())) continue;
           mapped_.emplace_back(plot_.left() + (p.x() - from_) * sx, plot_.bottom() - (p.y() - low_) * sy);
         }
-        if (mapped_.size() == 1) painter->drawPoint(mapped_[0]);
-        else painter->drawPolyline(mapped_.data(), static_cast<int>(mapped_.size()));
+        if (mapped_.size() == 1)
+          painter->drawPoint(mapped_[0]);
+        else
+          painter->drawPolyline(mapped_.data(), static_cast<int>(mapped_.size()));
       }
     }
   }
@@ -134,27 +138,27 @@ class ChannelLines : public QGraphicsItem {
 TFormDiagram::TFormDiagram(const LiveHistory& history, const TModuleSettings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window), history_(history), settings_(settings) {
   setObjectName("FormDiagram");
-  setWindowTitle("Диаграмма");
+  setWindowTitle(tr("Диаграмма"));
   auto* layout = new QVBoxLayout(this);
 
   auto* controls = new QHBoxLayout;
   ComboBox_Quantity = new QComboBox(this);
   ComboBox_Quantity->setObjectName("ComboBox_Quantity");
-  ComboBox_Quantity->addItems({"Значение", "Ток датчика", "АЦП", "ЦАП"});
+  ComboBox_Quantity->addItems({tr("Значение"), tr("Ток датчика"), tr("АЦП"), tr("ЦАП")});
   ComboBox_Span = new QComboBox(this);
   ComboBox_Span->setObjectName("ComboBox_Span");
-  for (const int minutes : kSpansMinutes) ComboBox_Span->addItem(QString("%1 мин").arg(minutes));
-  Button_Pause = new QPushButton("Пауза", this);
+  for (const int minutes : kSpansMinutes) ComboBox_Span->addItem(tr("%1 мин").arg(minutes));
+  Button_Pause = new QPushButton(tr("Пауза"), this);
   Button_Pause->setObjectName("Button_Pause");
   Button_Pause->setCheckable(true);
-  Button_SaveCsv = new QPushButton("Сохранить CSV", this);
+  Button_SaveCsv = new QPushButton(tr("Сохранить CSV"), this);
   Button_SaveCsv->setObjectName("Button_SaveCsv");
-  Button_SaveImage = new QPushButton("Сохранить изображение", this);
+  Button_SaveImage = new QPushButton(tr("Сохранить изображение"), this);
   Button_SaveImage->setObjectName("Button_SaveImage");
-  controls->addWidget(new QLabel("Величина:", this));
+  controls->addWidget(new QLabel(tr("Величина:"), this));
   controls->addWidget(ComboBox_Quantity);
   controls->addSpacing(12);
-  controls->addWidget(new QLabel("Интервал:", this));
+  controls->addWidget(new QLabel(tr("Интервал:"), this));
   controls->addWidget(ComboBox_Span);
   controls->addSpacing(12);
   controls->addWidget(Button_Pause);
@@ -216,7 +220,7 @@ QLineSeries* TFormDiagram::NewSeries(int channel, bool setPoint) {
   pen.setWidthF(setPoint ? 1.0 : 1.5);
   if (setPoint) pen.setStyle(Qt::DashLine);
   series->setPen(pen);
-  if (!setPoint) series->setName(QString("Канал %1").arg(channel + 1));
+  if (!setPoint) series->setName(tr("Канал %1").arg(channel + 1));
   chart_->addSeries(series);
   series->attachAxis(timeAxis_);
   series->attachAxis(valueAxis_);
@@ -276,7 +280,8 @@ void TFormDiagram::Redraw(std::int64_t nowMs) {
         for (QLegendMarker* marker : chart_->legend()->markers(setPointLine)) marker->setVisible(false);
       }
       if (!shown) continue;
-      setPointLine->replace({QPointF(static_cast<qreal>(from), point), QPointF(static_cast<qreal>(nowMs), point)});
+      setPointLine->replace(
+          {QPointF(static_cast<qreal>(from), point), QPointF(static_cast<qreal>(nowMs), point)});
       low = std::min(low, point);
       high = std::max(high, point);
     }
@@ -290,7 +295,7 @@ void TFormDiagram::Redraw(std::int64_t nowMs) {
   valueAxis_->setTickCount(range.ticks);
   valueAxis_->setLabelFormat(QString("%.%1f").arg(range.decimals));
   valueAxis_->setRange(range.min, range.max);
-  valueAxis_->setTitleText(kQuantityTitles[quantity]);
+  valueAxis_->setTitleText(tr(kQuantityTitles[quantity]));
   timeAxis_->setFormat(kSpansMinutes[ComboBox_Span->currentIndex()] >= 60 ? "HH:mm" : "HH:mm:ss");
   timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(nowMs));
   timeAxis_->setTitleText(QDateTime::fromMSecsSinceEpoch(nowMs).toString("dd.MM.yyyy"));
@@ -320,7 +325,8 @@ void TFormDiagram::SaveCsv() {
   const bool written =
       WriteWholeFile(PathWithExtension(csvDialog_.FileName().toStdString(), ".csv"), {bytes, text.size()});
   QGuiApplication::restoreOverrideCursor();
-  if (!written) MessageBoxes().Show(FileOutcomeText(FileOutcome::CannotCreate), kFileErrorCaption, BoxButtons::Ok);
+  if (!written)
+    MessageBoxes().Show(FileOutcomeText(FileOutcome::CannotCreate), kFileErrorCaption, BoxButtons::Ok);
 }
 
 void TFormDiagram::SaveImage() {

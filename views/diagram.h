@@ -4,6 +4,7 @@
 // goes on, and the history saved as CSV or the view as a PNG picture.
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QPointF>
 #include <QTimer>
@@ -30,6 +31,8 @@ class ChannelLines;
 }
 
 class TFormDiagram : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(TFormDiagram)
+
  public:
   // The history and the record are read at each redraw; both outlive the window.
   TFormDiagram(const LiveHistory& history, const TModuleSettings& settings, QWidget* parent = nullptr);
@@ -73,6 +76,6 @@ class TFormDiagram : public QWidget {
   views_detail::ChannelLines* lines_;
   std::array<std::array<QLineSeries*, 4>, 4> setPoints_;
   std::vector<DrawPoint> thinned_;  // reused between redraws
-  TFileDialog csvDialog_{FileDialogKind::Save, "Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*"};
-  TFileDialog imageDialog_{FileDialogKind::Save, "Рисунки PNG (*.png)|*.png|Все файлы (*.*)|*.*"};
+  TFileDialog csvDialog_{FileDialogKind::Save, tr("Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*")};
+  TFileDialog imageDialog_{FileDialogKind::Save, tr("Рисунки PNG (*.png)|*.png|Все файлы (*.*)|*.*")};
 };

@@ -29,7 +29,7 @@ QString FindGuide() {
 TFormGuide::TFormGuide(QWidget* parent) : QTextBrowser(parent) {
   setWindowFlag(Qt::Window);
   setObjectName("FormGuide");
-  setWindowTitle("Правила работы");
+  setWindowTitle(tr("Правила работы"));
   // Qt's Markdown gives headings no anchors: the contents' links are followed here.
   setOpenLinks(false);
   connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
@@ -70,10 +70,10 @@ bool TFormGuide::ShowHeading(const QString& slug) {
 bool TFormGuide::Load() {
   const QString guide = FindGuide();
   if (guide.isEmpty()) {
-    MessageBoxes().Show(
-        "Руководство пользователя (guide.md) не найдено ни рядом с программой, ни в ее "
-        "папке документации.",
-        "Правила работы", BoxButtons::Ok);
+    MessageBoxes().Show(tr("Руководство пользователя (guide.md) не найдено ни рядом с программой, ни в ее "
+                           "папке документации.")
+                            .toStdString(),
+                        tr("Правила работы").toStdString(), BoxButtons::Ok);
     return false;
   }
   // The pictures are found beside the guide; links within it move through its headings.
@@ -83,7 +83,7 @@ bool TFormGuide::Load() {
 
 QString AboutText() {
   const QString guide = FindGuide();
-  return QString(
+  return TFormGuide::tr(
              "Настройка модуля VEXA (vexa_setup), версия %1\n"
              "Qt %2\n\n"
              "© 2026 разработчики vexa_setup.\n"
@@ -91,5 +91,5 @@ QString AboutText() {
              "без каких-либо гарантий.\n\n"
              "Руководство пользователя: %3")
       .arg(VEXA_VERSION, qVersion(),
-           guide.isEmpty() ? QString("не найдено") : QDir::toNativeSeparators(guide));
+           guide.isEmpty() ? TFormGuide::tr("не найдено") : QDir::toNativeSeparators(guide));
 }

@@ -2,6 +2,7 @@
 // "Помощь": the user's guide shown inside the program, and what the program is.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTextBrowser>
 
@@ -11,6 +12,8 @@ QString FindGuide();
 
 // The guide rendered from its Markdown, pictures and tables included.
 class TFormGuide : public QTextBrowser {
+  Q_DECLARE_TR_FUNCTIONS(TFormGuide)
+
  public:
   explicit TFormGuide(QWidget* parent = nullptr);
   // Loads the guide; false, with the reason in a message box, when there is none.

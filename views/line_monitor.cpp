@@ -67,8 +67,11 @@ class ExchangeModel : public QAbstractTableModel {
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kTitles[] = {"Время", "Запрос", "Ответ", "Итог", "мс"};
-    return QString::fromUtf8(kTitles[section]);
+    static const char* const kTitles[] = {
+        QT_TRANSLATE_NOOP("TFormLineMonitor", "Время"), QT_TRANSLATE_NOOP("TFormLineMonitor", "Запрос"),
+        QT_TRANSLATE_NOOP("TFormLineMonitor", "Ответ"), QT_TRANSLATE_NOOP("TFormLineMonitor", "Итог"),
+        QT_TRANSLATE_NOOP("TFormLineMonitor", "мс")};
+    return TFormLineMonitor::tr(kTitles[section]);
   }
 
  private:
@@ -82,18 +85,25 @@ class ExchangeModel : public QAbstractTableModel {
 namespace {
 
 constexpr const char* kCounterNames[TFormLineMonitor::kCounters] = {
-    "Обменов", "С ответом",     "Нет ответа",   "Ответ обрезан",      "Ответ искажен или чужой",
-    "Отказ",   "Байт передано", "Байт принято", "Последний обмен, мс"};
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Обменов"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "С ответом"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Нет ответа"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Ответ обрезан"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Ответ искажен или чужой"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Отказ"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Байт передано"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Байт принято"),
+    QT_TRANSLATE_NOOP("TFormLineMonitor", "Последний обмен, мс")};
 
 }  // namespace
 
 TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent)
     : QWidget(parent, Qt::Window), record_(record) {
   setObjectName("FormLineMonitor");
-  setWindowTitle("Состояние индикации");
+  setWindowTitle(tr("Состояние индикации"));
   auto* layout = new QVBoxLayout(this);
 
-  auto* lines = new QGroupBox("Линии порта", this);
+  auto* lines = new QGroupBox(tr("Линии порта"), this);
   auto* linesLayout = new QVBoxLayout(lines);
   Leds = new TSioLEDDisplay(lines);
   Leds->setObjectName("Leds");
@@ -101,10 +111,10 @@ TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent
   linesLayout->addWidget(Leds);
   layout->addWidget(lines);
 
-  auto* counters = new QGroupBox("Счетчики с момента соединения", this);
+  auto* counters = new QGroupBox(tr("Счетчики с момента соединения"), this);
   auto* grid = new QGridLayout(counters);
   for (int i = 0; i < kCounters; ++i) {
-    grid->addWidget(new QLabel(QString::fromUtf8(kCounterNames[i]) + ":", counters), i % 5, (i / 5) * 2);
+    grid->addWidget(new QLabel(tr(kCounterNames[i]) + ":", counters), i % 5, (i / 5) * 2);
     Label_Count[static_cast<std::size_t>(i)] = new QLabel("0", counters);
     Label_Count[static_cast<std::size_t>(i)]->setObjectName(QString("Label_Count_%1").arg(i));
     Label_Count[static_cast<std::size_t>(i)]->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -136,9 +146,9 @@ TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent
   layout->addWidget(Table_Exchanges, 1);
 
   auto* buttons = new QHBoxLayout;
-  CheckBox_FailuresOnly = new QCheckBox("Только сбои", this);
+  CheckBox_FailuresOnly = new QCheckBox(tr("Только сбои"), this);
   CheckBox_FailuresOnly->setObjectName("CheckBox_FailuresOnly");
-  Button_SaveLog = new QPushButton("Сохранить журнал", this);
+  Button_SaveLog = new QPushButton(tr("Сохранить журнал"), this);
   Button_SaveLog->setObjectName("Button_SaveLog");
   buttons->addWidget(CheckBox_FailuresOnly);
   buttons->addStretch(1);

@@ -3,6 +3,7 @@
 // exchanges, with a filter for the failures and the journal saved as text.
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 
 #include <array>
@@ -22,6 +23,8 @@ class ExchangeModel;
 }
 
 class TFormLineMonitor : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(TFormLineMonitor)
+
  public:
   explicit TFormLineMonitor(const ExchangeRecord& record, QWidget* parent = nullptr);
 

@@ -34,8 +34,8 @@ std::int64_t NowMs() {
 float ValueOf(std::size_t series, std::int64_t i) {
   const double level = static_cast<double>(series % 4) * 1000.0 + static_cast<double>(series / 4) * 25.0;
   const double spike = i % 977 == 0 ? 50.0 : 0.0;
-  return static_cast<float>(level + 20.0 * std::sin(static_cast<double>(i) / 40.0 + static_cast<double>(series)) +
-                            spike);
+  return static_cast<float>(
+      level + 20.0 * std::sin(static_cast<double>(i) / 40.0 + static_cast<double>(series)) + spike);
 }
 
 void ChooseByKeys(QComboBox* box, int index) {
@@ -123,9 +123,11 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
             in.begin(), in.end(), [&](auto* a, auto* b) { return a->values[series] < b->values[series]; });
         EXPECT_EQ(low, (*minSample)->values[series]) << what;
         EXPECT_EQ(high, (*maxSample)->values[series]) << what;
-        EXPECT_EQ(lines.back().back(), QPointF(static_cast<double>(in.back()->ms), in.back()->values[series]));
+        EXPECT_EQ(lines.back().back(),
+                  QPointF(static_cast<double>(in.back()->ms), in.back()->values[series]));
         // Two a pixel column, and at the break and the line's end one more each.
-        EXPECT_LE(points, 2 * static_cast<qsizetype>(diagram_->Chart_View->chart()->plotArea().width()) + 4) << what;
+        EXPECT_LE(points, 2 * static_cast<qsizetype>(diagram_->Chart_View->chart()->plotArea().width()) + 4)
+            << what;
       }
       const std::vector<double> expected = quantity == 0 ? std::vector<double>{0.5} : std::vector<double>{};
       EXPECT_EQ(diagram_->ShownSetPoints(0), expected) << what;

@@ -3,36 +3,14 @@
 //   xvfb-run -a env QT_QPA_PLATFORM=xcb build/tests/dialogs/dialogs_tests --gtest_filter='Screenshot*'
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTest>
 
 #include "tests/dialogs/dialog_support.h"
+#include "tests/support/clipping.h"
 
 namespace {
 
-// Every caption and shown text fits its control.
-void ExpectNothingClipped(std::initializer_list<QWidget*> dialogs) {
-  for (QWidget* dialog : dialogs) {
-    for (QWidget* w : dialog->findChildren<QWidget*>()) {
-      const auto fits = [&](const QString& text, int margin) {
-        return w->fontMetrics().horizontalAdvance(text) + margin <= w->width();
-      };
-      if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->wordWrap()) {
-        EXPECT_TRUE(fits(label->text(), 0)) << label->text().toStdString();
-      } else if (auto* button = qobject_cast<QAbstractButton*>(w); button != nullptr) {
-        EXPECT_TRUE(fits(button->text(), 8)) << button->text().toStdString();
-      } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit != nullptr) {
-        EXPECT_TRUE(fits(edit->text(), 6)) << edit->objectName().toStdString();
-      } else if (auto* list = qobject_cast<QComboBox*>(w); list != nullptr) {
-        for (int i = 0; i < list->count(); ++i)
-          EXPECT_TRUE(fits(list->itemText(i), 20)) << list->objectName().toStdString();
-      }
-    }
-  }
-}
+using testing_support::ExpectNothingClipped;
 
 TEST(Screenshot, ChanelDialogAndCalculator) {
   ClearSettings(ModuleSettings);

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <sstream>
 #include <string>
@@ -123,8 +123,8 @@ TEST(LiveHistory, DecodedFromTheChannelsStatusBlocks) {
 std::int64_t MsFromIsoText(const std::string& text) {
   int y, mo, d, h, mi, s, ms, oh, om;
   char sign;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c%2d:%2d", &y, &mo, &d, &h, &mi, &s, &ms, &sign, &oh,
-                  &om) != 10)
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c%2d:%2d", &y, &mo, &d, &h, &mi, &s, &ms, &sign,
+                  &oh, &om) != 10)
     return -1;
   using namespace std::chrono;
   const sys_days day{year{y} / month{static_cast<unsigned>(mo)} / std::chrono::day{static_cast<unsigned>(d)}};
@@ -146,7 +146,10 @@ class ZoneScope {
     _putenv_s("TZ", zone != nullptr ? zone : "");
     _tzset();
 #else
-    if (zone != nullptr) setenv("TZ", zone, 1); else unsetenv("TZ");
+    if (zone != nullptr)
+      setenv("TZ", zone, 1);
+    else
+      unsetenv("TZ");
     tzset();
 #endif
   }

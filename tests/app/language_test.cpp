@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's language: how it is chosen, and the English program with every window in English
+// and nothing clipped.
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "app/forms.h"
+#include "app/language.h"
+#include "app/vexa_main_v1.h"
+#include "gui/message_box.h"
+#include "tests/support/clipping.h"
+#include "views/help_windows.h"
+#include "views/line_monitor.h"
+#if VEXA_DIAGRAM
+#include "views/diagram.h"
+#endif
+
+namespace {
+
+TEST(Language, OptionThenRememberedThenSystem) {
+  using L = UiLanguage;
+  const QLocale russian(QLocale::Russian, QLocale::Russia), belarusRussian(QLocale::Russian, QLocale::Belarus),
+      german(QLocale::German), english(QLocale::English);
+  const struct {
+    std::optional<L> option, remembered;
+    QLocale system;
+    L expected;
+  } cases[] = {{std::nullopt, std::nullopt, russian, L::Russian},
+               {std::nullopt, std::nullopt, belarusRussian, L::Russian},
+               {std::nullopt, std::nullopt, german, L::English},
+               {std::nullopt, L::Russian, english, L::Russian},
+               {std::nullopt, L::English, russian, L::English},
+               {L::Russian, L::English, english, L::Russian},
+               {L::English, L::Russian, russian, L::English}};
+  for (const auto& c : cases) EXPECT_EQ(ChooseLanguage(c.option, c.remembered, c.system), c.expected);
+  EXPECT_EQ(LanguageFromCode("en"), L::English);
+  EXPECT_EQ(LanguageFromCode("ru"), L::Russian);
+  EXPECT_EQ(LanguageFromCode("EN"), std::nullopt);
+  EXPECT_EQ(LanguageFromCode(""), std::nullopt);
+}
+
+// No Cyrillic letter left in what a window shows.
+void ExpectEnglish(QWidget* window) {
+  static const QRegularExpression cyrillic("[\\x{0400}-\\x{04FF}]");
+  const auto check = [](const QString& text, const QString& where) {
+    EXPECT_FALSE(text.contains(cyrillic)) << where.toStdString() << ": " << text.toStdString();
+  };
+  check(window->windowTitle(), window->objectName());
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (auto* label = qobject_cast<QLabel*>(w)) check(label->text(), w->objectName());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) check(button->text(), w->objectName());
+    if (auto* group = qobject_cast<QGroupBox*>(w)) check(group->title(), w->objectName());
+    if (auto* list = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < list->count(); ++i) check(list->itemText(i), w->objectName());
+    check(w->toolTip(), w->objectName());
+  }
+  // The language menu names itself and Russian in both languages.
+  for (QAction* action : window->findChildren<QAction*>())
+    if (action->objectName() != "MenuView_Language_ru" && action->text() != "Язык / Language")
+      check(action->text(), action->objectName());
+  for (QMenu* menu : window->findChildren<QMenu*>())
+    if (menu->objectName() != "MenuView_Language") check(menu->title(), menu->objectName());
+}
+
+TEST(Language, TheEnglishProgram) {
+  QStandardPaths::setTestModeEnabled(true);  // the remembered choice away from the user's own
+  ScriptedMessageBoxes boxes;
+  SetMessageBoxService(&boxes);
+  ASSERT_TRUE(InstallLanguage(UiLanguage::English));
+  CreateForms();
+  FormMain->show();
+  EXPECT_EQ(FormMain->windowTitle(), "VEXA Module Setup");
+  EXPECT_EQ(FormMain->MenuConn_Connect->text(), "Connect");
+  FormMain->MenuView_LedOut->trigger();
+#if VEXA_DIAGRAM
+  FormMain->MenuView_Diagram->trigger();
+#endif
+  std::vector<QWidget*> windows = {FormMain,   FormSetChanel, Form_Calc,
+                                   FormInterf, FormLogic,     Form_Led_tenu, FormMain->LineMonitor()};
+#if VEXA_DIAGRAM
+  windows.push_back(FormMain->Diagram());
+#endif
+  for (QWidget* window : windows) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << window->objectName().toStdString();
+    ExpectEnglish(window);
+  }
+  testing_support::ExpectNothingClipped({FormSetChanel, Form_Calc, FormInterf, FormLogic, Form_Led_tenu,
+                                         FormMain->LineMonitor()});
+
+  // The menu's choice is kept for the next start; this run stays English.
+  FormMain->findChild<QAction*>("MenuView_Language_ru")->trigger();
+  ASSERT_EQ(boxes.shown.size(), 1U);
+  EXPECT_EQ(boxes.shown[0].text, "The language changes at the next start of the program.");
+  EXPECT_EQ(RememberedLanguage(), UiLanguage::Russian);
+  EXPECT_EQ(FormMain->MenuConn_Connect->text(), "Connect");
+  FormMain->MenuHelp_About->trigger();
+  EXPECT_EQ(boxes.shown.back().caption, "About");
+  EXPECT_EQ(boxes.shown.back().text.rfind("VEXA Module Setup (vexa_setup), version", 0), 0U);
+
+  DestroyForms();
+  RemoveLanguage();
+  QSettings().clear();
+  SetMessageBoxService(nullptr);
+}
+
+}  // namespace
