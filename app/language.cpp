@@ -5,9 +5,14 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include "settings/user_text.h"
+
 namespace {
 
 constexpr const char* kSettingsKey = "language";
+
+// Named here rather than taken from the application, which tests do not name.
+QSettings Stored() { return QSettings("vexa-setup", "vexa_setup"); }
 UiLanguage gCurrent = UiLanguage::Russian;
 
 QTranslator& Installed() {
@@ -33,15 +38,21 @@ UiLanguage ChooseLanguage(std::optional<UiLanguage> option, std::optional<UiLang
 }
 
 std::optional<UiLanguage> RememberedLanguage() {
-  return LanguageFromCode(QSettings().value(kSettingsKey).toString());
+  return LanguageFromCode(Stored().value(kSettingsKey).toString());
 }
 
-void RememberLanguage(UiLanguage language) { QSettings().setValue(kSettingsKey, LanguageCode(language)); }
+void RememberLanguage(UiLanguage language) { Stored().setValue(kSettingsKey, LanguageCode(language)); }
+
+void ForgetLanguage() { Stored().remove(kSettingsKey); }
 
 bool InstallLanguage(UiLanguage language) {
   QTranslator& translator = Installed();
   QCoreApplication::removeTranslator(&translator);
   gCurrent = language;
+  // The layers without Qt (link, settings) word their texts through the same translation.
+  SetTextTranslator([](const char* context, const char* source) {
+    return QCoreApplication::translate(context, source).toStdString();
+  });
   // The program's texts are Russian in the source; Qt's own are English in theirs.
   const QString file =
       language == UiLanguage::English ? ":/translations/vexa_en.qm" : ":/translations/qtbase_ru.qm";
@@ -53,5 +64,6 @@ UiLanguage CurrentLanguage() { return gCurrent; }
 
 void RemoveLanguage() {
   QCoreApplication::removeTranslator(&Installed());
+  SetTextTranslator({});
   gCurrent = UiLanguage::Russian;
 }

@@ -21,6 +21,7 @@ UiLanguage ChooseLanguage(std::optional<UiLanguage> option, std::optional<UiLang
 // The choice of the menu, kept between runs (QSettings of the application).
 std::optional<UiLanguage> RememberedLanguage();
 void RememberLanguage(UiLanguage language);
+void ForgetLanguage();
 
 // Puts the language's texts in place for the whole application: the program's English
 // translation, or Qt's own texts in Russian (file dialogs, Yes and No). False when one is missing.

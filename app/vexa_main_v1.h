@@ -130,7 +130,7 @@ class TFormMain : public QMainWindow,
   QTimer Timer1, Timer2, Timer_TimeOut;
   TFileDialog OpenDialog1{FileDialogKind::Open, tr(kSettingsFilter)};
   TFileDialog SaveDialogData{FileDialogKind::Save, tr(kSettingsFilter)};
-  TFileDialog SaveDialogText{FileDialogKind::Save, kTextFileFilter};
+  TFileDialog SaveDialogText{FileDialogKind::Save, QCoreApplication::translate("Messages", kTextFileFilter)};
 
  protected:
   // Asks first while a settings write runs or the record holds edits neither written nor saved;

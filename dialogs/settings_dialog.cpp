@@ -37,7 +37,7 @@ void TSettingsDialog::Fill() {
 
 void TSettingsDialog::Accept(bool ask) {
   if (ask && changed_ &&
-      MessageBoxes().Show(DialogText(kChangedQuestion).toStdString(), kAttentionCaption, BoxButtons::YesNo) !=
+      MessageBoxes().Show(kChangedQuestion, kAttentionCaption, BoxButtons::YesNo) !=
           BoxAnswer::Yes)
     changed_ = false;
   if (changed_) StoreControls();

@@ -16,7 +16,7 @@ class QLineEdit;
 class QPushButton;
 
 inline constexpr const char* kChangedQuestion =
-    QT_TRANSLATE_NOOP("Dialogs", "Данные формы были изменены. Принять изменения?");
+    QT_TRANSLATE_NOOP("Messages", "Данные формы были изменены. Принять изменения?");
 
 class TSettingsDialog : public QWidget {
   Q_DECLARE_TR_FUNCTIONS(TSettingsDialog)

@@ -187,7 +187,7 @@ void TForm_Calc::Calc_chanel(int c) {
   bool computed = false;
   const std::string report = CalcCoefficients(Values, flags_, c, ModuleSettings.ChanSet[c], computed);
   if (computed && FormSetChanel != nullptr) FormSetChanel->Out_chanel_form();
-  MessageBoxes().Show(report, DialogText(kResultsCaption).toStdString(), BoxButtons::Ok);
+  MessageBoxes().Show(report, kResultsCaption, BoxButtons::Ok);
 }
 
 void TForm_Calc::Button5Click() {

@@ -13,7 +13,7 @@
 #include "gui/text_edit.h"
 #include "settings/calc_rules.h"
 
-inline constexpr const char* kResultsCaption = QT_TRANSLATE_NOOP("Dialogs", "Результаты");
+inline constexpr const char* kResultsCaption = QT_TRANSLATE_NOOP("Messages", "Результаты");
 
 class TForm_Calc : public TSettingsDialog {
   Q_DECLARE_TR_FUNCTIONS(TForm_Calc)

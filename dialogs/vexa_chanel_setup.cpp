@@ -208,7 +208,7 @@ void TFormSetChanel::Button_SetPwmClick() {
 
 void TFormSetChanel::UpDown_PwmClick() {
   if (!outputsBlocked_()) {
-    MessageBoxes().Show(DialogText(kBlockOutputsFirst).toStdString(), kAttentionCaption, BoxButtons::Ok);
+    MessageBoxes().Show(kBlockOutputsFirst, kAttentionCaption, BoxButtons::Ok);
     return;
   }
   SendOutZero(true);

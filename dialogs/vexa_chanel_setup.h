@@ -19,7 +19,7 @@
 #include "settings/chanel_rules.h"
 
 inline constexpr const char* kBlockOutputsFirst =
-    QT_TRANSLATE_NOOP("Dialogs", "Необходимо заблокировать логические выходы!");
+    QT_TRANSLATE_NOOP("Messages", "Необходимо заблокировать логические выходы!");
 
 class TFormSetChanel : public TSettingsDialog {
   Q_DECLARE_TR_FUNCTIONS(TFormSetChanel)

@@ -4,6 +4,7 @@
 // service, scripted in tests.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <deque>
 #include <string>
@@ -21,7 +22,8 @@ FileDialogService& FileDialogs();
 void SetFileDialogService(FileDialogService* service);  // nullptr restores the real one
 
 // What the text report and the monitor's journal are saved as.
-inline const QString kTextFileFilter = "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*";
+inline constexpr const char* kTextFileFilter =
+    QT_TRANSLATE_NOOP("Messages", "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*");
 
 // "text|pattern|text|pattern" as Qt writes filters: "text (pattern);;text (pattern)".
 QString QtFilter(const QString& pairs);

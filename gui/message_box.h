@@ -11,19 +11,30 @@
 enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
-class MessageBoxService {
- public:
-  virtual ~MessageBoxService() = default;
-  // Runs a nested event loop while shown; returns the answer.
-  virtual BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) = 0;
-  // The framework's error box for an exception that reached an event handler.
-  virtual void ShowError(std::string_view text) = 0;
-};
-
 // The icon a box shows, from its caption and buttons: a question for Yes/No, an error for the link
 // and file errors, a warning for "Внимание!", information for notices and results.
 enum class BoxIcon { Information, Question, Warning, Error };
 BoxIcon IconFor(std::string_view caption, BoxButtons buttons);
+
+// A box's text in the window's language: the whole text, else each of its lines (a joined message),
+// translated where the translation has it, in the context "Messages"; anything else as it stands.
+std::string TranslatedMessage(std::string_view text);
+
+class MessageBoxService {
+ public:
+  virtual ~MessageBoxService() = default;
+  // Runs a nested event loop while shown; returns the answer. Text and caption are shown in the
+  // window's language; the icon follows the caption as the program states it.
+  BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) {
+    return Present(TranslatedMessage(text), TranslatedMessage(caption), IconFor(caption, buttons), buttons);
+  }
+  // The framework's error box for an exception that reached an event handler.
+  void ShowError(std::string_view text) { PresentError(TranslatedMessage(text)); }
+
+ protected:
+  virtual BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon, BoxButtons buttons) = 0;
+  virtual void PresentError(std::string_view text) = 0;
+};
 
 MessageBoxService& MessageBoxes();
 // Tests: replace the service (nullptr restores the real one).
@@ -36,12 +47,11 @@ class ScriptedMessageBoxes : public MessageBoxService {
     std::string text, caption;
     BoxButtons buttons;
   };
-  BoxAnswer Show(std::string_view text, std::string_view caption, BoxButtons buttons) override;
-  void ShowError(std::string_view text) override {
-    shown.push_back({std::string(text), "error", BoxButtons::Ok});
-  }
-
   std::vector<Shown> shown;
   std::vector<BoxAnswer> answers;    // taken in order for Yes/No boxes
   std::function<void()> whileShown;  // runs inside the next box, as its nested loop would
+
+ protected:
+  BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon, BoxButtons buttons) override;
+  void PresentError(std::string_view text) override { shown.push_back({std::string(text), "error", BoxButtons::Ok}); }
 };

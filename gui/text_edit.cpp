@@ -35,7 +35,7 @@ void TEdit::SetText(const std::string& text) {
     if (cut_) Uncut();
     return;
   }
-  toolTipWhole_ = QString("Сохраненное значение %1 не помещается в поле").arg(whole.trimmed());
+  toolTipWhole_ = tr("Сохраненное значение %1 не помещается в поле").arg(whole.trimmed());
   if (cut_) {
     setToolTip(toolTipWhole_);
   } else {
@@ -101,19 +101,19 @@ void TEdit::contextMenuEvent(QContextMenuEvent* event) {
     action->setShortcut(keys);
     action->setEnabled(enabled);
   };
-  add("Отменить", QKeySequence::Undo, editable && isUndoAvailable(), [this] { undo(); });
-  add("Повторить", QKeySequence::Redo, editable && isRedoAvailable(), [this] { redo(); });
+  add(tr("Отменить"), QKeySequence::Undo, editable && isUndoAvailable(), [this] { undo(); });
+  add(tr("Повторить"), QKeySequence::Redo, editable && isRedoAvailable(), [this] { redo(); });
   menu.addSeparator();
-  add("Вырезать", QKeySequence::Cut, editable && hasSelectedText(), [this] {
+  add(tr("Вырезать"), QKeySequence::Cut, editable && hasSelectedText(), [this] {
     copy();
     EraseSelection();
   });
-  add("Копировать", QKeySequence::Copy, hasSelectedText(), [this] { copy(); });
-  add("Вставить", QKeySequence::Paste, editable && !clipboard.isEmpty(),
+  add(tr("Копировать"), QKeySequence::Copy, hasSelectedText(), [this] { copy(); });
+  add(tr("Вставить"), QKeySequence::Paste, editable && !clipboard.isEmpty(),
       [this, clipboard] { PasteText(clipboard); });
-  add("Удалить", {}, editable && hasSelectedText(), [this] { EraseSelection(); });
+  add(tr("Удалить"), {}, editable && hasSelectedText(), [this] { EraseSelection(); });
   menu.addSeparator();
-  add("Выделить все", QKeySequence::SelectAll, !text().isEmpty(), [this] { selectAll(); });
+  add(tr("Выделить все"), QKeySequence::SelectAll, !text().isEmpty(), [this] { selectAll(); });
   menu.exec(event->globalPos());
   event->accept();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <cstdint>
 #include <optional>
@@ -13,6 +14,8 @@
 #include "link/live_status.h"
 
 class TEdit : public QLineEdit, public ITextTarget {
+  Q_DECLARE_TR_FUNCTIONS(TEdit)
+
  public:
   explicit TEdit(QWidget* parent = nullptr);
   // The program shows a value; the text is remembered as the one it showed. A value the field

@@ -2,6 +2,7 @@
 #include "link/exchange_record.h"
 
 #include "link/wall_clock.h"
+#include "settings/user_text.h"
 #include "settings/c_format.h"
 
 void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
@@ -54,15 +55,15 @@ void ExchangeRecord::End() {
 const char* VerdictText(Verdict verdict) {
   switch (verdict) {
     case Verdict::Answered:
-      return "ответ";
+      return VEXA_TR_NOOP("Messages", "ответ");
     case Verdict::NoAnswer:
-      return "нет ответа";
+      return VEXA_TR_NOOP("Messages", "нет ответа");
     case Verdict::Cut:
-      return "обрезан";
+      return VEXA_TR_NOOP("Messages", "обрезан");
     case Verdict::Garbled:
-      return "искажен или чужой";
+      return VEXA_TR_NOOP("Messages", "искажен или чужой");
     case Verdict::Refused:
-      return "отказ";
+      return VEXA_TR_NOOP("Messages", "отказ");
   }
   return "";
 }
@@ -77,7 +78,8 @@ std::string ClockText(std::chrono::system_clock::time_point time) {
 std::string ExchangeLine(const Exchange& exchange) {
   std::string line = ClockText(exchange.sent) + "  " + HexBytes(exchange.request) + "  ->  " +
                      (exchange.answer.empty() ? std::string("-") : HexBytes(exchange.answer)) + "  " +
-                     VerdictText(exchange.verdict);
-  if (!exchange.answer.empty()) line += CFormat("  %.1f мс", exchange.roundTripMs);
+                     Translated("Messages", VerdictText(exchange.verdict));
+  if (!exchange.answer.empty())
+    line += CFormat(Translated("Messages", "  %.1f мс").c_str(), exchange.roundTripMs);
   return line;
 }

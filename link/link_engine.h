@@ -8,6 +8,7 @@
 #include "link/exchange_record.h"
 #include "link/link_interfaces.h"
 #include "settings/module_settings.h"
+#include "settings/user_text.h"
 
 constexpr int Req_setup = 1;
 constexpr int Req_status = 2;
@@ -19,13 +20,13 @@ constexpr int Req_write_param = 7;
 constexpr int Req_save_eeprom = 9;
 constexpr int Req_out_zero = 11;
 
-inline constexpr const char* kLinkErrorCaption = "Ошибка связи";
-inline constexpr const char* kNoAnswerText = "Нет ответа от модуля Ixor";
-inline constexpr const char* kModeRefusedText = "Режим работы не поддерживается модулем Ixor";
-inline constexpr const char* kNoVexaText = "Модуль VEXA не обнаружен.";
-inline constexpr const char* kMessageCaption = "Сообщение";
-inline constexpr const char* kReadDoneText = "Параметры работы из модуля прочитаны.";
-inline constexpr const char* kWriteDoneText = "Параметры работы в модуль загружены.";
+inline constexpr const char* kLinkErrorCaption = VEXA_TR_NOOP("Messages", "Ошибка связи");
+inline constexpr const char* kNoAnswerText = VEXA_TR_NOOP("Messages", "Нет ответа от модуля Ixor");
+inline constexpr const char* kModeRefusedText = VEXA_TR_NOOP("Messages", "Режим работы не поддерживается модулем Ixor");
+inline constexpr const char* kNoVexaText = VEXA_TR_NOOP("Messages", "Модуль VEXA не обнаружен.");
+inline constexpr const char* kMessageCaption = VEXA_TR_NOOP("Messages", "Сообщение");
+inline constexpr const char* kReadDoneText = VEXA_TR_NOOP("Messages", "Параметры работы из модуля прочитаны.");
+inline constexpr const char* kWriteDoneText = VEXA_TR_NOOP("Messages", "Параметры работы в модуль загружены.");
 
 class LinkEngine {
  public:

@@ -17,15 +17,15 @@ class ICommandHost {
   virtual void Warn(std::string_view text) = 0;
 };
 
-inline constexpr const char* kAttentionCaption = "Внимание!";
-inline constexpr const char* kResetQuestion = "Выполнить сброс модуля?";
-inline constexpr const char* kWriteQuestion = "Выполнить загрузку параметров в модуль VEXA?";
+inline constexpr const char* kAttentionCaption = VEXA_TR_NOOP("Messages", "Внимание!");
+inline constexpr const char* kResetQuestion = VEXA_TR_NOOP("Messages", "Выполнить сброс модуля?");
+inline constexpr const char* kWriteQuestion = VEXA_TR_NOOP("Messages", "Выполнить загрузку параметров в модуль VEXA?");
 inline constexpr const char* kSaveQuestion =
-    "Выполнить сохранение текущих настроек VEXA в энергонезависимой памяти?";
+    VEXA_TR_NOOP("Messages", "Выполнить сохранение текущих настроек VEXA в энергонезависимой памяти?");
 inline constexpr const char* kWriteNeedsBlock =
-    "При загрузке параметров логические выходы должны быть заблокированы!";
+    VEXA_TR_NOOP("Messages", "При загрузке параметров логические выходы должны быть заблокированы!");
 inline constexpr const char* kSaveNeedsBlock =
-    "При записи параметров логические выходы должны быть заблокированы!";
+    VEXA_TR_NOOP("Messages", "При записи параметров логические выходы должны быть заблокированы!");
 
 void MenuExec_BlockClick(LinkEngine& engine, ICommandHost& host);
 void MenuExec_ResetClick(LinkEngine& engine, ICommandHost& host);

@@ -2,6 +2,7 @@
 #include "settings/calc_rules.h"
 
 #include "settings/c_format.h"
+#include "settings/user_text.h"
 
 namespace {
 
@@ -57,12 +58,12 @@ void AcceptCalc(TCalcValues& v, const CalcEntry& e) {
 std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, TChanSet& chan,
                              bool& computed) {
   // Single-precision arithmetic throughout: every quotient is rounded to a float before it is used.
-  std::string report = CFormat("Вычисления коэффициентов по каналу измерения %1u \n\r", unsigned(c + 1));
+  std::string report = CFormat(Translated("Messages", "Вычисления коэффициентов по каналу измерения %1u \n\r").c_str(), unsigned(c + 1));
   computed = false;
   if (f.current && f.currentCh[c]) {
     const float quotient = v.const_ / static_cast<float>(v.Const[c]);
     const float b = 4.0F * quotient;
-    report += CFormat("   Ток (напряжение)    датчика  B = %11.6g \n\r", double{b});
+    report += CFormat(Translated("Messages", "   Ток (напряжение)    датчика  B = %11.6g \n\r").c_str(), double{b});
     chan.ParamCurr_B = b;
     computed = true;
   }
@@ -71,7 +72,8 @@ std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, T
     const float s = (v.Vrms_V - v.Vrms_N) / static_cast<float>(int{v.Vfix_V[c]} - int{v.Vfix_N[c]});
     const float a = v.Vrms_N - static_cast<float>(v.Vfix_N[c]) * s;
     const float b = 4.0F * s;
-    report += CFormat("   Значение параметра           А = %11.6g / B = %11.6g \n\r", double{a}, double{b});
+    report += CFormat(Translated("Messages", "   Значение параметра           А = %11.6g / B = %11.6g \n\r").c_str(), double{a},
+                      double{b});
     chan.ParamCoff_A = a;
     chan.ParamCoff_B = b;
     computed = true;
@@ -80,19 +82,20 @@ std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, T
     report += "\n\r";
     const float b = static_cast<float>(int{v.Pout_V[c]} - int{v.Pout_N[c]}) / (v.Out_V - v.Out_N);
     const float a = static_cast<float>(v.Pout_N[c]) - v.Out_N * b;
-    report += CFormat("   Унифицированный выход        А = %11.6g / B = %11.6g \n\r", double{a}, double{b});
+    report += CFormat(Translated("Messages", "   Унифицированный выход        А = %11.6g / B = %11.6g \n\r").c_str(), double{a},
+                      double{b});
     chan.OutCoff_A = a;
     chan.OutCoff_B = b;
     chan.OutZero = 0;
     computed = true;
   }
   if (computed) {
-    report += "\n\rкоэффициенты добавлены в форму параметров канала измерения.";
+    report += Translated("Messages", "\n\rкоэффициенты добавлены в форму параметров канала измерения.");
   } else {
-    report +=
-        "\n\rНи один из параметров не был вычислен. \n\r"
-        "Проверьте значения параметров в форме. \n\r"
-        "Значения, выделенные красным цветом, в расчетах не участвуют. \n\r";
+    report += Translated("Messages",
+                         "\n\rНи один из параметров не был вычислен. \n\r"
+                         "Проверьте значения параметров в форме. \n\r"
+                         "Значения, выделенные красным цветом, в расчетах не участвуют. \n\r");
   }
   return report;
 }

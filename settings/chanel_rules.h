@@ -10,6 +10,7 @@
 
 #include "settings/field_rules.h"
 #include "settings/module_settings.h"
+#include "settings/user_text.h"
 
 // The text fields of the dialog, in the order of its fill and accept.
 enum ChanText : int {
@@ -51,17 +52,17 @@ inline constexpr int kFormatItems = static_cast<int>(kFormatPatterns.size());
 inline constexpr int kAproxItems = 10;
 inline constexpr int kOutZeroMax = 4095;
 
-inline constexpr const char* kPointTimeMessage = "Неверное значение времени реакции выхода за уставки";
-inline constexpr const char* kAdcMinMessage = "\n\rНеверное значение минимального уровня АЦП";
-inline constexpr const char* kAdcMaxMessage = "\n\rНеверное значение максимального уровня АЦП";
+inline constexpr const char* kPointTimeMessage = VEXA_TR_NOOP("Messages", "Неверное значение времени реакции выхода за уставки");
+inline constexpr const char* kAdcMinMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение минимального уровня АЦП");
+inline constexpr const char* kAdcMaxMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение максимального уровня АЦП");
 inline constexpr const char* kAdcOrderMessage =
-    "\n\rМинимальный уровень АЦП не должен быть больше максимального";
-inline constexpr const char* kAdcHistMessage = "\n\rНеверное значение гистерезиса уровня АЦП";
+    VEXA_TR_NOOP("Messages", "\n\rМинимальный уровень АЦП не должен быть больше максимального");
+inline constexpr const char* kAdcHistMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение гистерезиса уровня АЦП");
 inline constexpr const char* kAdcSpanMessage =
-    "\n\rРазница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса";
+    VEXA_TR_NOOP("Messages", "\n\rРазница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса");
 inline constexpr const char* kAdcTimeMessage =
-    "\n\rНеверное значение времени реакции на выход датчика из строя";
-inline constexpr const char* kOutZeroMessage = "\n\rНеверное значение смещения нуля аналогового выхода";
+    VEXA_TR_NOOP("Messages", "\n\rНеверное значение времени реакции на выход датчика из строя");
+inline constexpr const char* kOutZeroMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение смещения нуля аналогового выхода");
 
 // The texts the fill shows for a block.
 ChanTexts ChanelTexts(const TChanSet& chan);

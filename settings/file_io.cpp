@@ -73,11 +73,11 @@ std::string_view FileOutcomeText(FileOutcome outcome) {
     case FileOutcome::Done:
       return {};
     case FileOutcome::CannotCreate:
-      return "Файл не удается создать.";
+      return VEXA_TR_NOOP("Messages", "Файл не удается создать.");
     case FileOutcome::CannotOpen:
-      return "Файл не удается открыть.";
+      return VEXA_TR_NOOP("Messages", "Файл не удается открыть.");
     case FileOutcome::Damaged:
-      return "Файл поврежден, загрузка данных не выполнена.";
+      return VEXA_TR_NOOP("Messages", "Файл поврежден, загрузка данных не выполнена.");
   }
   return {};
 }

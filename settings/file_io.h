@@ -11,9 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/user_text.h"
+
 enum class FileOutcome { Done, CannotCreate, CannotOpen, Damaged };
 
-inline constexpr std::string_view kFileErrorCaption = "Ошибка!";
+inline constexpr std::string_view kFileErrorCaption = VEXA_TR_NOOP("Messages", "Ошибка!");
 
 // The message box text for an outcome; empty for Done, which is not reported.
 std::string_view FileOutcomeText(FileOutcome outcome);

@@ -44,18 +44,6 @@
         <translation>Set-point 4 exceeded</translation>
     </message>
     <message>
-        <source>Данные формы были изменены. Принять изменения?</source>
-        <translation>The form&apos;s data have changed. Accept the changes?</translation>
-    </message>
-    <message>
-        <source>Результаты</source>
-        <translation>Results</translation>
-    </message>
-    <message>
-        <source>Необходимо заблокировать логические выходы!</source>
-        <translation>The logic outputs must be blocked first!</translation>
-    </message>
-    <message>
         <source>Ошибка  CAN интерф.</source>
         <translation>CAN interface error</translation>
     </message>
@@ -78,6 +66,248 @@
     <message>
         <source>Блокир. работы VEXA</source>
         <translation>VEXA operation blocked</translation>
+    </message>
+</context>
+<context>
+    <name>Messages</name>
+    <message>
+        <source>Данные формы были изменены. Принять изменения?</source>
+        <translation>The form&apos;s data have changed. Accept the changes?</translation>
+    </message>
+    <message>
+        <source>Результаты</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>Необходимо заблокировать логические выходы!</source>
+        <translation>The logic outputs must be blocked first!</translation>
+    </message>
+    <message>
+        <source>Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*</source>
+        <translation>Text files (*.txt)|*.txt|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>ответ</source>
+        <translation>answered</translation>
+    </message>
+    <message>
+        <source>нет ответа</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>обрезан</source>
+        <translation>cut short</translation>
+    </message>
+    <message>
+        <source>искажен или чужой</source>
+        <translation>garbled or another&apos;s</translation>
+    </message>
+    <message>
+        <source>отказ</source>
+        <translation>refused</translation>
+    </message>
+    <message>
+        <source>  %.1f мс</source>
+        <translation>  %.1f ms</translation>
+    </message>
+    <message>
+        <source>Ошибка связи</source>
+        <translation>Link error</translation>
+    </message>
+    <message>
+        <source>Нет ответа от модуля Ixor</source>
+        <translation>No answer from the Ixor module</translation>
+    </message>
+    <message>
+        <source>Режим работы не поддерживается модулем Ixor</source>
+        <translation>The Ixor module does not support this mode</translation>
+    </message>
+    <message>
+        <source>Модуль VEXA не обнаружен.</source>
+        <translation>No VEXA module found.</translation>
+    </message>
+    <message>
+        <source>Сообщение</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>Параметры работы из модуля прочитаны.</source>
+        <translation>The settings have been read from the module.</translation>
+    </message>
+    <message>
+        <source>Параметры работы в модуль загружены.</source>
+        <translation>The settings have been written to the module.</translation>
+    </message>
+    <message>
+        <source>Внимание!</source>
+        <translation>Attention!</translation>
+    </message>
+    <message>
+        <source>Выполнить сброс модуля?</source>
+        <translation>Reset the module?</translation>
+    </message>
+    <message>
+        <source>Выполнить загрузку параметров в модуль VEXA?</source>
+        <translation>Write the settings to the VEXA module?</translation>
+    </message>
+    <message>
+        <source>Выполнить сохранение текущих настроек VEXA в энергонезависимой памяти?</source>
+        <translation>Store the VEXA&apos;s current settings in its non-volatile memory?</translation>
+    </message>
+    <message>
+        <source>При загрузке параметров логические выходы должны быть заблокированы!</source>
+        <translation>The logic outputs must be blocked while the settings are written!</translation>
+    </message>
+    <message>
+        <source>При записи параметров логические выходы должны быть заблокированы!</source>
+        <translation>The logic outputs must be blocked while the settings are stored!</translation>
+    </message>
+    <message>
+        <source>Вычисления коэффициентов по каналу измерения %1u 
+<byte value="xd"/></source>
+        <translation>Coefficients computed for measuring channel %1u 
+<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>   Ток (напряжение)    датчика  B = %11.6g 
+<byte value="xd"/></source>
+        <translation>   Sensor current (voltage)     B = %11.6g 
+<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>   Значение параметра           А = %11.6g / B = %11.6g 
+<byte value="xd"/></source>
+        <translation>   Parameter value              A = %11.6g / B = %11.6g 
+<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>   Унифицированный выход        А = %11.6g / B = %11.6g 
+<byte value="xd"/></source>
+        <translation>   Standard output              A = %11.6g / B = %11.6g 
+<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>коэффициенты добавлены в форму параметров канала измерения.</source>
+        <translation>
+<byte value="xd"/>The coefficients have been put into the channel settings form.</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Ни один из параметров не был вычислен. 
+<byte value="xd"/>Проверьте значения параметров в форме. 
+<byte value="xd"/>Значения, выделенные красным цветом, в расчетах не участвуют. 
+<byte value="xd"/></source>
+        <translation>
+<byte value="xd"/>None of the coefficients was computed. 
+<byte value="xd"/>Check the values in the form. 
+<byte value="xd"/>Values marked red take no part in the computation. 
+<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>Неверное значение времени реакции выхода за уставки</source>
+        <translation>Invalid set-point response time</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Неверное значение минимального уровня АЦП</source>
+        <translation>
+<byte value="xd"/>Invalid minimum ADC level</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Неверное значение максимального уровня АЦП</source>
+        <translation>
+<byte value="xd"/>Invalid maximum ADC level</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Минимальный уровень АЦП не должен быть больше максимального</source>
+        <translation>
+<byte value="xd"/>The minimum ADC level must not be above the maximum</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Неверное значение гистерезиса уровня АЦП</source>
+        <translation>
+<byte value="xd"/>Invalid ADC level hysteresis</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Разница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса</source>
+        <translation>
+<byte value="xd"/>The difference between the min. and max. ADC levels must not be greater than the hysteresis</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Неверное значение времени реакции на выход датчика из строя</source>
+        <translation>
+<byte value="xd"/>Invalid sensor fault response time</translation>
+    </message>
+    <message>
+        <source>
+<byte value="xd"/>Неверное значение смещения нуля аналогового выхода</source>
+        <translation>
+<byte value="xd"/>Invalid analogue output zero offset</translation>
+    </message>
+    <message>
+        <source>Файл не удается создать.</source>
+        <translation>The file cannot be created.</translation>
+    </message>
+    <message>
+        <source>Файл не удается открыть.</source>
+        <translation>The file cannot be opened.</translation>
+    </message>
+    <message>
+        <source>Файл поврежден, загрузка данных не выполнена.</source>
+        <translation>The file is damaged; nothing was loaded.</translation>
+    </message>
+    <message>
+        <source>Ошибка!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Порт занят другой программой.</source>
+        <translation>Another program holds the port.</translation>
+    </message>
+    <message>
+        <source>Нет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно dialout) и войдите в систему заново.</source>
+        <translation>No permission to use the port: add the user to the device&apos;s owning group (usually dialout) and log in again.</translation>
+    </message>
+</context>
+<context>
+    <name>TEdit</name>
+    <message>
+        <source>Сохраненное значение %1 не помещается в поле</source>
+        <translation>The stored value %1 does not fit the field</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>Повторить</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>Вырезать</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>Копировать</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Вставить</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Выделить все</source>
+        <translation>Select all</translation>
     </message>
 </context>
 <context>

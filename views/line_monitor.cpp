@@ -60,7 +60,7 @@ class ExchangeModel : public QAbstractTableModel {
       case 2:
         return QString::fromStdString(e.answer.empty() ? std::string("-") : HexBytes(e.answer));
       case 3:
-        return QString::fromUtf8(VerdictText(e.verdict));
+        return QCoreApplication::translate("Messages", VerdictText(e.verdict));
       default:
         return e.answer.empty() ? QString() : QString::fromStdString(CFormat("%.1f", e.roundTripMs));
     }

@@ -51,5 +51,5 @@ class TFormLineMonitor : public QWidget {
 
   const ExchangeRecord& record_;
   views_detail::ExchangeModel* model_;
-  TFileDialog saveDialog_{FileDialogKind::Save, kTextFileFilter};
+  TFileDialog saveDialog_{FileDialogKind::Save, QCoreApplication::translate("Messages", kTextFileFilter)};
 };

@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -14,6 +13,7 @@
 #include "app/language.h"
 #include "app/vexa_main_v1.h"
 #include "gui/message_box.h"
+#include "tests/dialogs/dialog_support.h"
 #include "tests/support/clipping.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
@@ -45,11 +45,15 @@ TEST(Language, OptionThenRememberedThenSystem) {
   EXPECT_EQ(LanguageFromCode(""), std::nullopt);
 }
 
+const QRegularExpression& Cyrillic() {
+  static const QRegularExpression cyrillic("[\\x{0400}-\\x{04FF}]");
+  return cyrillic;
+}
+
 // No Cyrillic letter left in what a window shows.
 void ExpectEnglish(QWidget* window) {
-  static const QRegularExpression cyrillic("[\\x{0400}-\\x{04FF}]");
   const auto check = [](const QString& text, const QString& where) {
-    EXPECT_FALSE(text.contains(cyrillic)) << where.toStdString() << ": " << text.toStdString();
+    EXPECT_FALSE(text.contains(Cyrillic())) << where.toStdString() << ": " << text.toStdString();
   };
   check(window->windowTitle(), window->objectName());
   for (QWidget* w : window->findChildren<QWidget*>()) {
@@ -70,6 +74,7 @@ void ExpectEnglish(QWidget* window) {
 
 TEST(Language, TheEnglishProgram) {
   QStandardPaths::setTestModeEnabled(true);  // the remembered choice away from the user's own
+  const std::optional<UiLanguage> before = RememberedLanguage();  // where the system has no test mode
   ScriptedMessageBoxes boxes;
   SetMessageBoxService(&boxes);
   ASSERT_TRUE(InstallLanguage(UiLanguage::English));
@@ -94,6 +99,17 @@ TEST(Language, TheEnglishProgram) {
   testing_support::ExpectNothingClipped({FormSetChanel, Form_Calc, FormInterf, FormLogic, Form_Led_tenu,
                                          FormMain->LineMonitor()});
 
+  // The messages of the layers below, in the boxes as the engineer meets them: a joined message of
+  // the channel dialog's checks.
+  dialogs_test::Type(FormSetChanel->findChild<QWidget*>("MaskEdit_AdcMin"), "<all>950");
+  dialogs_test::Type(FormSetChanel->findChild<QWidget*>("MaskEdit_AdcMax"), "<all>1500");
+  QTest::mouseClick(FormSetChanel->Button1, Qt::LeftButton);
+  ASSERT_EQ(boxes.shown.size(), 1U);
+  EXPECT_NE(boxes.shown[0].text.find("\n\rInvalid maximum ADC level"), std::string::npos) << boxes.shown[0].text;
+  EXPECT_FALSE(QString::fromStdString(boxes.shown[0].text + boxes.shown[0].caption).contains(Cyrillic()))
+      << boxes.shown[0].text;
+  boxes.shown.clear();
+
   // The menu's choice is kept for the next start; this run stays English.
   FormMain->findChild<QAction*>("MenuView_Language_ru")->trigger();
   ASSERT_EQ(boxes.shown.size(), 1U);
@@ -106,7 +122,10 @@ TEST(Language, TheEnglishProgram) {
 
   DestroyForms();
   RemoveLanguage();
-  QSettings().clear();
+  if (before)
+    RememberLanguage(*before);
+  else
+    ForgetLanguage();
   SetMessageBoxService(nullptr);
 }
 
