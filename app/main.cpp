@@ -19,7 +19,7 @@
 #endif
 
 #include "app/forms.h"
-#include "app/language.h"
+#include "translations/language.h"
 #include "app/vexa_main_v1.h"
 #include "gui/error_box.h"
 #include "platform/kernel.h"

@@ -17,7 +17,6 @@
 #include <memory>
 #include <string>
 
-#include "app/language.h"
 #include "comm/SioComm.h"
 #include "gui/file_dialog.h"
 #include "gui/lamp.h"
@@ -29,6 +28,7 @@
 #include "link/live_status.h"
 #include "link/module_commands.h"
 #include "settings/file_io.h"
+#include "translations/language.h"
 
 namespace sim {
 class PtySimulator;

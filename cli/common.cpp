@@ -7,6 +7,8 @@
 
 #include "cli/link_session.h"
 #include "platform/kernel.h"
+#include "settings/user_text.h"
+#include "translations/language.h"
 
 namespace fs = std::filesystem;
 
@@ -17,7 +19,7 @@ int Usage(const std::string& problem) {
 }
 
 int Fail(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fprintf(stderr, "%s\n", TranslatedMessage(text).c_str());
   return kFailed;
 }
 
@@ -46,7 +48,7 @@ std::string Shown(const fs::path& path) {
 }
 
 int FileFailure(const fs::path& path, FileOutcome outcome) {
-  return Fail(Shown(path) + ": " + std::string(FileOutcomeText(outcome)));
+  return Fail(Shown(path) + ": " + Translated("Messages", std::string(FileOutcomeText(outcome)).c_str()));
 }
 
 void ProgressLine::Show(int done, int of) {

@@ -12,6 +12,7 @@
 #include "cli/common.h"
 #include "cli/link_session.h"
 #include "link/live_values.h"
+#include "link/module_commands.h"
 #include "platform/ports.h"
 #include "settings/c_format.h"
 #include "settings/settings_file.h"
@@ -303,7 +304,7 @@ int CmdWrite(const Args& args) {
   if (!OutputsBlocked(session)) {
     if (!session.Failure().empty() || Interrupted()) return Finish(session, kFailed);
     session.Disconnect();
-    return Fail("При загрузке параметров логические выходы должны быть заблокированы!");
+    return Fail(kWriteNeedsBlock);
   }
   ProgressLine progress;
   const int first = session.SettingsFramesSent();
@@ -339,7 +340,7 @@ int CmdModuleCommand(const Args& args) {
     if (!OutputsBlocked(session)) {
       if (!session.Failure().empty() || Interrupted()) return Finish(session, kFailed);
       session.Disconnect();
-      return Fail("При записи параметров логические выходы должны быть заблокированы!");
+      return Fail(kSaveNeedsBlock);
     }
     const int sent = session.FramesSent();
     engine.Request_code = Req_save_eeprom;

@@ -129,7 +129,7 @@ bool LinkSession::Connect(const std::string& device) {
   } catch (const ESioCommError& e) {
     failure_ = e.what();
     const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
-    if (!hint.empty()) failure_ += "\n" + hint;
+    if (!hint.empty()) failure_ += "\n" + Translated("Messages", hint.c_str());
     return false;
   }
   return Handshake();

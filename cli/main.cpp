@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "cli/common.h"
 #include "cli/link_session.h"
 #include "platform/kernel.h"
+#include "translations/language.h"
 #include "vexa_version.h"
 
 namespace {
@@ -49,6 +51,20 @@ int main(int argc, char** argv) {
   // closed in order, rather than the end that SIGPIPE would bring.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
+  // --lang, wherever it stands, before the command's own arguments are read.
+  std::optional<UiLanguage> language;
+  for (auto it = arguments.begin(); it != arguments.end();) {
+    if (*it != "--lang") {
+      ++it;
+      continue;
+    }
+    language = it + 1 != arguments.end() ? LanguageFromCode(QString::fromStdString(*(it + 1))) : std::nullopt;
+    if (!language) return Usage("--lang takes ru or en");
+    it = arguments.erase(it, it + 2);
+  }
+  // Without --lang, the window's choice, else Russian whatever the locale: a script reads the same
+  // messages on every machine.
+  InstallLanguage(language.value_or(RememberedLanguage().value_or(UiLanguage::Russian)));
   std::string problem;
   const auto args = ParseArguments(arguments, problem);
   if (!args) return Usage(problem);

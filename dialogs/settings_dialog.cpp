@@ -37,8 +37,7 @@ void TSettingsDialog::Fill() {
 
 void TSettingsDialog::Accept(bool ask) {
   if (ask && changed_ &&
-      MessageBoxes().Show(kChangedQuestion, kAttentionCaption, BoxButtons::YesNo) !=
-          BoxAnswer::Yes)
+      MessageBoxes().Show(kChangedQuestion, kAttentionCaption, BoxButtons::YesNo) != BoxAnswer::Yes)
     changed_ = false;
   if (changed_) StoreControls();
   Fill();

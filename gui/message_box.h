@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "translations/language.h"
+
 enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
@@ -15,10 +17,6 @@ enum class BoxAnswer { Ok, Yes, No };
 // and file errors, a warning for "Внимание!", information for notices and results.
 enum class BoxIcon { Information, Question, Warning, Error };
 BoxIcon IconFor(std::string_view caption, BoxButtons buttons);
-
-// A box's text in the window's language: the whole text, else each of its lines (a joined message),
-// translated where the translation has it, in the context "Messages"; anything else as it stands.
-std::string TranslatedMessage(std::string_view text);
 
 class MessageBoxService {
  public:
@@ -32,7 +30,8 @@ class MessageBoxService {
   void ShowError(std::string_view text) { PresentError(TranslatedMessage(text)); }
 
  protected:
-  virtual BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon, BoxButtons buttons) = 0;
+  virtual BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon,
+                            BoxButtons buttons) = 0;
   virtual void PresentError(std::string_view text) = 0;
 };
 
@@ -52,6 +51,9 @@ class ScriptedMessageBoxes : public MessageBoxService {
   std::function<void()> whileShown;  // runs inside the next box, as its nested loop would
 
  protected:
-  BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon, BoxButtons buttons) override;
-  void PresentError(std::string_view text) override { shown.push_back({std::string(text), "error", BoxButtons::Ok}); }
+  BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon,
+                    BoxButtons buttons) override;
+  void PresentError(std::string_view text) override {
+    shown.push_back({std::string(text), "error", BoxButtons::Ok});
+  }
 };

@@ -4,8 +4,8 @@
 // program's own conversion to read.
 #pragma once
 
-#include <QLabel>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <cstdint>
 #include <optional>

@@ -2,8 +2,8 @@
 #include "link/exchange_record.h"
 
 #include "link/wall_clock.h"
-#include "settings/user_text.h"
 #include "settings/c_format.h"
+#include "settings/user_text.h"
 
 void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
   End();

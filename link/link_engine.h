@@ -22,11 +22,14 @@ constexpr int Req_out_zero = 11;
 
 inline constexpr const char* kLinkErrorCaption = VEXA_TR_NOOP("Messages", "Ошибка связи");
 inline constexpr const char* kNoAnswerText = VEXA_TR_NOOP("Messages", "Нет ответа от модуля Ixor");
-inline constexpr const char* kModeRefusedText = VEXA_TR_NOOP("Messages", "Режим работы не поддерживается модулем Ixor");
+inline constexpr const char* kModeRefusedText =
+    VEXA_TR_NOOP("Messages", "Режим работы не поддерживается модулем Ixor");
 inline constexpr const char* kNoVexaText = VEXA_TR_NOOP("Messages", "Модуль VEXA не обнаружен.");
 inline constexpr const char* kMessageCaption = VEXA_TR_NOOP("Messages", "Сообщение");
-inline constexpr const char* kReadDoneText = VEXA_TR_NOOP("Messages", "Параметры работы из модуля прочитаны.");
-inline constexpr const char* kWriteDoneText = VEXA_TR_NOOP("Messages", "Параметры работы в модуль загружены.");
+inline constexpr const char* kReadDoneText =
+    VEXA_TR_NOOP("Messages", "Параметры работы из модуля прочитаны.");
+inline constexpr const char* kWriteDoneText =
+    VEXA_TR_NOOP("Messages", "Параметры работы в модуль загружены.");
 
 class LinkEngine {
  public:

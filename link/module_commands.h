@@ -19,7 +19,8 @@ class ICommandHost {
 
 inline constexpr const char* kAttentionCaption = VEXA_TR_NOOP("Messages", "Внимание!");
 inline constexpr const char* kResetQuestion = VEXA_TR_NOOP("Messages", "Выполнить сброс модуля?");
-inline constexpr const char* kWriteQuestion = VEXA_TR_NOOP("Messages", "Выполнить загрузку параметров в модуль VEXA?");
+inline constexpr const char* kWriteQuestion =
+    VEXA_TR_NOOP("Messages", "Выполнить загрузку параметров в модуль VEXA?");
 inline constexpr const char* kSaveQuestion =
     VEXA_TR_NOOP("Messages", "Выполнить сохранение текущих настроек VEXA в энергонезависимой памяти?");
 inline constexpr const char* kWriteNeedsBlock =

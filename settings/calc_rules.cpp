@@ -58,12 +58,15 @@ void AcceptCalc(TCalcValues& v, const CalcEntry& e) {
 std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, TChanSet& chan,
                              bool& computed) {
   // Single-precision arithmetic throughout: every quotient is rounded to a float before it is used.
-  std::string report = CFormat(Translated("Messages", "Вычисления коэффициентов по каналу измерения %1u \n\r").c_str(), unsigned(c + 1));
+  std::string report =
+      CFormat(Translated("Messages", "Вычисления коэффициентов по каналу измерения %1u \n\r").c_str(),
+              unsigned(c + 1));
   computed = false;
   if (f.current && f.currentCh[c]) {
     const float quotient = v.const_ / static_cast<float>(v.Const[c]);
     const float b = 4.0F * quotient;
-    report += CFormat(Translated("Messages", "   Ток (напряжение)    датчика  B = %11.6g \n\r").c_str(), double{b});
+    report +=
+        CFormat(Translated("Messages", "   Ток (напряжение)    датчика  B = %11.6g \n\r").c_str(), double{b});
     chan.ParamCurr_B = b;
     computed = true;
   }
@@ -72,8 +75,9 @@ std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, T
     const float s = (v.Vrms_V - v.Vrms_N) / static_cast<float>(int{v.Vfix_V[c]} - int{v.Vfix_N[c]});
     const float a = v.Vrms_N - static_cast<float>(v.Vfix_N[c]) * s;
     const float b = 4.0F * s;
-    report += CFormat(Translated("Messages", "   Значение параметра           А = %11.6g / B = %11.6g \n\r").c_str(), double{a},
-                      double{b});
+    report += CFormat(
+        Translated("Messages", "   Значение параметра           А = %11.6g / B = %11.6g \n\r").c_str(),
+        double{a}, double{b});
     chan.ParamCoff_A = a;
     chan.ParamCoff_B = b;
     computed = true;
@@ -82,8 +86,9 @@ std::string CalcCoefficients(const TCalcValues& v, const TCalcFlags& f, int c, T
     report += "\n\r";
     const float b = static_cast<float>(int{v.Pout_V[c]} - int{v.Pout_N[c]}) / (v.Out_V - v.Out_N);
     const float a = static_cast<float>(v.Pout_N[c]) - v.Out_N * b;
-    report += CFormat(Translated("Messages", "   Унифицированный выход        А = %11.6g / B = %11.6g \n\r").c_str(), double{a},
-                      double{b});
+    report += CFormat(
+        Translated("Messages", "   Унифицированный выход        А = %11.6g / B = %11.6g \n\r").c_str(),
+        double{a}, double{b});
     chan.OutCoff_A = a;
     chan.OutCoff_B = b;
     chan.OutZero = 0;

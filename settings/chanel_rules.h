@@ -52,17 +52,22 @@ inline constexpr int kFormatItems = static_cast<int>(kFormatPatterns.size());
 inline constexpr int kAproxItems = 10;
 inline constexpr int kOutZeroMax = 4095;
 
-inline constexpr const char* kPointTimeMessage = VEXA_TR_NOOP("Messages", "Неверное значение времени реакции выхода за уставки");
-inline constexpr const char* kAdcMinMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение минимального уровня АЦП");
-inline constexpr const char* kAdcMaxMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение максимального уровня АЦП");
+inline constexpr const char* kPointTimeMessage =
+    VEXA_TR_NOOP("Messages", "Неверное значение времени реакции выхода за уставки");
+inline constexpr const char* kAdcMinMessage =
+    VEXA_TR_NOOP("Messages", "\n\rНеверное значение минимального уровня АЦП");
+inline constexpr const char* kAdcMaxMessage =
+    VEXA_TR_NOOP("Messages", "\n\rНеверное значение максимального уровня АЦП");
 inline constexpr const char* kAdcOrderMessage =
     VEXA_TR_NOOP("Messages", "\n\rМинимальный уровень АЦП не должен быть больше максимального");
-inline constexpr const char* kAdcHistMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение гистерезиса уровня АЦП");
-inline constexpr const char* kAdcSpanMessage =
-    VEXA_TR_NOOP("Messages", "\n\rРазница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса");
+inline constexpr const char* kAdcHistMessage =
+    VEXA_TR_NOOP("Messages", "\n\rНеверное значение гистерезиса уровня АЦП");
+inline constexpr const char* kAdcSpanMessage = VEXA_TR_NOOP(
+    "Messages", "\n\rРазница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса");
 inline constexpr const char* kAdcTimeMessage =
     VEXA_TR_NOOP("Messages", "\n\rНеверное значение времени реакции на выход датчика из строя");
-inline constexpr const char* kOutZeroMessage = VEXA_TR_NOOP("Messages", "\n\rНеверное значение смещения нуля аналогового выхода");
+inline constexpr const char* kOutZeroMessage =
+    VEXA_TR_NOOP("Messages", "\n\rНеверное значение смещения нуля аналогового выхода");
 
 // The texts the fill shows for a block.
 ChanTexts ChanelTexts(const TChanSet& chan);

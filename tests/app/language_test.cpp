@@ -10,11 +10,11 @@
 #include <QTest>
 
 #include "app/forms.h"
-#include "app/language.h"
 #include "app/vexa_main_v1.h"
 #include "gui/message_box.h"
 #include "tests/dialogs/dialog_support.h"
 #include "tests/support/clipping.h"
+#include "translations/language.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
 #if VEXA_DIAGRAM
@@ -25,8 +25,8 @@ namespace {
 
 TEST(Language, OptionThenRememberedThenSystem) {
   using L = UiLanguage;
-  const QLocale russian(QLocale::Russian, QLocale::Russia), belarusRussian(QLocale::Russian, QLocale::Belarus),
-      german(QLocale::German), english(QLocale::English);
+  const QLocale russian(QLocale::Russian, QLocale::Russia),
+      belarusRussian(QLocale::Russian, QLocale::Belarus), german(QLocale::German), english(QLocale::English);
   const struct {
     std::optional<L> option, remembered;
     QLocale system;
@@ -86,8 +86,8 @@ TEST(Language, TheEnglishProgram) {
 #if VEXA_DIAGRAM
   FormMain->MenuView_Diagram->trigger();
 #endif
-  std::vector<QWidget*> windows = {FormMain,   FormSetChanel, Form_Calc,
-                                   FormInterf, FormLogic,     Form_Led_tenu, FormMain->LineMonitor()};
+  std::vector<QWidget*> windows = {FormMain,      FormSetChanel,          Form_Calc, FormInterf, FormLogic,
+                                   Form_Led_tenu, FormMain->LineMonitor()};
 #if VEXA_DIAGRAM
   windows.push_back(FormMain->Diagram());
 #endif
@@ -96,8 +96,8 @@ TEST(Language, TheEnglishProgram) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << window->objectName().toStdString();
     ExpectEnglish(window);
   }
-  testing_support::ExpectNothingClipped({FormSetChanel, Form_Calc, FormInterf, FormLogic, Form_Led_tenu,
-                                         FormMain->LineMonitor()});
+  testing_support::ExpectNothingClipped(
+      {FormSetChanel, Form_Calc, FormInterf, FormLogic, Form_Led_tenu, FormMain->LineMonitor()});
 
   // The messages of the layers below, in the boxes as the engineer meets them: a joined message of
   // the channel dialog's checks.
@@ -105,7 +105,8 @@ TEST(Language, TheEnglishProgram) {
   dialogs_test::Type(FormSetChanel->findChild<QWidget*>("MaskEdit_AdcMax"), "<all>1500");
   QTest::mouseClick(FormSetChanel->Button1, Qt::LeftButton);
   ASSERT_EQ(boxes.shown.size(), 1U);
-  EXPECT_NE(boxes.shown[0].text.find("\n\rInvalid maximum ADC level"), std::string::npos) << boxes.shown[0].text;
+  EXPECT_NE(boxes.shown[0].text.find("\n\rInvalid maximum ADC level"), std::string::npos)
+      << boxes.shown[0].text;
   EXPECT_FALSE(QString::fromStdString(boxes.shown[0].text + boxes.shown[0].caption).contains(Cyrillic()))
       << boxes.shown[0].text;
   boxes.shown.clear();

@@ -427,6 +427,20 @@ TEST_F(CliUse, ProgressIsDrawnOnATerminalOnly) {
   EXPECT_EQ(pipe.err, "");
 }
 
+// --lang en words the module's and the link's messages in English, the trace included; Russian is the
+// default whatever the locale; anything but ru or en is refused.
+TEST_F(CliUse, MessagesInEnglishWithLang) {
+  Result r = Cli({"--lang", "en", "status", "--port", "sim", "--sim-no-answer", "--trace"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.err, "  no answer\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "\nNo answer from the Ixor module\n")) << r.err;
+  r = Cli({"status", "--port", "sim", "--sim-no-answer", "--lang", "ru"});
+  EXPECT_EQ(r.err, "Нет ответа от модуля Ixor\n");
+  r = Cli({"status", "--port", "sim", "--lang", "de"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(Has(r.err, "--lang takes ru or en")) << r.err;
+}
+
 TEST_F(CliUse, PortMessagesSayWhatHappened) {
   sim::PtySimulator simulator;
   fs::create_symlink(simulator.DevicePath(), Path("vexa"));

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window's language: Russian, the program's own, or English from the translation built in.
+// The programs' language: Russian, their own, or English from the translation built in. QtCore only:
+// the window and vexa_cli choose it alike.
 #pragma once
 
 #include <QLocale>
 #include <QString>
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 enum class UiLanguage { Russian, English };
 
@@ -30,3 +33,7 @@ bool InstallLanguage(UiLanguage language);
 UiLanguage CurrentLanguage();
 // Back to the source texts, Qt's own in English (for tests).
 void RemoveLanguage();
+
+// A message in the language installed: the whole text, else each of its lines (a joined message),
+// translated where the translation has it, in the context "Messages"; anything else as it stands.
+std::string TranslatedMessage(std::string_view text);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/language.h"
+#include "translations/language.h"
 
 #include <QCoreApplication>
 #include <QSettings>
+#include <QStringList>
 #include <QTranslator>
 
 #include "settings/user_text.h"
@@ -66,4 +67,38 @@ void RemoveLanguage() {
   QCoreApplication::removeTranslator(&Installed());
   SetTextTranslator({});
   gCurrent = UiLanguage::Russian;
+}
+
+namespace {
+
+// The translation of source, when there is one.
+std::optional<QString> TranslationOf(const QString& source) {
+  const QByteArray utf8 = source.toUtf8();
+  QString translation = QCoreApplication::translate("Messages", utf8.constData());
+  if (translation == source) return std::nullopt;
+  return translation;
+}
+
+}  // namespace
+
+std::string TranslatedMessage(std::string_view text) {
+  const QString whole = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  if (const auto translation = TranslationOf(whole)) return translation->toStdString();
+  // A joined message: its lines were marked one by one, each after the first with the "\n\r" it
+  // starts with.
+  QStringList lines = whole.split('\n');
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    QString& line = lines[i];
+    const bool carriage = line.startsWith('\r');
+    const QString body = carriage ? line.mid(1) : line;
+    if (i > 0 && carriage) {
+      if (const auto translation = TranslationOf("\n\r" + body);
+          translation && translation->startsWith("\n\r")) {
+        line = translation->mid(1);  // the line keeps its "\r"
+        continue;
+      }
+    }
+    if (const auto translation = TranslationOf(body)) line = (carriage ? "\r" : "") + *translation;
+  }
+  return lines.join('\n').toStdString();
 }
