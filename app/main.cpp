@@ -19,11 +19,11 @@
 #endif
 
 #include "app/forms.h"
-#include "translations/language.h"
 #include "app/vexa_main_v1.h"
 #include "gui/error_box.h"
 #include "platform/kernel.h"
 #include "settings/file_io.h"
+#include "translations/language.h"
 #include "vexa_version.h"
 
 namespace {
@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
     if (arg.startsWith('-')) return refuse("unknown option " + arg);
     if (files.size() > 1) return refuse("one settings file at most");
   }
-  InstallLanguage(ChooseLanguage(language, RememberedLanguage(), QLocale::system()));
+  if (!InstallLanguage(ChooseLanguage(language, RememberedLanguage(), QLocale::system())))
+    std::fprintf(stderr, "vexa_setup: the translation could not be loaded; the window stays Russian\n");
   // Numbers print with a point whatever the user's locale.
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());

@@ -272,7 +272,7 @@ void TFormMain::BuildMenus() {
   MenuFile_Reset = action(MenuFile, tr("Сброс формы"), "MenuFile_Reset");
 
   MenuExec = Named(bar->addMenu(tr("Действие")), "MenuExec");
-  MenuExec_Block = action(MenuExec, tr("Блокировка выходов"), "MenuExec_Block");
+  MenuExec_Block = action(MenuExec, tr("Блокировка выходов", "menu command"), "MenuExec_Block");
   MenuExec_Block->setCheckable(true);
   MenuExec_Reset = action(MenuExec, tr("Сброс VEXA"), "MenuExec_Reset");
   MenuExec->addSeparator();

@@ -56,10 +56,10 @@ or "sim" (a built-in simulator; for demonstrations its faults: --sim-no-module, 
 --sim-fault-rate P with --sim-seed N; ADDR as four hex digits such as 00C0). --trace prints every
 exchange on stderr as it ends: time, request and answer in hex, verdict, round trip.
 
---lang ru|en, before or after the command, words the module's and the link's messages in Russian or
-English; without it they follow the language chosen in the window, else they are Russian, whatever
-the system's locale, so that a script reads the same on every machine. Reports and settings files
-stay as they are.
+--lang ru|en (or --lang=ru|en), before or after the command, words the module's and the link's
+messages in Russian or English; without it they are Russian, whatever the system's locale and the
+window's choice, so that a script reads the same on every machine. Reports and settings files stay
+as they are.
 
 The module's answers carry no checksum: read, diff --port and verify read the settings twice and
 take them only when both reads agree byte for byte (a third read decides once); write gives the

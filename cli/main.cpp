@@ -54,17 +54,21 @@ int main(int argc, char** argv) {
   // --lang, wherever it stands, before the command's own arguments are read.
   std::optional<UiLanguage> language;
   for (auto it = arguments.begin(); it != arguments.end();) {
-    if (*it != "--lang") {
+    const bool joined = it->rfind("--lang=", 0) == 0;
+    if (*it != "--lang" && !joined) {
       ++it;
       continue;
     }
-    language = it + 1 != arguments.end() ? LanguageFromCode(QString::fromStdString(*(it + 1))) : std::nullopt;
+    const bool hasValue = joined || it + 1 != arguments.end();
+    language = hasValue ? LanguageFromCode(QString::fromStdString(joined ? it->substr(7) : *(it + 1)))
+                        : std::nullopt;
     if (!language) return Usage("--lang takes ru or en");
-    it = arguments.erase(it, it + 2);
+    it = arguments.erase(it, it + (joined ? 1 : 2));
   }
-  // Without --lang, the window's choice, else Russian whatever the locale: a script reads the same
-  // messages on every machine.
-  InstallLanguage(language.value_or(RememberedLanguage().value_or(UiLanguage::Russian)));
+  // Without --lang, Russian whatever the locale and the window's choice: a script reads the same
+  // messages on every machine and for every user.
+  if (!InstallLanguage(language.value_or(UiLanguage::Russian)))
+    std::fprintf(stderr, "vexa_cli: the translation could not be loaded; the messages stay Russian\n");
   std::string problem;
   const auto args = ParseArguments(arguments, problem);
   if (!args) return Usage(problem);

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include <memory>
+
 #include "settings/user_text.h"
 
 namespace {
@@ -16,8 +18,9 @@ constexpr const char* kSettingsKey = "language";
 QSettings Stored() { return QSettings("vexa-setup", "vexa_setup"); }
 UiLanguage gCurrent = UiLanguage::Russian;
 
-QTranslator& Installed() {
-  static QTranslator translator;
+// The translator in place, if any; replaced whole, so that a failed load leaves the last one.
+std::unique_ptr<QTranslator>& Installed() {
+  static std::unique_ptr<QTranslator> translator;
   return translator;
 }
 
@@ -47,24 +50,27 @@ void RememberLanguage(UiLanguage language) { Stored().setValue(kSettingsKey, Lan
 void ForgetLanguage() { Stored().remove(kSettingsKey); }
 
 bool InstallLanguage(UiLanguage language) {
-  QTranslator& translator = Installed();
-  QCoreApplication::removeTranslator(&translator);
+  // The program's texts are Russian in the source; Qt's own are English in theirs.
+  const QString file =
+      language == UiLanguage::English ? ":/translations/vexa_en.qm" : ":/translations/qtbase_ru.qm";
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(file)) return false;
+  RemoveLanguage();
+  if (!QCoreApplication::installTranslator(translator.get())) return false;
+  Installed() = std::move(translator);
   gCurrent = language;
   // The layers without Qt (link, settings) word their texts through the same translation.
   SetTextTranslator([](const char* context, const char* source) {
     return QCoreApplication::translate(context, source).toStdString();
   });
-  // The program's texts are Russian in the source; Qt's own are English in theirs.
-  const QString file =
-      language == UiLanguage::English ? ":/translations/vexa_en.qm" : ":/translations/qtbase_ru.qm";
-  if (!translator.load(file)) return false;
-  return QCoreApplication::installTranslator(&translator);
+  return true;
 }
 
 UiLanguage CurrentLanguage() { return gCurrent; }
 
 void RemoveLanguage() {
-  QCoreApplication::removeTranslator(&Installed());
+  if (Installed() != nullptr) QCoreApplication::removeTranslator(Installed().get());
+  Installed().reset();
   SetTextTranslator({});
   gCurrent = UiLanguage::Russian;
 }
@@ -82,11 +88,15 @@ std::optional<QString> TranslationOf(const QString& source) {
 }  // namespace
 
 std::string TranslatedMessage(std::string_view text) {
+  // Without a translation the bytes stay as they came, whatever they are (a file name that is not
+  // UTF-8, say).
+  if (Installed() == nullptr || gCurrent == UiLanguage::Russian) return std::string(text);
   const QString whole = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   if (const auto translation = TranslationOf(whole)) return translation->toStdString();
   // A joined message: its lines were marked one by one, each after the first with the "\n\r" it
   // starts with.
   QStringList lines = whole.split('\n');
+  bool changed = false;
   for (qsizetype i = 0; i < lines.size(); ++i) {
     QString& line = lines[i];
     const bool carriage = line.startsWith('\r');
@@ -95,10 +105,14 @@ std::string TranslatedMessage(std::string_view text) {
       if (const auto translation = TranslationOf("\n\r" + body);
           translation && translation->startsWith("\n\r")) {
         line = translation->mid(1);  // the line keeps its "\r"
+        changed = true;
         continue;
       }
     }
-    if (const auto translation = TranslationOf(body)) line = (carriage ? "\r" : "") + *translation;
+    if (const auto translation = TranslationOf(body)) {
+      line = (carriage ? "\r" : "") + *translation;
+      changed = true;
+    }
   }
-  return lines.join('\n').toStdString();
+  return changed ? lines.join('\n').toStdString() : std::string(text);
 }

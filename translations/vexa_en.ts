@@ -61,7 +61,7 @@
     </message>
     <message>
         <source>Резерв</source>
-        <translation>Reserve</translation>
+        <translation>Spare</translation>
     </message>
     <message>
         <source>Блокир. работы VEXA</source>
@@ -72,7 +72,7 @@
     <name>Messages</name>
     <message>
         <source>Данные формы были изменены. Принять изменения?</source>
-        <translation>The form&apos;s data have changed. Accept the changes?</translation>
+        <translation>The form has been changed. Accept the changes?</translation>
     </message>
     <message>
         <source>Результаты</source>
@@ -100,7 +100,7 @@
     </message>
     <message>
         <source>искажен или чужой</source>
-        <translation>garbled or another&apos;s</translation>
+        <translation>garbled or another request&apos;s</translation>
     </message>
     <message>
         <source>отказ</source>
@@ -165,7 +165,7 @@
     <message>
         <source>Вычисления коэффициентов по каналу измерения %1u 
 <byte value="xd"/></source>
-        <translation>Coefficients computed for measuring channel %1u 
+        <translation>Coefficient calculation, measuring channel %1u 
 <byte value="xd"/></translation>
     </message>
     <message>
@@ -177,13 +177,13 @@
     <message>
         <source>   Значение параметра           А = %11.6g / B = %11.6g 
 <byte value="xd"/></source>
-        <translation>   Parameter value              A = %11.6g / B = %11.6g 
+        <translation>   Measured value               A = %11.6g / B = %11.6g 
 <byte value="xd"/></translation>
     </message>
     <message>
         <source>   Унифицированный выход        А = %11.6g / B = %11.6g 
 <byte value="xd"/></source>
-        <translation>   Standard output              A = %11.6g / B = %11.6g 
+        <translation>   Analogue output              A = %11.6g / B = %11.6g 
 <byte value="xd"/></translation>
     </message>
     <message>
@@ -236,7 +236,7 @@
         <source>
 <byte value="xd"/>Разница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса</source>
         <translation>
-<byte value="xd"/>The difference between the min. and max. ADC levels must not be greater than the hysteresis</translation>
+<byte value="xd"/>The difference between the max. and min. ADC levels must not be less than the hysteresis</translation>
     </message>
     <message>
         <source>
@@ -416,7 +416,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Включить интерфейс RS485</source>
-        <translation>RS485 interface on</translation>
+        <translation>Enable the RS485 interface</translation>
     </message>
     <message>
         <source>Разрешить изменение парам. модуля</source>
@@ -424,7 +424,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Скорость обмена, бит/с</source>
-        <translation>Baud rate, bit/s</translation>
+        <translation>Transfer rate, bit/s</translation>
     </message>
     <message>
         <source>Адрес модуля от 1 до 247</source>
@@ -436,11 +436,11 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Включить интерфейс CAN2.0B</source>
-        <translation>CAN2.0B interface on</translation>
+        <translation>Enable the CAN2.0B interface</translation>
     </message>
     <message>
         <source>Скорость обмена, кбит/с</source>
-        <translation>Bit rate, kbit/s</translation>
+        <translation>Transfer rate, kbit/s</translation>
     </message>
     <message>
         <source>Адрес модуля на шине от 0 до 65535</source>
@@ -456,7 +456,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Передавать данные по каналам</source>
-        <translation>Send the data of channels</translation>
+        <translation>Send channel data</translation>
     </message>
 </context>
 <context>
@@ -475,7 +475,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Итог</source>
-        <translation>Verdict</translation>
+        <translation>Result</translation>
     </message>
     <message>
         <source>мс</source>
@@ -499,7 +499,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Ответ искажен или чужой</source>
-        <translation>Answer garbled or another&apos;s</translation>
+        <translation>Answer garbled or another request&apos;s</translation>
     </message>
     <message>
         <source>Отказ</source>
@@ -558,11 +558,11 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Длител. блокир. лог. выходов после сброса модуля, сек</source>
-        <translation>Logic outputs blocked after a module reset for, s</translation>
+        <translation>Logic output block after a module reset, s</translation>
     </message>
     <message>
         <source>Длител. отображ. уставок (для варианта &apos;Pano&apos;), сек</source>
-        <translation>Set-points displayed (&apos;Pano&apos; variant) for, s</translation>
+        <translation>Set-point display time (&apos;Pano&apos; variant), s</translation>
     </message>
 </context>
 <context>
@@ -585,7 +585,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Текущее состояние каналов измерения</source>
-        <translation>Measuring channels, current state</translation>
+        <translation>Current state of the measuring channels</translation>
     </message>
     <message>
         <source>Выход за уставки</source>
@@ -633,7 +633,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Текущее состояние модуля</source>
-        <translation>Module, current state</translation>
+        <translation>Current state of the module</translation>
     </message>
     <message>
         <source>Логические выходы</source>
@@ -811,6 +811,11 @@ User&apos;s guide: %3</translation>
         <source>Язык сменится при следующем запуске программы.</source>
         <translation>The language changes at the next start of the program.</translation>
     </message>
+    <message>
+        <source>Блокировка выходов</source>
+        <comment>menu command</comment>
+        <translation>Block outputs</translation>
+    </message>
 </context>
 <context>
     <name>TFormOtherPort</name>
@@ -821,7 +826,7 @@ User&apos;s guide: %3</translation>
     <message>
         <source>Путь к устройству последовательного порта
 (например, /dev/ttyUSB0, /dev/pts/3, COM7):</source>
-        <translation>Path of the serial port&apos;s device
+        <translation>Serial port device path
 (for example /dev/ttyUSB0, /dev/pts/3, COM7):</translation>
     </message>
     <message>
@@ -842,7 +847,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>%1 — не устройство последовательного порта.</source>
-        <translation>%1 is not a serial port&apos;s device.</translation>
+        <translation>%1 is not a serial port device.</translation>
     </message>
 </context>
 <context>
@@ -913,7 +918,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Коэфф. вычисл. значения параметра</source>
-        <translation>Coefficients of the parameter&apos;s value</translation>
+        <translation>Measured value coefficients</translation>
     </message>
     <message>
         <source>П = A + B x АЦП</source>
@@ -933,7 +938,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Коэфф. вычисления значения ЦАП</source>
-        <translation>Coefficients of the DAC value</translation>
+        <translation>DAC value coefficients</translation>
     </message>
     <message>
         <source>ЦАП = A + B x П</source>
@@ -984,7 +989,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Расчет значения параметра (coeff_data_a, coeff_data_b)</source>
-        <translation>Parameter value (coeff_data_a, coeff_data_b)</translation>
+        <translation>Measured value (coeff_data_a, coeff_data_b)</translation>
     </message>
     <message>
         <source>Расчет коэфф. аналоговых выходов (coeff_out_a, coeff_out_b)</source>

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
 #include "comm/Siodisplay.h"
@@ -140,7 +141,13 @@ TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent
   };
   header->resizeSection(0, fit("00:00:00.000"));
   header->resizeSection(1, fit("44 28 01 C0 10 00 00"));
-  header->resizeSection(3, fit("искажен или чужой"));
+  int verdictWidth = 0;
+  for (const Verdict v :
+       {Verdict::Answered, Verdict::NoAnswer, Verdict::Cut, Verdict::Garbled, Verdict::Refused})
+    verdictWidth = std::max(
+        verdictWidth,
+        fontMetrics().horizontalAdvance(QCoreApplication::translate("Messages", VerdictText(v))) + 16);
+  header->resizeSection(3, verdictWidth);
   header->resizeSection(4, fit("0000.0"));
   header->setSectionResizeMode(2, QHeaderView::Stretch);
   layout->addWidget(Table_Exchanges, 1);

@@ -12,6 +12,8 @@
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
 #include "gui/message_box.h"
+#include "link/module_commands.h"
+#include "settings/chanel_rules.h"
 #include "tests/dialogs/dialog_support.h"
 #include "tests/support/clipping.h"
 #include "translations/language.h"
@@ -72,11 +74,43 @@ void ExpectEnglish(QWidget* window) {
     if (menu->objectName() != "MenuView_Language") check(menu->title(), menu->objectName());
 }
 
-TEST(Language, TheEnglishProgram) {
-  QStandardPaths::setTestModeEnabled(true);  // the remembered choice away from the user's own
-  const std::optional<UiLanguage> before = RememberedLanguage();  // where the system has no test mode
+// The forms in a language, put back as they were whatever the test's outcome.
+class LanguageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QStandardPaths::setTestModeEnabled(true);  // the remembered choice away from the user's own
+    before_ = RememberedLanguage();            // where the system has no test mode
+    SetMessageBoxService(&boxes);
+  }
+  void TearDown() override {
+    DestroyForms();
+    RemoveLanguage();
+    if (before_)
+      RememberLanguage(*before_);
+    else
+      ForgetLanguage();
+    SetMessageBoxService(nullptr);
+    QStandardPaths::setTestModeEnabled(false);
+  }
   ScriptedMessageBoxes boxes;
-  SetMessageBoxService(&boxes);
+
+ private:
+  std::optional<UiLanguage> before_;
+};
+
+// Russian installed is the program as it was, with Qt's own texts in Russian too.
+TEST_F(LanguageTest, TheRussianProgram) {
+  ASSERT_TRUE(InstallLanguage(UiLanguage::Russian));
+  CreateForms();
+  EXPECT_EQ(FormMain->windowTitle(), "Настройка модуля VEXA");
+  EXPECT_EQ(FormMain->MenuExec_Block->text(), "Блокировка выходов");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Отмена");
+  MessageBoxes().Show(std::string(kPointTimeMessage) + kAdcMinMessage, kAttentionCaption, BoxButtons::Ok);
+  EXPECT_EQ(boxes.shown.back().text, std::string(kPointTimeMessage) + kAdcMinMessage);
+  EXPECT_EQ(boxes.shown.back().caption, "Внимание!");
+}
+
+TEST_F(LanguageTest, TheEnglishProgram) {
   ASSERT_TRUE(InstallLanguage(UiLanguage::English));
   CreateForms();
   FormMain->show();
@@ -120,14 +154,7 @@ TEST(Language, TheEnglishProgram) {
   FormMain->MenuHelp_About->trigger();
   EXPECT_EQ(boxes.shown.back().caption, "About");
   EXPECT_EQ(boxes.shown.back().text.rfind("VEXA Module Setup (vexa_setup), version", 0), 0U);
-
-  DestroyForms();
-  RemoveLanguage();
-  if (before)
-    RememberLanguage(*before);
-  else
-    ForgetLanguage();
-  SetMessageBoxService(nullptr);
+  EXPECT_EQ(FormMain->MenuExec_Block->text(), "Block outputs") << "the command, not the state";
 }
 
 }  // namespace
