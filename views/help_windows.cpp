@@ -10,16 +10,19 @@
 #include <QUrl>
 
 #include "gui/message_box.h"
+#include "translations/language.h"
 #include "vexa_version.h"
 
 QString FindGuide() {
   const QString programs = QCoreApplication::applicationDirPath();
+  // The edition in the window's language, its pictures beside it.
+  const QString name = CurrentLanguage() == UiLanguage::English ? "guide.en.md" : "guide.md";
   // Installed (Linux, Windows), then a build tree's copy for its programs and its tests.
   const QString places[] = {
-      programs + "/../share/vexa-setup/guide.md",
-      programs + "/docs/guide.md",
-      programs + "/../docs/guide.md",
-      programs + "/../../docs/guide.md",
+      programs + "/../share/vexa-setup/" + name,
+      programs + "/docs/" + name,
+      programs + "/../docs/" + name,
+      programs + "/../../docs/" + name,
   };
   for (const QString& place : places)
     if (QFileInfo(place).isFile()) return QDir::cleanPath(QFileInfo(place).absoluteFilePath());

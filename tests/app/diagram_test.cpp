@@ -19,6 +19,7 @@
 
 #include "gui/file_dialog.h"
 #include "gui/message_box.h"
+#include "translations/language.h"
 #include "views/diagram.h"
 
 namespace {
@@ -141,6 +142,17 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
   ChooseByKeys(diagram_->ComboBox_Quantity, 0);
   QCoreApplication::processEvents();
   EXPECT_TRUE(diagram_->grab().save(QString(VEXA_SHOT_DIR) + "/diagram.png"));
+  // The English guide's picture of the same.
+  ASSERT_TRUE(InstallLanguage(UiLanguage::English));
+  TFormDiagram english(history_, record_);
+  english.resize(diagram_->size());
+  english.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&english));
+  ChooseByKeys(english.ComboBox_Span, 2);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(english.Button_SaveImage->text(), "Save picture");
+  EXPECT_TRUE(english.grab().save(QString(VEXA_SHOT_DIR) + "/en_diagram.png"));
+  RemoveLanguage();
 }
 
 // Paused, the view stays at its time, a change of quantity included, while samples still come; the

@@ -155,6 +155,42 @@ TEST_F(LanguageTest, TheEnglishProgram) {
   EXPECT_EQ(boxes.shown.back().caption, "About");
   EXPECT_EQ(boxes.shown.back().text.rfind("VEXA Module Setup (vexa_setup), version", 0), 0U);
   EXPECT_EQ(FormMain->MenuExec_Block->text(), "Block outputs") << "the command, not the state";
+  // The guide in its English edition, pictures included.
+  FormMain->MenuHelp_Manual->trigger();
+  ASSERT_NE(FormMain->Guide(), nullptr);
+  EXPECT_TRUE(FormMain->Guide()->toPlainText().contains("How the program names the ports"));
+  EXPECT_TRUE(FormMain->Guide()->toHtml().contains("images/en/main_window.png"));
+}
+
+// The English guide's pictures, from the program connected to its simulator with the simulator's
+// settings read; and what the English program reads there is English.
+TEST_F(LanguageTest, EnglishScreenshots) {
+  ASSERT_TRUE(InstallLanguage(UiLanguage::English));
+  CreateForms();
+  FormMain->show();
+  FormMain->SimulatorChoice()->trigger();
+  FormMain->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, 3000));
+  FormMain->MenuExec_ReadParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown.empty(); }, 5000));
+  EXPECT_EQ(boxes.shown.back().text, "The settings have been read from the module.");
+  EXPECT_EQ(boxes.shown.back().caption, "Message");
+  FormMain->MenuView_LedOut->trigger();
+  QTest::qWait(1500);  // the counters and a few exchanges
+  const std::pair<QWidget*, const char*> shots[] = {{FormMain, "main_window"},
+                                                    {FormSetChanel, "chanel_dialog"},
+                                                    {Form_Calc, "calc_dialog"},
+                                                    {FormInterf, "interface_dialog"},
+                                                    {FormLogic, "logic_dialog"},
+                                                    {Form_Led_tenu, "led_dialog"},
+                                                    {FormMain->LineMonitor(), "line_monitor"}};
+  for (const auto& [window, name] : shots) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_TRUE(window->grab().save(QString(VEXA_SHOT_DIR) + "/en_" + name + ".png")) << name;
+  }
+  FormMain->MenuConn_Discon->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, 3000));
 }
 
 }  // namespace
