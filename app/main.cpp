@@ -36,22 +36,22 @@ in settings files (.vxa), a text report (.txt) and the channels' coefficients.
 
 )"
 #ifdef Q_OS_WIN
-    R"(Choose the adapter in the window's menu "Соединение -> Выбор COM порта": COM1 to COM4, and
-the other COM ports Windows knows, listed with their devices in brackets. Then "Соединение ->
-Соединить".
+    R"(Choose the adapter in the window's menu "Connection -> COM port" ("Соединение -> Выбор COM
+порта" in Russian): COM1 to COM4, and the other COM ports Windows knows, listed with their devices
+in brackets. Then "Connection -> Connect" ("Соединить").
 )"
 #else
-    R"(Choose the adapter in the window's menu "Соединение -> Выбор COM порта": COM1 to COM4 are
-/dev/ttyS0 to /dev/ttyS3, USB adapters are listed with their stable names in brackets, and
-"Имитатор модуля VEXA" is a built-in simulated module for training. Then "Соединение ->
-Соединить". The port's device must be readable and writable for the user (on Debian: membership
-of the group dialout).
+    R"(Choose the adapter in the window's menu "Connection -> COM port" ("Соединение -> Выбор COM
+порта" in Russian): COM1 to COM4 are /dev/ttyS0 to /dev/ttyS3, USB adapters are listed with their
+stable names in brackets, and "VEXA module simulator" ("Имитатор модуля VEXA") is a built-in
+simulated module for training. Then "Connection -> Connect" ("Соединить"). The port's device must
+be readable and writable for the user (on Debian: membership of the group dialout).
 )"
 #endif
     R"(
-  FILE.vxa     a settings file to open at start, as "Файл -> Открыть" would
+  FILE.vxa     a settings file to open at start, as "File -> Open" ("Файл -> Открыть") would
   --lang ru|en the window's language: Russian or English (without it, the one chosen in
-               "Вид -> Язык / Language", else Russian for a Russian system locale, else English)
+               "View -> Язык / Language", else Russian for a Russian system locale, else English)
   --help       this text
   --version    the program's version
 )";
@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
       ++i;
       continue;
     }
+    if (language) return refuse("--lang is given twice");
     const bool joined = files[i].startsWith("--lang=");
     const QString code = joined ? files[i].mid(7) : i + 1 < files.size() ? files[i + 1] : QString();
     language = LanguageFromCode(code);

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
       ++it;
       continue;
     }
+    if (language) return Usage("--lang is given twice");
     const bool hasValue = joined || it + 1 != arguments.end();
     language = hasValue ? LanguageFromCode(QString::fromStdString(joined ? it->substr(7) : *(it + 1)))
                         : std::nullopt;

@@ -12,6 +12,7 @@
 #include "settings/field_rules.h"
 #include "settings/field_table.h"
 #include "settings/settings_text.h"
+#include "settings/user_text.h"
 
 using namespace settings_text;
 
@@ -305,7 +306,7 @@ void AcceptAsDialogs(TModuleSettings& work, const Given& given, std::vector<Text
         where += (where.empty() ? "" : ", ") + named->name;
         refused.insert(static_cast<int>(named - fields.begin()));
       }
-      problems.push_back({where, WithoutBreaks(r.message)});
+      problems.push_back({where, WithoutBreaks(Translated("Messages", r.message).c_str())});
     }
   }
 

@@ -380,10 +380,6 @@
         <translation>User&apos;s guide</translation>
     </message>
     <message>
-        <source>Руководство пользователя (guide.md) не найдено ни рядом с программой, ни в ее папке документации.</source>
-        <translation>The user&apos;s guide (guide.md) was found neither beside the program nor in its documentation folder.</translation>
-    </message>
-    <message>
         <source>Настройка модуля VEXA (vexa_setup), версия %1
 Qt %2
 
@@ -402,6 +398,10 @@ User&apos;s guide: %3</translation>
     <message>
         <source>не найдено</source>
         <translation>not found</translation>
+    </message>
+    <message>
+        <source>Руководство пользователя (%1) не найдено ни рядом с программой, ни в ее папке документации.</source>
+        <translation>The user&apos;s guide (%1) was found neither beside the program nor in its documentation folder.</translation>
     </message>
 </context>
 <context>

@@ -73,8 +73,9 @@ bool TFormGuide::ShowHeading(const QString& slug) {
 bool TFormGuide::Load() {
   const QString guide = FindGuide();
   if (guide.isEmpty()) {
-    MessageBoxes().Show(tr("Руководство пользователя (guide.md) не найдено ни рядом с программой, ни в ее "
+    MessageBoxes().Show(tr("Руководство пользователя (%1) не найдено ни рядом с программой, ни в ее "
                            "папке документации.")
+                            .arg(CurrentLanguage() == UiLanguage::English ? "guide.en.md" : "guide.md")
                             .toStdString(),
                         tr("Правила работы").toStdString(), BoxButtons::Ok);
     return false;

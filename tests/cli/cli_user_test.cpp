@@ -436,9 +436,19 @@ TEST_F(CliUse, MessagesInEnglishWithLang) {
   EXPECT_TRUE(Has(r.err, "\nNo answer from the Ixor module\n")) << r.err;
   r = Cli({"status", "--port", "sim", "--sim-no-answer", "--lang", "ru"});
   EXPECT_EQ(r.err, "Нет ответа от модуля Ixor\n");
-  r = Cli({"status", "--port", "sim", "--lang", "de"});
-  EXPECT_EQ(r.code, 2);
-  EXPECT_TRUE(Has(r.err, "--lang takes ru or en")) << r.err;
+  // A dialog's refusal of a value set from the shell, in English as the window words it.
+  ASSERT_EQ(SaveSettingsFile(TModuleSettings{}, Path("blank.vxa")), FileOutcome::Done);
+  r = Cli({"set", Path("blank.vxa"), "ch1.AdcMin=2000", "--lang=en"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.err, "ch1.AdcMin: Invalid minimum ADC level")) << r.err;
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"status", "--port", "sim", "--lang", "de"},
+        {"ports", "--lang", "en", "--lang", "ru"},
+        {"ports", "--lang"}}) {
+    r = Cli(wrong);
+    EXPECT_EQ(r.code, 2) << wrong.back();
+    EXPECT_TRUE(Has(r.err, "--lang")) << r.err;
+  }
 }
 
 TEST_F(CliUse, PortMessagesSayWhatHappened) {
