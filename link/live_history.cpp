@@ -10,6 +10,7 @@
 #include "link/wall_clock.h"
 #include "settings/c_format.h"
 #include "settings/float24.h"
+#include "settings/user_text.h"
 
 void LiveHistory::Add(std::int64_t ms, const LiveValues& values) {
   if (!samples_.empty()) ms = std::max(ms, samples_.back().ms);  // a clock set back draws no loop
@@ -96,10 +97,15 @@ std::string IsoTimeText(std::int64_t ms) {
 }
 
 std::string HistoryCsv(const std::deque<LiveSample>& samples) {
-  static const char* const kQuantities[] = {"значение", "ток", "АЦП", "ЦАП"};
-  std::string text = "Время";
+  // The column names in the window's language.
+  static const char* const kQuantities[] = {VEXA_TR_NOOP("Messages", "значение"),
+                                            VEXA_TR_NOOP("Messages", "ток"), VEXA_TR_NOOP("Messages", "АЦП"),
+                                            VEXA_TR_NOOP("Messages", "ЦАП")};
+  std::string text = Translated("Messages", "Время");
+  const std::string column = Translated("Messages", ",Канал %d %s");
   for (int ch = 1; ch <= 4; ++ch)
-    for (const char* quantity : kQuantities) text += CFormat(",Канал %d %s", ch, quantity);
+    for (const char* quantity : kQuantities)
+      text += CFormat(column.c_str(), ch, Translated("Messages", quantity).c_str());
   text += "\n";
   text.reserve(text.size() + samples.size() * 160);
   char number[32];

@@ -54,8 +54,8 @@ class LiveHistory {
 // The 16 values of a status cycle from the four channels' status blocks (11 bytes each).
 LiveValues DecodeLiveValues(const std::array<const std::uint8_t*, 4>& channelData);
 
-// The history as CSV text (UTF-8, comma-separated, point as the decimal separator): a header, then a
-// row per sample with its local time in ISO 8601 to the millisecond with the offset, and the 16
+// The history as CSV text (UTF-8, comma-separated, point as the decimal separator): a header in the
+// window's language, then a row per sample with its local time in ISO 8601 to the millisecond with the offset, and the 16
 // values, each in the shortest text that reads back to the same float.
 std::string HistoryCsv(const std::deque<LiveSample>& samples);
 // "2026-12-08T11:05:03.123+03:00": local wall-clock time of ms since the epoch.

@@ -274,6 +274,30 @@
         <source>Нет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно dialout) и войдите в систему заново.</source>
         <translation>No permission to use the port: add the user to the device&apos;s owning group (usually dialout) and log in again.</translation>
     </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>ток</source>
+        <translation>current</translation>
+    </message>
+    <message>
+        <source>АЦП</source>
+        <translation>ADC</translation>
+    </message>
+    <message>
+        <source>ЦАП</source>
+        <translation>DAC</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>,Канал %d %s</source>
+        <translation>,Channel %d %s</translation>
+    </message>
 </context>
 <context>
     <name>TEdit</name>

@@ -151,6 +151,9 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
   ChooseByKeys(english.ComboBox_Span, 2);
   QCoreApplication::processEvents();
   EXPECT_EQ(english.Button_SaveImage->text(), "Save picture");
+  EXPECT_TRUE(
+      HistoryCsv({}).starts_with("Time,Channel 1 value,Channel 1 current,Channel 1 ADC,Channel 1 DAC,"))
+      << "the CSV's column names in the window's language";
   EXPECT_TRUE(english.grab().save(QString(VEXA_SHOT_DIR) + "/en_diagram.png"));
   RemoveLanguage();
 }
