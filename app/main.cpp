@@ -108,7 +108,6 @@ int main(int argc, char** argv) {
     }
   }
   TApplication app(argc, argv);
-  app.setOrganizationName("vexa-setup");
   app.setApplicationName("vexa_setup");
   // What Qt left of the arguments, as UTF-8 on every system: --lang and at most one settings file.
   QStringList files = QCoreApplication::arguments().mid(1);

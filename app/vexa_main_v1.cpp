@@ -9,7 +9,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "gui/error_box.h"
 #include "gui/message_box.h"
 #include "gui/module_picture.h"
+#include "link/wall_clock.h"
 #include "platform/kernel.h"
 #include "platform/ports.h"
 #include "settings/settings_codec.h"
@@ -516,9 +516,7 @@ void TFormMain::Out_chanel_status(int ch, const std::uint8_t* data) {
   live_.Out_chanel_status(ch, data);
   std::copy(data, data + 11, cycle_[static_cast<std::size_t>(ch)].begin());
   if (ch != 3) return;  // the cycle's last block
-  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::system_clock::now().time_since_epoch());
-  history_.Add(now.count(),
+  history_.Add(WallClockMs(),
                DecodeLiveValues({cycle_[0].data(), cycle_[1].data(), cycle_[2].data(), cycle_[3].data()}));
 #if VEXA_DIAGRAM
   if (diagram_ != nullptr) diagram_->Refresh();

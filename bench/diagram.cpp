@@ -11,20 +11,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include <chrono>
 #include <cmath>
 
 #include "bench/process_stats.h"
 #include "bench/qt_main.h"
+#include "link/wall_clock.h"
 #include "views/diagram.h"
 
 namespace {
-
-std::int64_t WallClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 struct Day {
   Day() {

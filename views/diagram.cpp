@@ -20,23 +20,17 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <limits>
 
 #include "gui/message_box.h"
+#include "link/wall_clock.h"
 #include "settings/file_io.h"
 
 namespace {
 
 const QColor kChannelColors[4] = {QColor(0x1F, 0x5F, 0xBF), QColor(0xC8, 0x28, 0x28),
                                   QColor(0x2A, 0x8A, 0x2A), QColor(0xA0, 0x50, 0xC0)};
-
-std::int64_t WallClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 // A set-point far outside what the channel shows would squash its line flat; one within a span's
 // width of it is drawn.

@@ -24,6 +24,11 @@
 
 namespace views_detail {
 
+// A verdict in the window's language.
+QString ShownVerdict(Verdict verdict) {
+  return QCoreApplication::translate("Messages", VerdictText(verdict));
+}
+
 // The record's exchanges as rows, newest last; with the filter only those that failed.
 class ExchangeModel : public QAbstractTableModel {
  public:
@@ -61,7 +66,7 @@ class ExchangeModel : public QAbstractTableModel {
       case 2:
         return QString::fromStdString(e.answer.empty() ? std::string("-") : HexBytes(e.answer));
       case 3:
-        return QCoreApplication::translate("Messages", VerdictText(e.verdict));
+        return ShownVerdict(e.verdict);
       default:
         return e.answer.empty() ? QString() : QString::fromStdString(CFormat("%.1f", e.roundTripMs));
     }
@@ -82,6 +87,8 @@ class ExchangeModel : public QAbstractTableModel {
 };
 
 }  // namespace views_detail
+
+using views_detail::ShownVerdict;
 
 namespace {
 
@@ -136,17 +143,13 @@ TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent
   // Widths from the longest texts of each column but the answer's, which takes the rest (a long one
   // is elided; "Сохранить журнал" keeps it whole).
   QHeaderView* header = Table_Exchanges->horizontalHeader();
-  const auto fit = [this](const char* text) {
-    return fontMetrics().horizontalAdvance(QString::fromUtf8(text)) + 16;
-  };
+  const auto fit = [this](const QString& text) { return fontMetrics().horizontalAdvance(text) + 16; };
   header->resizeSection(0, fit("00:00:00.000"));
   header->resizeSection(1, fit("44 28 01 C0 10 00 00"));
   int verdictWidth = 0;
   for (const Verdict v :
        {Verdict::Answered, Verdict::NoAnswer, Verdict::Cut, Verdict::Garbled, Verdict::Refused})
-    verdictWidth = std::max(
-        verdictWidth,
-        fontMetrics().horizontalAdvance(QCoreApplication::translate("Messages", VerdictText(v))) + 16);
+    verdictWidth = std::max(verdictWidth, fit(ShownVerdict(v)));
   header->resizeSection(3, verdictWidth);
   header->resizeSection(4, fit("0000.0"));
   header->setSectionResizeMode(2, QHeaderView::Stretch);

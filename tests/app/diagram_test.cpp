@@ -14,21 +14,15 @@
 #include <QTest>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 #include "gui/file_dialog.h"
 #include "gui/message_box.h"
+#include "link/wall_clock.h"
 #include "translations/language.h"
 #include "views/diagram.h"
 
 namespace {
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 // Series 4 * channel + quantity at sample i: the channels' waves overlap as the simulator's do, each
 // quantity on a level of its own, with a spike now and then.
@@ -51,7 +45,7 @@ class DiagramTest : public ::testing::Test {
     SetMessageBoxService(&boxes_);
     SetFileDialogService(&files_);
     // Two hours at two samples a second up to now, the link down for two minutes ten minutes ago.
-    now_ = NowMs();
+    now_ = WallClockMs();
     for (std::int64_t i = 0, t = now_ - 2 * 3600'000; t <= now_; ++i, t += 500) {
       if (t > now_ - 600'000 && t < now_ - 480'000) continue;
       if (t >= now_ - 480'000 && t < now_ - 479'500) history_.LinkDown();
@@ -167,7 +161,7 @@ TEST_F(DiagramTest, PauseStopsTheViewNotTheHistory) {
   ASSERT_TRUE(diagram_->Button_Pause->isChecked());
   LiveValues values;
   values.fill(-42.0F);
-  history_.Add(NowMs() + 10, values);
+  history_.Add(WallClockMs() + 10, values);
   diagram_->Refresh();
   EXPECT_EQ(diagram_->ShownLines(0), before);
   EXPECT_EQ(history_.Samples().back().values[0], -42.0F) << "collected all the same";
