@@ -152,9 +152,11 @@ TEST(Simulator, AnswerIsPacedLikeTheLine) {
   sim::PtySimulator simulator;
   Client client(simulator.DevicePath());
   Connect(client);
-  // 58 byte times of 0.52 ms between the first byte and the last, no gap above 2 ms. Timing on a
-  // shared machine (and under the sanitizers): one of ten answers must show it undisturbed.
+  // 58 byte times of 0.52 ms between the first byte and the last. The grid has no gaps, but a
+  // reader on a busy machine wakes late by a few ms, so a gap counts only above a quarter of the
+  // span: an answer held back and then written in pieces shows one. One of ten answers must pass.
   const double lineSpan = 58 * 10.0 / 19.2;
+  const double gapLimit = lineSpan / 4;
   std::string seen;
   bool paced = false;
   for (int attempt = 0; attempt < 10 && !paced; ++attempt) {
@@ -163,10 +165,10 @@ TEST(Simulator, AnswerIsPacedLikeTheLine) {
     const Bytes answer = client.Receive(60, &arrivals);
     ASSERT_EQ(answer.size(), 59U);
     const double span = arrivals.back() - arrivals.front();
-    paced = std::abs(span - lineSpan) <= 4.0 && MaxGap(arrivals) <= 2.0;
+    paced = std::abs(span - lineSpan) <= 4.0 && MaxGap(arrivals) <= gapLimit;
     seen += " span " + std::to_string(span) + " gap " + std::to_string(MaxGap(arrivals)) + ";";
   }
-  EXPECT_TRUE(paced) << "expected span " << lineSpan << " ms, no gap above 2 ms; seen" << seen;
+  EXPECT_TRUE(paced) << "expected span " << lineSpan << " ms, no gap above " << gapLimit << " ms; seen" << seen;
 }
 
 TEST(Simulator, StoreAndResetKeepOrBringBackSettings) {
