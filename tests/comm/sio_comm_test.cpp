@@ -516,7 +516,7 @@ TEST_F(CommTest, ClosePausesThreeHundredMilliseconds) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
   const auto again = std::chrono::steady_clock::now();
   comm_->Close();
-  EXPECT_LT(std::chrono::steady_clock::now() - again, 50ms) << "closed: no pause";
+  EXPECT_LT(std::chrono::steady_clock::now() - again, 200ms) << "closed: no pause";
 }
 
 TEST_F(CommTest, StepQueuedAtDestructionDoesNotRun) {
