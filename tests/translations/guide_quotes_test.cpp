@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a guide quotes in double quotes is what the program shows: the Russian guide its source
+// texts, the English guide their translations. A text reworded in one place and not the other
+// otherwise goes unnoticed until an engineer looks for a button that is not there.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringList>
+#include <QXmlStreamReader>
+
+#include "settings/text_report.h"
+
+namespace {
+
+QString Simplified(const QString& text) { return text.simplified(); }
+
+struct ProgramTexts {
+  QSet<QString> exact;
+  std::vector<QRegularExpression> withPlaceholders;  // %1 and printf formats stand for any value
+};
+
+// The texts of one side of the translation (<source> or <translation>), each whole and each of its
+// lines, file-dialog filters split into their parts.
+ProgramTexts ReadTexts(const QString& tsPath, const QString& side) {
+  QFile file(tsPath);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << tsPath.toStdString();
+  QXmlStreamReader xml(&file);
+  QStringList texts;
+  QString current;
+  bool inside = false;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement() && xml.name() == side) {
+      inside = true;
+      current.clear();
+    } else if (xml.isEndElement() && xml.name() == side) {
+      inside = false;
+      texts << current;
+    } else if (inside && xml.isStartElement() && xml.name() == QLatin1String("byte")) {
+      // lupdate writes a control character as <byte value="xd"/>
+      current += QChar(xml.attributes().value("value").mid(1).toUInt(nullptr, 16));
+    } else if (inside && xml.isCharacters()) {
+      current += xml.text();
+    }
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  static const QRegularExpression pieces("[\\r\\n|]+|;;");
+  static const QRegularExpression placeholder("%([-+ #0]*\\d*(\\.\\d+)?[a-zA-Z]+|L?\\d+)");
+  ProgramTexts result;
+  for (const QString& text : texts)
+    for (const QString& piece : QStringList{text} + text.split(pieces, Qt::SkipEmptyParts)) {
+      QString simple = Simplified(piece);
+      result.exact.insert(simple);
+      if (simple.endsWith(':')) simple.chop(1);  // a label is quoted without its colon
+      result.exact.insert(simple);
+      if (!simple.contains(placeholder)) continue;
+      QString pattern;
+      const QStringList literal = simple.split(placeholder);
+      for (qsizetype i = 0; i < literal.size(); ++i)
+        pattern += (i ? ".*" : "") + QRegularExpression::escape(literal[i]);
+      result.withPlaceholders.emplace_back(QRegularExpression::anchoredPattern(pattern));
+    }
+  return result;
+}
+
+// A quote as a pattern: an ellipsis stands for the part left out or for a value.
+QRegularExpression Elided(const QString& quote) {
+  QString pattern;
+  const QStringList literal = quote.split(QChar(0x2026));
+  for (qsizetype i = 0; i < literal.size(); ++i) pattern += (i ? ".*" : "") + QRegularExpression::escape(literal[i]);
+  return QRegularExpression(pattern);
+}
+
+bool Shown(const QString& quote, const ProgramTexts& program) {
+  if (program.exact.contains(quote)) return true;
+  for (const QRegularExpression& text : program.withPlaceholders)
+    if (text.match(quote).hasMatch()) return true;
+  if (!quote.contains(QChar(0x2026))) return false;
+  const QRegularExpression elided(QRegularExpression::anchoredPattern(Elided(quote).pattern()));
+  for (const QString& text : program.exact)
+    if (elided.match(text).hasMatch()) return true;
+  return false;
+}
+
+// The quotes of a Markdown text outside code, a menu path taken step by step.
+QStringList Quotes(QString markdown) {
+  markdown.remove(QRegularExpression("```.*?```", QRegularExpression::DotMatchesEverythingOption));
+  markdown.remove(QRegularExpression("`[^`\\n]*`"));
+  QStringList quotes;
+  static const QRegularExpression quoted(QString::fromUtf8("\"([^\"]*)\"|«([^»]*)»"));
+  for (const QString& paragraph : markdown.split(QRegularExpression("\\n\\s*\\n")))
+    for (const auto& match : quoted.globalMatch(paragraph))
+      for (const QString& step : (match.captured(1) + match.captured(2)).split(QString::fromUtf8(" → ")))
+        quotes << Simplified(step);
+  return quotes;
+}
+
+TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
+  // Quoted but not the program's translated texts: the language menu (the same in both languages),
+  // Qt's own buttons, port names and values; in each guide the desktop's names, words of its prose
+  // and a label quoted without its unit.
+  const QStringList valuesAndNames = {"Язык / Language", "Русский", "English", "Yes", "No", "--.--", "0000",
+                                      "00", "-", "vexa_setup"};
+  const struct {
+    const char* guide;
+    const char* side;
+    QStringList alsoQuoted;
+  } guides[] = {
+      {"docs/guide.md",
+       "source",
+       {"User's guide", "Пуск", "Длител. блокир. лог. выходов после сброса модуля", "макс.", "вживую",
+        "выдернутый кабель", "плавает", "модуль другой", "модуля нет"}},
+      {"docs/guide.en.md", "translation", {"VEXA Setup", "Настройка модуля VEXA", "another module", "no module"}},
+  };
+  static const QRegularExpression portName(QRegularExpression::anchoredPattern("COM ?\\d+"));
+  // The report stays Russian and is not translated; the guides quote its headings and marks.
+  TModuleSettings record{};
+  record.ChanSet[0].Format = 0xF0;  // the set-points' inversion marks
+  const QString report = Simplified(QString::fromStdString(BuildTextReport(record, ReportRanges{})));
+  for (const auto& g : guides) {
+    const ProgramTexts program = ReadTexts(VEXA_SOURCE_DIR "/translations/vexa_en.ts", g.side);
+    ASSERT_GT(program.exact.size(), 200) << "the translation was not read";
+    QFile file(QString(VEXA_SOURCE_DIR "/") + g.guide);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << g.guide;
+    const QStringList quotes = Quotes(QString::fromUtf8(file.readAll()));
+    EXPECT_GT(quotes.size(), 100) << g.guide;
+    for (const QString& quote : quotes) {
+      if (valuesAndNames.contains(quote) || g.alsoQuoted.contains(quote) || portName.match(quote).hasMatch() ||
+          Elided(quote).match(report).hasMatch())
+        continue;
+      EXPECT_TRUE(Shown(quote, program)) << g.guide << " quotes \"" << quote.toStdString()
+                                         << "\", which the program does not show";
+    }
+  }
+}
+
+}  // namespace
