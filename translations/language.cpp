@@ -45,7 +45,12 @@ std::optional<UiLanguage> RememberedLanguage() {
   return LanguageFromCode(Stored().value(kSettingsKey).toString());
 }
 
-void RememberLanguage(UiLanguage language) { Stored().setValue(kSettingsKey, LanguageCode(language)); }
+QString RememberLanguage(UiLanguage language) {
+  QSettings stored = Stored();
+  stored.setValue(kSettingsKey, LanguageCode(language));
+  stored.sync();  // written now, so that a failure is known while the engineer is there
+  return stored.status() == QSettings::NoError ? QString() : stored.fileName();
+}
 
 void ForgetLanguage() { Stored().remove(kSettingsKey); }
 

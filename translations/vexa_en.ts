@@ -840,6 +840,10 @@ User&apos;s guide: %3</translation>
         <comment>menu command</comment>
         <translation>Block outputs</translation>
     </message>
+    <message>
+        <source>Выбор языка не сохранен: не удалось записать файл %1.</source>
+        <translation>The language choice was not kept: the file %1 could not be written.</translation>
+    </message>
 </context>
 <context>
     <name>TFormOtherPort</name>

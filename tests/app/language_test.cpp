@@ -3,9 +3,11 @@
 // and nothing clipped.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -160,6 +162,21 @@ TEST_F(LanguageTest, TheEnglishProgram) {
   ASSERT_NE(FormMain->Guide(), nullptr);
   EXPECT_TRUE(FormMain->Guide()->toPlainText().contains("How the program names the ports"));
   EXPECT_TRUE(FormMain->Guide()->toHtml().contains("images/en/main_window.png"));
+}
+
+// A choice the settings file cannot take is not announced for the next start.
+TEST_F(LanguageTest, AChoiceThatCannotBeKeptSaysSo) {
+  CreateForms();
+  ForgetLanguage();
+  const QString file = QSettings("vexa-setup", "vexa_setup").fileName();
+  QFile::remove(file);
+  ASSERT_TRUE(QDir().mkpath(file));  // even root cannot write a file where a folder is
+  FormMain->findChild<QAction*>("MenuView_Language_en")->trigger();
+  QDir(file).removeRecursively();
+  ASSERT_EQ(boxes.shown.size(), 1U);
+  EXPECT_EQ(boxes.shown[0].text, "Выбор языка не сохранен: не удалось записать файл " + file.toStdString() + ".");
+  EXPECT_EQ(boxes.shown[0].caption, "Внимание!");
+  EXPECT_EQ(RememberedLanguage(), std::nullopt);
 }
 
 // The English guide's pictures, from the program connected to its simulator with the simulator's
