@@ -166,6 +166,9 @@ TEST_F(LanguageTest, TheEnglishProgram) {
 
 // A choice the settings file cannot take is not announced for the next start.
 TEST_F(LanguageTest, AChoiceThatCannotBeKeptSaysSo) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the choice lives in the registry, where no folder can stand in its way";
+#endif
   CreateForms();
   ForgetLanguage();
   const QString file = QSettings("vexa-setup", "vexa_setup").fileName();
