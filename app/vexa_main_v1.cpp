@@ -626,8 +626,8 @@ void TFormMain::MenuView_DiagramClick() {
 }
 
 void TFormMain::MenuView_LanguageClick(UiLanguage language) {
-  if (const QString failed = RememberLanguage(language); !failed.isEmpty()) {
-    Warn(tr("Выбор языка не сохранен: не удалось записать файл %1.").arg(failed).toStdString());
+  if (const std::optional<QString> failed = RememberLanguage(language)) {
+    Warn(tr("Выбор языка не сохранен: не удалось записать %1.").arg(*failed).toStdString());
     return;
   }
   MessageBoxes().Show(tr("Язык сменится при следующем запуске программы.").toStdString(), "Язык / Language",

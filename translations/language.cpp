@@ -45,11 +45,16 @@ std::optional<UiLanguage> RememberedLanguage() {
   return LanguageFromCode(Stored().value(kSettingsKey).toString());
 }
 
-QString RememberLanguage(UiLanguage language) {
+std::optional<QString> RememberLanguage(UiLanguage language) {
   QSettings stored = Stored();
   stored.setValue(kSettingsKey, LanguageCode(language));
   stored.sync();  // written now, so that a failure is known while the engineer is there
-  return stored.status() == QSettings::NoError ? QString() : stored.fileName();
+  // A malformed line read from the file is reported first and hides whether the write went
+  // through; a fresh read of a file rewritten clean tells.
+  const QSettings::Status status = stored.status();
+  if (status == QSettings::NoError || (status == QSettings::FormatError && Stored().status() == QSettings::NoError))
+    return std::nullopt;
+  return stored.fileName();
 }
 
 void ForgetLanguage() { Stored().remove(kSettingsKey); }

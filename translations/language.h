@@ -23,8 +23,8 @@ UiLanguage ChooseLanguage(std::optional<UiLanguage> option, std::optional<UiLang
 
 // The choice of the menu, kept between runs (QSettings of the application).
 std::optional<UiLanguage> RememberedLanguage();
-// Empty when kept; else where it could not be kept.
-QString RememberLanguage(UiLanguage language);
+// Nothing when kept; else where it could not be kept.
+std::optional<QString> RememberLanguage(UiLanguage language);
 void ForgetLanguage();
 
 // Puts the language's texts in place for the whole application: the program's English

@@ -841,8 +841,8 @@ User&apos;s guide: %3</translation>
         <translation>Block outputs</translation>
     </message>
     <message>
-        <source>Выбор языка не сохранен: не удалось записать файл %1.</source>
-        <translation>The language choice was not kept: the file %1 could not be written.</translation>
+        <source>Выбор языка не сохранен: не удалось записать %1.</source>
+        <translation>The language choice was not kept: %1 could not be written.</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,10 @@
         <translation>Translated %1</translation>
     </message>
     <message>
+        <source>Файл %1.</source>
+        <translation>File %1.</translation>
+    </message>
+    <message>
         <source>Новый текст</source>
         <translation type="unfinished"></translation>
     </message>
