@@ -108,6 +108,10 @@ TEST_F(LanguageTest, TheRussianProgram) {
   CreateForms();
   EXPECT_EQ(FormMain->windowTitle(), "Настройка модуля VEXA");
   EXPECT_EQ(FormMain->MenuExec_Block->text(), "Блокировка выходов");
+  FormMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
+  testing_support::ExpectNothingClipped({FormMain});
+  testing_support::ExpectNoLabelsOverlap(FormMain);
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Отмена");
   MessageBoxes().Show(std::string(kPointTimeMessage) + kAdcMinMessage, kAttentionCaption, BoxButtons::Ok);
   EXPECT_EQ(boxes.shown.back().text, std::string(kPointTimeMessage) + kAdcMinMessage);
@@ -135,7 +139,8 @@ TEST_F(LanguageTest, TheEnglishProgram) {
     ExpectEnglish(window);
   }
   testing_support::ExpectNothingClipped(
-      {FormSetChanel, Form_Calc, FormInterf, FormLogic, Form_Led_tenu, FormMain->LineMonitor()});
+      {FormMain, FormSetChanel, Form_Calc, FormInterf, FormLogic, Form_Led_tenu, FormMain->LineMonitor()});
+  testing_support::ExpectNoLabelsOverlap(FormMain);
 
   // The messages of the layers below, in the boxes as the engineer meets them: a joined message of
   // the channel dialog's checks.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every caption and shown text of a window fits its control (hidden controls aside).
+// Every caption and shown text of a window fits its control (hidden controls aside), and no text
+// of a window laid out by hand covers another.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,9 +9,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QWidget>
 
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 namespace testing_support {
 
@@ -33,6 +37,21 @@ inline void ExpectNothingClipped(std::initializer_list<QWidget*> windows) {
       }
     }
   }
+}
+
+// No two labels of a window laid out by hand cover each other's text.
+inline void ExpectNoLabelsOverlap(QWidget* window) {
+  std::vector<std::pair<QLabel*, QRect>> texts;
+  for (QLabel* label : window->findChildren<QLabel*>()) {
+    if (!label->isVisibleTo(window) || label->text().isEmpty() || label->wordWrap()) continue;
+    const QSize size(label->fontMetrics().horizontalAdvance(label->text()), label->fontMetrics().height());
+    const QRect inLabel = QStyle::alignedRect(label->layoutDirection(), label->alignment(), size, label->contentsRect());
+    texts.emplace_back(label, QRect(label->mapTo(window, inLabel.topLeft()), inLabel.size()));
+  }
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    for (std::size_t j = i + 1; j < texts.size(); ++j)
+      EXPECT_FALSE(texts[i].second.intersects(texts[j].second))
+          << texts[i].first->text().toStdString() << " / " << texts[j].first->text().toStdString();
 }
 
 }  // namespace testing_support
