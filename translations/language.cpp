@@ -52,7 +52,8 @@ std::optional<QString> RememberLanguage(UiLanguage language) {
   // A malformed line read from the file is reported first and hides whether the write went
   // through; a fresh read of a file rewritten clean tells.
   const QSettings::Status status = stored.status();
-  if (status == QSettings::NoError || (status == QSettings::FormatError && Stored().status() == QSettings::NoError))
+  if (status == QSettings::NoError ||
+      (status == QSettings::FormatError && Stored().status() == QSettings::NoError))
     return std::nullopt;
   return stored.fileName();
 }

@@ -168,7 +168,8 @@ TEST(Simulator, AnswerIsPacedLikeTheLine) {
     paced = std::abs(span - lineSpan) <= 4.0 && MaxGap(arrivals) <= gapLimit;
     seen += " span " + std::to_string(span) + " gap " + std::to_string(MaxGap(arrivals)) + ";";
   }
-  EXPECT_TRUE(paced) << "expected span " << lineSpan << " ms, no gap above " << gapLimit << " ms; seen" << seen;
+  EXPECT_TRUE(paced) << "expected span " << lineSpan << " ms, no gap above " << gapLimit << " ms; seen"
+                     << seen;
 }
 
 TEST(Simulator, StoreAndResetKeepOrBringBackSettings) {

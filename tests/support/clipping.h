@@ -45,7 +45,8 @@ inline void ExpectNoLabelsOverlap(QWidget* window) {
   for (QLabel* label : window->findChildren<QLabel*>()) {
     if (!label->isVisibleTo(window) || label->text().isEmpty() || label->wordWrap()) continue;
     const QSize size(label->fontMetrics().horizontalAdvance(label->text()), label->fontMetrics().height());
-    const QRect inLabel = QStyle::alignedRect(label->layoutDirection(), label->alignment(), size, label->contentsRect());
+    const QRect inLabel =
+        QStyle::alignedRect(label->layoutDirection(), label->alignment(), size, label->contentsRect());
     texts.emplace_back(label, QRect(label->mapTo(window, inLabel.topLeft()), inLabel.size()));
   }
   for (std::size_t i = 0; i < texts.size(); ++i)

@@ -14,7 +14,13 @@
 
 namespace {
 
-QString Simplified(const QString& text) { return text.simplified(); }
+// The literal parts of a text joined by a pattern for what stood between them.
+QString JoinedByHoles(const QStringList& literal, const QString& hole) {
+  QString pattern;
+  for (qsizetype i = 0; i < literal.size(); ++i)
+    pattern += (i ? hole : QString()) + QRegularExpression::escape(literal[i]);
+  return pattern;
+}
 
 struct ProgramTexts {
   QSet<QString> exact;
@@ -54,34 +60,26 @@ ProgramTexts ReadTexts(const QString& tsPath, const QString& side) {
   ProgramTexts result;
   for (const QString& text : texts)
     for (const QString& piece : QStringList{text} + text.split(pieces, Qt::SkipEmptyParts)) {
-      QString simple = Simplified(piece);
+      QString simple = piece.simplified();
       result.exact.insert(simple);
       if (simple.endsWith(':')) simple.chop(1);  // a label is quoted without its colon
       result.exact.insert(simple);
       if (!simple.contains(placeholder)) continue;
-      QString pattern;
-      const QStringList literal = simple.split(placeholder);
-      for (qsizetype i = 0; i < literal.size(); ++i)
-        pattern += (i ? kQuotedValue : "") + QRegularExpression::escape(literal[i]);
-      result.withPlaceholders.emplace_back(QRegularExpression::anchoredPattern(pattern));
+      result.withPlaceholders.emplace_back(
+          QRegularExpression::anchoredPattern(JoinedByHoles(simple.split(placeholder), kQuotedValue)));
     }
   return result;
 }
 
 // A quote as a pattern: an ellipsis stands for the part left out or for a value.
-QRegularExpression Elided(const QString& quote) {
-  QString pattern;
-  const QStringList literal = quote.split(QChar(0x2026));
-  for (qsizetype i = 0; i < literal.size(); ++i) pattern += (i ? ".*" : "") + QRegularExpression::escape(literal[i]);
-  return QRegularExpression(pattern);
-}
+QString Elided(const QString& quote) { return JoinedByHoles(quote.split(QChar(0x2026)), ".*"); }
 
 bool Shown(const QString& quote, const ProgramTexts& program) {
   if (program.exact.contains(quote)) return true;
   for (const QRegularExpression& text : program.withPlaceholders)
     if (text.match(quote).hasMatch()) return true;
   if (!quote.contains(QChar(0x2026))) return false;
-  const QRegularExpression elided(QRegularExpression::anchoredPattern(Elided(quote).pattern()));
+  const QRegularExpression elided(QRegularExpression::anchoredPattern(Elided(quote)));
   for (const QString& text : program.exact)
     if (elided.match(text).hasMatch()) return true;
   return false;
@@ -95,7 +93,8 @@ QStringList Quotes(QString markdown) {
   static const QRegularExpression quoted(QString::fromUtf8("\"([^\"]*)\"|«([^»]*)»"));
   for (const QString& paragraph : markdown.split(QRegularExpression("\\n\\s*\\n")))
     for (const auto& match : quoted.globalMatch(paragraph))
-      for (const QString& step : Simplified(match.captured(1) + match.captured(2)).split(QString::fromUtf8(" → ")))
+      for (const QString& step :
+           (match.captured(1) + match.captured(2)).simplified().split(QString::fromUtf8(" → ")))
         quotes << step;
   return quotes;
 }
@@ -104,21 +103,28 @@ TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
   // Quoted but not the program's translated texts: the language menu (the same in both languages),
   // Qt's own buttons, port names and values; in each guide the desktop's names, words of its prose
   // and a label quoted without its unit.
-  const QStringList valuesAndNames = {"Язык / Language", "Русский", "English", "Yes", "No", "Да", "Нет",
-                                      "--.--", "0000", "00", "-", "vexa_setup"};
+  const QStringList valuesAndNames = {
+      "Язык / Language", "Русский", "English", "Yes", "No",        "Да", "Нет",
+      "--.--",           "0000",    "00",      "-",   "vexa_setup"};
   // The report stays Russian and is not translated: what the guides quote of it, each whole words
   // of one line or cell of it.
-  const QStringList reportTexts = {"Исходные данные каналов измерения", "Параметры каналов измерения",
-                                   "Параметры интерфейса RS485", "Параметры интерфейса CAN2.0B", "Инв.", "W1",
-                                   "W2", "Al", "Регулировщик … Подпись … Дата"};
+  const QStringList reportTexts = {"Исходные данные каналов измерения",
+                                   "Параметры каналов измерения",
+                                   "Параметры интерфейса RS485",
+                                   "Параметры интерфейса CAN2.0B",
+                                   "Инв.",
+                                   "W1",
+                                   "W2",
+                                   "Al",
+                                   "Регулировщик … Подпись … Дата"};
   TModuleSettings record{};
   record.ChanSet[0].Format = 0xF0;  // the set-points' inversion marks
   const QStringList cells = QString::fromStdString(BuildTextReport(record, ReportRanges{}))
                                 .split(QRegularExpression("[\\n|']"), Qt::SkipEmptyParts);
   for (const QString& quote : reportTexts) {
-    const QRegularExpression whole("(^| )" + Elided(quote).pattern() + "( |$)");
+    const QRegularExpression whole("(^| )" + Elided(quote) + "( |$)");
     EXPECT_TRUE(std::any_of(cells.begin(), cells.end(),
-                            [&](const QString& cell) { return whole.match(Simplified(cell)).hasMatch(); }))
+                            [&](const QString& cell) { return whole.match(cell.simplified()).hasMatch(); }))
         << "the report has no \"" << quote.toStdString() << "\"";
   }
   const struct {
@@ -130,7 +136,9 @@ TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
        "source",
        {"User's guide", "Пуск", "Длител. блокир. лог. выходов после сброса модуля", "макс.", "вживую",
         "выдернутый кабель", "плавает", "модуль другой", "модуля нет"}},
-      {"docs/guide.en.md", "translation", {"VEXA Setup", "Настройка модуля VEXA", "another module", "no module"}},
+      {"docs/guide.en.md",
+       "translation",
+       {"VEXA Setup", "Настройка модуля VEXA", "another module", "no module"}},
   };
   static const QRegularExpression portName(QRegularExpression::anchoredPattern("COM ?\\d+"));
   // The build's copy: brought up to date with the sources, without texts they no longer have.
