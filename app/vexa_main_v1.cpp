@@ -660,9 +660,9 @@ void TFormMain::MenuHelp_AboutClick() {
   MessageBoxes().Show(AboutText().toStdString(), tr("О программе").toStdString(), BoxButtons::Ok);
 }
 
-void TFormMain::FileError(FileOutcome outcome) {
-  if (outcome != FileOutcome::Done)
-    MessageBoxes().Show(FileOutcomeText(outcome), kFileErrorCaption, BoxButtons::Ok);
+void TFormMain::FileError(const FileResult& result) {
+  if (result.outcome != FileOutcome::Done)
+    MessageBoxes().Show(FileResultText(result), kFileErrorCaption, BoxButtons::Ok);
 }
 
 void TFormMain::MenuFile_OpenClick() {
@@ -671,7 +671,7 @@ void TFormMain::MenuFile_OpenClick() {
 }
 
 void TFormMain::LoadSettingsFile(const std::filesystem::path& path) {
-  const FileOutcome outcome = OpenSettingsFile(path, ModuleSettings);
+  const FileResult outcome = OpenSettingsFile(path, ModuleSettings);
   if (outcome == FileOutcome::Done) {
     RememberSettings();
     // The dialogs show the file's record, as after a read: a dialog left showing the old one would
@@ -685,7 +685,7 @@ void TFormMain::MenuFile_SaveClick() {
   if (!SaveDialogData.Execute() || SaveDialogData.FileName().isEmpty()) return;
   const std::filesystem::path path =
       PathWithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension);
-  const FileOutcome outcome = SaveSettingsFile(ModuleSettings, path);
+  const FileResult outcome = SaveSettingsFile(ModuleSettings, path);
   if (outcome == FileOutcome::Done) RememberSettings();
   FileError(outcome);
 }

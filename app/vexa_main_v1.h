@@ -143,7 +143,7 @@ class TFormMain : public QMainWindow,
   // The record as last read, written, saved, loaded or reset: what closing would not lose.
   void RememberSettings() { kept_ = ModuleSettings; }
   ViewBinding Binding() const;
-  void FileError(FileOutcome outcome);
+  void FileError(const FileResult& result);
   void BuildMenus();
   void RefreshPortChoices();
   void StopSimulator();

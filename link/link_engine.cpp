@@ -141,9 +141,14 @@ void LinkEngine::SendRequest(int code) {
       Head_only = 0;
       break;
     case Req_write_param: {
-      const std::string number = window_.NumberText();
-      const std::string year = window_.YearText();
-      Build_sys_frame(record_.SysSet, number, year, std::span(work_).first<kSysFrameSize>());
+      const auto frame = std::span(work_).first<kSysFrameSize>();
+      if (const auto identity = window_.IdentityToWrite()) {
+        Build_sys_frame(record_.SysSet, *identity, frame);
+      } else {
+        const std::string number = window_.NumberText();
+        const std::string year = window_.YearText();
+        Build_sys_frame(record_.SysSet, number, year, frame);
+      }
       Send_messages(work_, static_cast<int>(kSysFrameSize));
       writing_ = true;
       break;
@@ -281,6 +286,7 @@ void LinkEngine::DispatchRead() {
     const DecodeOutcome outcome = Decode_sys_settings(
         record_.SysSet, std::span<const std::uint8_t, kSysPayloadSize>(payload, kSysPayloadSize),
         Head_only != 0);
+    window_.StoredNumberAndYear(*outcome.stored);
     window_.ShowNumberAndYear(*outcome.numberText, *outcome.yearText);
     window_.RefreshViews(outcome.refresh);
     if (!Head_only) {

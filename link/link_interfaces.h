@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "settings/settings_codec.h"
 
 // Lamp colours, blue byte highest.
 constexpr std::uint32_t kColorRed = 0x0000FF;
@@ -36,6 +39,12 @@ class ILinkWindow {
   virtual std::string NumberText() = 0;
   virtual std::string YearText() = 0;
   virtual void ShowNumberAndYear(const std::string& number, const std::string& year) = 0;
+  // The number and year as the module's memory holds them, told before ShowNumberAndYear, which
+  // gets them as the window's fields can show them. A window without a use for them ignores them.
+  virtual void StoredNumberAndYear(const ModuleIdentity&) {}
+  // The number and year a settings write gives the module in place of the fields' texts: for a
+  // host without fields that gives the module its own back.
+  virtual std::optional<ModuleIdentity> IdentityToWrite() { return std::nullopt; }
   virtual void RefreshViews(unsigned refresh) = 0;
   // Timer2, which shows the completion message.
   virtual bool Timer2Running() = 0;

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -40,6 +45,8 @@ bool FlushToDisk(std::FILE* f) {
 #endif
 }
 
+std::string SystemWords(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+
 // A name beside target that no one else uses; "x" makes the open fail rather than reuse a file.
 std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
   static std::atomic<unsigned> counter{0};
@@ -58,12 +65,51 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
 }
 
 // The replaced file must still be one the user may write: replacing a read-only file through its
-// folder would overrule the protection.
-bool ExistingIsWritable(const fs::path& target) {
+// folder would overrule the protection. Only called for a regular file or none.
+int ExistingIsWritable(const fs::path& target) {
   std::error_code ec;
-  if (!fs::exists(target, ec)) return true;
+  if (!fs::exists(target, ec)) return 0;
   std::unique_ptr<std::FILE, FileCloser> probe(OpenFile(target, "ab"));
-  return probe != nullptr;
+  return probe != nullptr ? 0 : (errno != 0 ? errno : EACCES);
+}
+
+#ifdef _WIN32
+using ReadCount = int;
+ReadCount ReadSome(int fd, std::uint8_t* into, std::size_t n) {
+  return _read(fd, into, static_cast<unsigned>(std::min<std::size_t>(n, 1U << 30)));
+}
+#else
+using ReadCount = ssize_t;
+ReadCount ReadSome(int fd, std::uint8_t* into, std::size_t n) { return ::read(fd, into, n); }
+#endif
+
+// Reads fd to its end or past limit.
+void ReadAll(int fd, std::size_t limit, const std::function<bool()>& stop, FileContents& contents) {
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::vector<std::uint8_t>& bytes = contents.bytes;
+  for (;;) {
+    if (bytes.size() > limit) {
+      contents.over = contents.sizeAtLeast = true;
+      break;
+    }
+    if (stop && stop()) {  // a signal before the wait began would not cut it short
+      contents.error = SystemWords(EINTR);
+      break;
+    }
+    const std::size_t had = bytes.size();
+    const std::size_t want = std::min(kChunk, limit + 1 - had);
+    bytes.resize(had + want);
+    const ReadCount n = ReadSome(fd, bytes.data() + had, want);
+    const int error = errno;
+    bytes.resize(had + static_cast<std::size_t>(std::max<ReadCount>(n, 0)));
+    if (n > 0) continue;
+    if (n == 0) break;
+    if (error == EINTR && !(stop && stop())) continue;
+    contents.error = SystemWords(error);
+    break;
+  }
+  contents.size = contents.sizeAtLeast ? limit : bytes.size();
+  if (contents.over || !contents.error.empty()) bytes.clear();
 }
 
 }  // namespace
@@ -78,8 +124,31 @@ std::string_view FileOutcomeText(FileOutcome outcome) {
       return VEXA_TR_NOOP("Messages", "Файл не удается открыть.");
     case FileOutcome::Damaged:
       return VEXA_TR_NOOP("Messages", "Файл поврежден, загрузка данных не выполнена.");
+    case FileOutcome::NotSettings:
+      return VEXA_TR_NOOP("Messages",
+                          "Это не файл настройки VEXA: файл настройки занимает ровно 403 байта (настройки "
+                          "модуля и их контрольная сумма), а размер этого файла в байтах — %1. Загрузка "
+                          "данных не выполнена.");
+    case FileOutcome::SettingsText:
+      return VEXA_TR_NOOP("Messages",
+                          "Это текст настроек, а не файл настройки VEXA: файл настройки занимает ровно 403 "
+                          "байта (настройки модуля и их контрольная сумма), а размер этого текста в байтах — "
+                          "%1. Сначала соберите из текста файл настройки: vexa_cli build ТЕКСТ -o ФАЙЛ.vxa "
+                          "(текст в JSON, как его печатает vexa_cli show --json). Загрузка данных не "
+                          "выполнена.");
   }
   return {};
+}
+
+std::string FileResultText(const FileResult& result) {
+  const auto put = [](std::string text, const std::string& value) {
+    if (const std::size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, value);
+    return text;
+  };
+  const std::string source(FileOutcomeText(result.outcome));
+  const std::string size = std::to_string(result.size);
+  return put(Translated("Messages", source.c_str()),
+             result.sizeAtLeast ? put(Translated("Messages", "более %1"), size) : size);
 }
 
 std::string WithExtension(std::string_view name, std::string_view ext) {
@@ -94,40 +163,103 @@ fs::path PathWithExtension(std::string_view utf8Name, std::string_view ext) {
   return PathFromUtf8(WithExtension(utf8Name, ext));
 }
 
-bool WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
+std::string NotAFileToReplace(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(path, ec))) return {};
+  // Through a link to what it names; a link to nothing gets its file made where it points.
+  const fs::file_status target = fs::status(path, ec);
+  if (!fs::exists(target) || fs::is_regular_file(target)) return {};
+  if (fs::is_directory(target)) return SystemWords(EISDIR);
+  return "a device, a pipe or another special file, not a regular file";
+}
+
+bool WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data, std::string* reason) {
+  const auto fail = [reason](std::string why) {
+    if (reason != nullptr) *reason = std::move(why);
+    return false;
+  };
+  if (std::string notAFile = NotAFileToReplace(path); !notAFile.empty()) return fail(notAFile);
   std::error_code ec;
   fs::path target = path;
   // Writing through a link keeps the link. (A missing file sets ec here, which is no failure.)
   if (fs::symlink_status(path, ec).type() == fs::file_type::symlink) {
     target = fs::weakly_canonical(path, ec);
-    if (ec) return false;
+    if (ec) return fail(ec.message());
   }
-  if (!ExistingIsWritable(target)) return false;
+  if (const int error = ExistingIsWritable(target); error != 0) return fail(SystemWords(error));
 
   fs::path temporary;
+  errno = 0;
   std::FILE* raw = CreateTemporaryBeside(target, temporary);
-  if (raw == nullptr) return false;
-  const bool written = std::fwrite(data.data(), 1, data.size(), raw) == data.size() && FlushToDisk(raw);
-  const bool closed = std::fclose(raw) == 0;
-  if (written && closed) {
+  if (raw == nullptr) return fail(SystemWords(errno));
+  errno = 0;
+  bool written = std::fwrite(data.data(), 1, data.size(), raw) == data.size() && FlushToDisk(raw);
+  int error = written ? 0 : errno;
+  if (std::fclose(raw) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written) {
     const auto existing = fs::status(target, ec);
     if (fs::exists(existing)) fs::permissions(temporary, existing.permissions(), ec);
     fs::rename(temporary, target, ec);
     if (!ec) return true;
   }
+  const std::string why = written ? ec.message() : SystemWords(error);
   fs::remove(temporary, ec);
-  return false;
+  return fail(why);
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFileHead(const fs::path& path, std::size_t maxBytes) {
-  std::error_code ec;
-  // A folder opens for reading on some systems; it is still no file to load.
-  if (fs::is_directory(path, ec)) return std::nullopt;
-  std::unique_ptr<std::FILE, FileCloser> f(OpenFile(path, "rb"));
-  if (!f) return std::nullopt;
-  std::vector<std::uint8_t> bytes(maxBytes);
-  const std::size_t got = std::fread(bytes.data(), 1, maxBytes, f.get());
-  if (std::ferror(f.get())) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
+FileContents ReadWholeFile(const fs::path& path, std::size_t limit, const std::function<bool()>& stop) {
+  FileContents contents;
+#ifdef _WIN32
+  int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+  int fd = -1;
+  // Opening a pipe waits for its writer: a signal may end that wait, or may have come before it.
+  do {
+    if (stop && stop()) {
+      errno = EINTR;
+      break;
+    }
+  } while ((fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)) < 0 && errno == EINTR);
+#endif
+  if (fd < 0) {
+    contents.error = SystemWords(errno);
+    return contents;
+  }
+#ifdef _WIN32
+  struct _stat64 st {};
+  const bool known = _fstat64(fd, &st) == 0;
+  const bool folder = known && (st.st_mode & _S_IFMT) == _S_IFDIR;
+  const bool regular = known && (st.st_mode & _S_IFMT) == _S_IFREG;
+#else
+  struct stat st {};
+  const bool known = ::fstat(fd, &st) == 0;
+  const bool folder = known && S_ISDIR(st.st_mode);
+  const bool regular = known && S_ISREG(st.st_mode);
+#endif
+  if (folder) {
+    contents.error = SystemWords(EISDIR);  // a folder opens for reading on some systems
+  } else if (regular && static_cast<std::uint64_t>(st.st_size) > limit) {
+    contents.size = static_cast<std::uint64_t>(st.st_size);
+    contents.over = true;
+  } else {
+    ReadAll(fd, limit, stop, contents);
+  }
+#ifdef _WIN32
+  _close(fd);
+#else
+  ::close(fd);
+#endif
+  return contents;
+}
+
+FileContents ReadWholeInput(std::size_t limit, const std::function<bool()>& stop) {
+  FileContents contents;
+#ifdef _WIN32
+  _setmode(0, _O_BINARY);
+#endif
+  ReadAll(0, limit, stop, contents);
+  return contents;
 }

@@ -38,16 +38,25 @@ unsigned TextToField(std::string_view text, std::size_t maxChars) {
 DecodeOutcome Decode_sys_settings(TSysSet& sys, std::span<const std::uint8_t, kSysPayloadSize> payload,
                                   bool headOnly) {
   std::memcpy(&sys, payload.data(), headOnly ? kSysHeadSize : kSysPayloadSize);
+  const ModuleIdentity stored{sys.Number, sys.Year};
   if (sys.Year > 99) sys.Year = 0;
   if (sys.Number > 9999) sys.Number = 0;
-  return {FormatUnsigned("%4u", sys.Number), FormatUnsigned("%2u", sys.Year),
+  return {FormatUnsigned("%4u", sys.Number), FormatUnsigned("%2u", sys.Year), stored,
           kRefreshLogic | kRefreshInterface | kRefreshLedTenu};
 }
 
 void Build_sys_frame(TSysSet& sys, std::string_view numberText, std::string_view yearText,
                      std::span<std::uint8_t, kSysFrameSize> out) {
-  sys.Number = static_cast<std::uint16_t>(TextToField(numberText, 4));
-  sys.Year = static_cast<std::uint8_t>(TextToField(yearText, 2));
+  Build_sys_frame(sys,
+                  {static_cast<std::uint16_t>(TextToField(numberText, 4)),
+                   static_cast<std::uint8_t>(TextToField(yearText, 2))},
+                  out);
+}
+
+void Build_sys_frame(TSysSet& sys, const ModuleIdentity& identity,
+                     std::span<std::uint8_t, kSysFrameSize> out) {
+  sys.Number = identity.number;
+  sys.Year = identity.year;
   const std::uint8_t header[kHeaderSize] = {0x42, 0x28, 0x00, 0xC0, 0x36};
   std::memcpy(out.data(), header, kHeaderSize);
   std::memcpy(out.data() + kHeaderSize, &sys, kSysSetSize);
@@ -63,7 +72,7 @@ DecodeOutcome Decode_chan_settings(TChanSet& chan, std::span<const std::uint8_t,
     std::memcpy(f + 1, payload.data() + kRecordFloats + 3 * k, 3);
   }
   std::memcpy(record + kRecordTail, payload.data() + kWireTail, kTailSize);
-  return {std::nullopt, std::nullopt, kRefreshChanel};
+  return {std::nullopt, std::nullopt, std::nullopt, kRefreshChanel};
 }
 
 void Build_chan_frame(const TChanSet& chan, int ch, std::span<std::uint8_t, kChanFrameSize> out) {

@@ -28,10 +28,18 @@ enum RefreshView : unsigned {
   kRefreshChanel = 1U << 3,
 };
 
+// The module's number and year as its memory holds them, beyond what the window's fields show.
+struct ModuleIdentity {
+  std::uint16_t number = 0;
+  std::uint8_t year = 0;
+  bool operator==(const ModuleIdentity&) const = default;
+};
+
 // What a decode asks of the window: field texts to show (when set) and dialogs to refill.
 struct DecodeOutcome {
   std::optional<std::string> numberText;  // for MaskEdit_Number
   std::optional<std::string> yearText;    // for MaskEdit_Year
+  std::optional<ModuleIdentity> stored;   // the number and year as they came, before the ranges
   unsigned refresh = 0;                   // RefreshView bits
 };
 
@@ -42,6 +50,9 @@ DecodeOutcome Decode_sys_settings(TSysSet& sys, std::span<const std::uint8_t, kS
 
 // Takes Number and Year from the window's field texts into sys, then builds the system write frame.
 void Build_sys_frame(TSysSet& sys, std::string_view numberText, std::string_view yearText,
+                     std::span<std::uint8_t, kSysFrameSize> out);
+// The same with the number and year given as the module's memory holds them.
+void Build_sys_frame(TSysSet& sys, const ModuleIdentity& identity,
                      std::span<std::uint8_t, kSysFrameSize> out);
 
 // Stores a channel payload; each float arrives with its low byte 0.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -20,10 +21,12 @@ using SettingsImage = std::array<std::uint8_t, kSettingsFileSize>;
 // Channel blocks each followed by its aux block, then the system block, then the CRC.
 SettingsImage BuildSettingsImage(const TModuleSettings& record);
 
-// Fills record from an image whose CRC checks out; false (record untouched) for a damaged or short one.
-// Bytes past the image are ignored.
-bool ReadSettingsImage(std::span<const std::uint8_t> bytes, TModuleSettings& record);
+// Fills record from a settings file's bytes: exactly the file's size, with a CRC that holds. Else the
+// record is untouched: Damaged for a bad CRC, NotSettings or SettingsText for any other length.
+FileOutcome ReadSettingsImage(std::span<const std::uint8_t> bytes, TModuleSettings& record);
 
 // path is used as given: the window applies the ".vxa" name rule first.
-FileOutcome SaveSettingsFile(const TModuleSettings& record, const std::filesystem::path& path);
-FileOutcome OpenSettingsFile(const std::filesystem::path& path, TModuleSettings& record);
+FileResult SaveSettingsFile(const TModuleSettings& record, const std::filesystem::path& path);
+// stop, asked when a signal cuts a wait short, ends the reading of a pipe that does not end.
+FileResult OpenSettingsFile(const std::filesystem::path& path, TModuleSettings& record,
+                            const std::function<bool()>& stop = {});

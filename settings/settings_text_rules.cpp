@@ -110,9 +110,16 @@ std::optional<Requested> Read(const Field& f, Unit unit, const FieldValue& given
     return req;
   };
   const auto number = [&]() -> std::optional<std::int64_t> {
-    const auto n = v.type == Type::Number ? WholeNumber(v.text) : std::nullopt;
+    // A whole field takes 1234.0 as it takes 1234 and 1.234e3 (read as its digits): whole values
+    // from a program that writes every number with a point.
+    std::string digits = v.text;
+    if (const std::size_t point = digits.find('.');
+        point != std::string::npos && point > 0 &&
+        digits.find_first_not_of('0', point + 1) == std::string::npos)
+      digits.erase(point);
+    const auto n = v.type == Type::Number ? WholeNumber(digits) : std::nullopt;
     if (!n)
-      why = v.type == Type::Number && IsDecimal(v.text) && v.text.find('.') == std::string::npos
+      why = v.type == Type::Number && IsDecimal(digits) && digits.find('.') == std::string::npos
                 ? "too large for its field"
                 : "a whole number expected";
     return n;

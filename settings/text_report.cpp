@@ -255,9 +255,15 @@ std::string BuildTextReport(const TModuleSettings& record, const ReportRanges& r
   return Report(record, ranges).Build();
 }
 
-FileOutcome WriteTextReport(const TModuleSettings& record, const ReportRanges& ranges,
-                            const std::filesystem::path& path) {
-  const std::string bytes = Utf8ToCp1251(BuildTextReport(record, ranges), true);
+std::string TextReportBytes(const TModuleSettings& record, const ReportRanges& ranges) {
+  return Utf8ToCp1251(BuildTextReport(record, ranges), true);
+}
+
+FileResult WriteTextReport(const TModuleSettings& record, const ReportRanges& ranges,
+                           const std::filesystem::path& path) {
+  const std::string bytes = TextReportBytes(record, ranges);
   const auto data = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  return WriteWholeFile(path, data) ? FileOutcome::Done : FileOutcome::CannotCreate;
+  FileResult result;
+  if (!WriteWholeFile(path, data, &result.reason)) result.outcome = FileOutcome::CannotCreate;
+  return result;
 }

@@ -22,6 +22,9 @@ struct ReportRanges {
 // The whole report as UTF-8 text with "\n" line ends.
 std::string BuildTextReport(const TModuleSettings& record, const ReportRanges& ranges);
 
+// The report as the file holds it: Windows-1251 with CR LF line ends.
+std::string TextReportBytes(const TModuleSettings& record, const ReportRanges& ranges);
+
 // Encodes the report and writes it in one step; path is used as given (the caller applies the ".txt" rule).
-FileOutcome WriteTextReport(const TModuleSettings& record, const ReportRanges& ranges,
-                            const std::filesystem::path& path);
+FileResult WriteTextReport(const TModuleSettings& record, const ReportRanges& ranges,
+                           const std::filesystem::path& path);

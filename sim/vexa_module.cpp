@@ -121,11 +121,16 @@ std::optional<ModuleMemory> ReadStateFile(const std::filesystem::path& path, std
     why = name + " is a folder, not a state file";
     return std::nullopt;
   }
-  const auto bytes = ReadFileHead(path, kStateFileSize + 1);
-  if (!bytes) {
-    why = "cannot read " + name;
+  if (!NotAFileToReplace(path).empty()) {
+    why = name + " is a device or another special file, not a state file; name a file";
     return std::nullopt;
   }
+  const FileContents contents = ReadWholeFile(path, 64 * 1024);
+  if (!contents.error.empty()) {
+    why = "cannot read " + name + ": " + contents.error;
+    return std::nullopt;
+  }
+  const std::vector<std::uint8_t>* bytes = &contents.bytes;
   const bool ours =
       bytes->size() >= kMagicSize && std::equal(kStateMagic, kStateMagic + kMagicSize, bytes->begin());
   if (!ours) {
@@ -155,6 +160,10 @@ VexaModule::VexaModule(double nowMs) : working_(DefaultMemory()), stored_(workin
 std::string VexaModule::UseStateFile(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    // Made at the first store: a folder that is not there would fail that store, far from here.
+    const std::filesystem::path folder = std::filesystem::absolute(path, ec).parent_path();
+    if (!std::filesystem::is_directory(folder, ec))
+      return path.string() + " cannot be made: the folder " + folder.string() + " does not exist";
     stateFile_ = path;
     return {};
   }

@@ -298,6 +298,18 @@
         <source>,Канал %d %s</source>
         <translation>,Channel %d %s</translation>
     </message>
+    <message>
+        <source>Это не файл настройки VEXA: файл настройки занимает ровно 403 байта (настройки модуля и их контрольная сумма), а размер этого файла в байтах — %1. Загрузка данных не выполнена.</source>
+        <translation>This is not a VEXA settings file: a settings file is exactly 403 bytes (the module&apos;s settings and their checksum), and this file&apos;s size in bytes is %1. Nothing was loaded.</translation>
+    </message>
+    <message>
+        <source>Это текст настроек, а не файл настройки VEXA: файл настройки занимает ровно 403 байта (настройки модуля и их контрольная сумма), а размер этого текста в байтах — %1. Сначала соберите из текста файл настройки: vexa_cli build ТЕКСТ -o ФАЙЛ.vxa (текст в JSON, как его печатает vexa_cli show --json). Загрузка данных не выполнена.</source>
+        <translation>This is settings text, not a VEXA settings file: a settings file is exactly 403 bytes (the module&apos;s settings and their checksum), and this text&apos;s size in bytes is %1. Build a settings file from the text first: vexa_cli build TEXT -o FILE.vxa (the text in JSON, as vexa_cli show --json prints it). Nothing was loaded.</translation>
+    </message>
+    <message>
+        <source>более %1</source>
+        <translation>more than %1</translation>
+    </message>
 </context>
 <context>
     <name>TEdit</name>

@@ -633,6 +633,16 @@ TEST_F(MainWindowTest, FileCommandsAndFormReset) {
   ASSERT_FALSE(boxes_.shown.empty());
   EXPECT_EQ(boxes_.shown.back().text, "Файл поврежден, загрузка данных не выполнена.");
   EXPECT_EQ(boxes_.shown.back().caption, "Ошибка!");
+  // Settings text chosen for a settings file: refused with its size, and told how to build one.
+  QFile text(QString::fromStdString(dir + "/plant.vxa.json"));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+  text.write("{\n  \"ch1.Aprox\": 3\n}\n");
+  text.close();
+  dialogs.names = {text.fileName()};
+  w->MenuFile_Open->trigger();
+  EXPECT_EQ(boxes_.shown.back().text.rfind("Это текст настроек, а не файл настройки VEXA", 0), 0U);
+  EXPECT_NE(boxes_.shown.back().text.find("в байтах — 21. Сначала соберите"), std::string::npos);
+  EXPECT_EQ(+ModuleSettings.ChanSet[2].AdcMax, 5) << "the record is kept";
 
   dialogs.names = {QString::fromStdString(dir + "/report")};
   w->N1Click();

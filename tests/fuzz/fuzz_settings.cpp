@@ -14,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TModuleSettings record{};
   std::memset(&record, 0x5A, sizeof record);
   const TModuleSettings before = record;
-  if (ReadSettingsImage(std::span(data, size), record)) {
+  if (ReadSettingsImage(std::span(data, size), record) == FileOutcome::Done) {
     const SettingsImage image = BuildSettingsImage(record);
-    if (size < image.size() || std::memcmp(image.data(), data, image.size()) != 0) std::abort();
+    if (size != image.size() || std::memcmp(image.data(), data, image.size()) != 0) std::abort();
   } else if (std::memcmp(&record, &before, sizeof record) != 0) {
     std::abort();  // a refused file changed the record
   }

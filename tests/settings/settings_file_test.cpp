@@ -102,7 +102,7 @@ TEST_F(SettingsFileTest, EverySingleByteChangeIsDetected) {
     for (unsigned flip = 1; flip < 256; ++flip) {
       SettingsImage damaged = image;
       damaged[at] ^= static_cast<std::uint8_t>(flip);
-      ASSERT_FALSE(ReadSettingsImage(damaged, record)) << "byte " << at << " xor " << flip;
+      ASSERT_EQ(ReadSettingsImage(damaged, record), FileOutcome::Damaged) << "byte " << at << " xor " << flip;
     }
   }
   EXPECT_TRUE(Same(record, before));
@@ -124,22 +124,54 @@ TEST_F(SettingsFileTest, LengthRules) {
   ClearSettings(cleared);
   EXPECT_TRUE(Same(record, cleared));
 
-  const TModuleSettings good = Distinct();
-  const SettingsImage image = BuildSettingsImage(good);
-  std::vector<std::uint8_t> longer(image.begin(), image.end());
-  longer.resize(kSettingsFileSize + 64, 0xDE);
-  Put(dir_ / "longer.vxa", longer);
-  ASSERT_EQ(OpenSettingsFile(dir_ / "longer.vxa", record), FileOutcome::Done);
-  EXPECT_TRUE(Same(record, good));
-
-  // A short file must never load, even when the zeros it lacks would satisfy the CRC.
+  // Nothing but the exact size loads, whatever the CRC of the first 403 bytes says: the size is
+  // told, and settings text is told apart from other files.
+  const SettingsImage image = BuildSettingsImage(Distinct());
+  const std::string json = "{\n  \"ch1.Aprox\": 3\n}\n";
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    FileOutcome outcome;
+  } cases[] = {
+      {"empty", {}, FileOutcome::NotSettings},
+      {"one zero", {0}, FileOutcome::NotSettings},
+      {"402 zeros", std::vector<std::uint8_t>(402, 0), FileOutcome::NotSettings},
+      {"404 zeros", std::vector<std::uint8_t>(404, 0), FileOutcome::NotSettings},
+      {"a good image with a byte more",
+       [&] {
+         std::vector<std::uint8_t> b(image.begin(), image.end());
+         b.push_back(0x1A);
+         return b;
+       }(),
+       FileOutcome::NotSettings},
+      {"JSON", {json.begin(), json.end()}, FileOutcome::SettingsText},
+      {"lines",
+       {'c', 'h', '1', '.', 'A', 'p', 'r', 'o', 'x', ' ', '=', ' ', '3', '\n'},
+       FileOutcome::SettingsText},
+  };
   const TModuleSettings before = Junk();
-  for (std::size_t size : {0, 1, 402}) {
+  for (const auto& c : cases) {
     record = before;
-    Put(dir_ / "short.vxa", std::vector<std::uint8_t>(size, 0));
-    EXPECT_EQ(OpenSettingsFile(dir_ / "short.vxa", record), FileOutcome::Damaged) << size;
-    EXPECT_TRUE(Same(record, before)) << size;
+    Put(dir_ / "odd.vxa", c.bytes);
+    const FileResult opened = OpenSettingsFile(dir_ / "odd.vxa", record);
+    EXPECT_EQ(opened.outcome, c.outcome) << c.what;
+    EXPECT_EQ(opened.size, c.bytes.size()) << c.what;
+    EXPECT_TRUE(Same(record, before)) << c.what;
   }
+  FileResult result;
+  result.outcome = FileOutcome::NotSettings;
+  result.size = 404;
+  EXPECT_EQ(FileResultText(result),
+            "Это не файл настройки VEXA: файл настройки занимает ровно 403 байта (настройки модуля и их "
+            "контрольная сумма), а размер этого файла в байтах — 404. Загрузка данных не выполнена.");
+#ifndef _WIN32
+  // An endless device is told as larger than what was read of it, without reading it all.
+  const FileResult endless = OpenSettingsFile("/dev/zero", record);
+  EXPECT_EQ(endless.outcome, FileOutcome::NotSettings);
+  EXPECT_TRUE(endless.sizeAtLeast);
+  EXPECT_NE(FileResultText(endless).find("— более 65536."), std::string::npos) << FileResultText(endless);
+  EXPECT_TRUE(Same(record, before));
+#endif
 }
 
 TEST_F(SettingsFileTest, UnopenablePathsLeaveTheRecordAlone) {

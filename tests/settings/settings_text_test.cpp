@@ -164,7 +164,7 @@ TEST(SettingsText, ValuesTheDialogsWouldNotStoreAreRefusedAndNothingChanges) {
       {R"("sys.CAN_adres": 70000)", "sys.CAN_adres = 70000", "does not fit its field (0 to 65535)", false},
       {R"("ch2.Point3": 1000000000000000000000000000000000000000)",
        "ch2.Point3 = 1000000000000000000000000000000000000000", "too large for a float", false},
-      {R"("ch1.In_2": 1.0)", "ch1.In_2 = 1.0", "true or false expected", false},
+      {R"("ch1.In_2": 1.5)", "ch1.In_2 = 1.5", "true or false expected", false},
       {R"("ch1.AdcTime.s": 2.3)", "ch1.AdcTime.s = 2.3", "the dialog takes 0.5 to 35.0 s in steps of 0.5",
        false},
       {R"("sys.Time_Start.s": 1.9999999)", "sys.Time_Start.s = 1.9999999",
