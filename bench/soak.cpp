@@ -23,15 +23,14 @@
 namespace {
 
 // The module's memory as the record would be written: channel payloads and the system block.
-bool ModuleHolds(const sim::ModuleMemory& memory, TModuleSettings record, const std::string& number,
-                 const std::string& year) {
+bool ModuleHolds(const sim::ModuleMemory& memory, TModuleSettings record, const ModuleIdentity& identity) {
   for (int ch = 0; ch < 4; ++ch) {
     std::array<std::uint8_t, kChanFrameSize> frame{};
     Build_chan_frame(record.ChanSet[ch], ch, frame);
     if (std::memcmp(memory.chan[ch].data(), frame.data() + 5, kChanPayloadSize) != 0) return false;
   }
   std::array<std::uint8_t, kSysFrameSize> frame{};
-  Build_sys_frame(record.SysSet, number, year, frame);
+  Build_sys_frame(record.SysSet, identity, frame);
   return std::memcmp(memory.sys.data(), frame.data() + 5, kSysPayloadSize) == 0;
 }
 
@@ -112,8 +111,7 @@ int main(int argc, char** argv) {
       const bool done = session.RunUntil([&] { return session.CompletionMessage() == 2; }, 10000);
       if (done) {
         ++writesDone;
-        if (!ModuleHolds(simulator.Working(), record, session.ModuleNumber(), session.ModuleYear()))
-          ++falseSuccesses;
+        if (!ModuleHolds(simulator.Working(), record, *session.IdentityToWrite())) ++falseSuccesses;
       } else {
         failed();
         if (!connect()) return 1;

@@ -20,8 +20,8 @@ commands:
                                           twice and must agree (--once: read once)
   write --port P FILE.vxa [--number N] [--year YY]
                                           write a settings file into the module (outputs blocked);
-                                          the number (0 to 9999) and year (0 to 99) are the module's
-                                          own unless given
+                                          the module keeps its own number and year, as stored,
+                                          unless given (the number 0 to 9999, the year 0 to 99)
   store --port P                          store the working settings in non-volatile memory
   block --port P | unblock --port P       block or release the logic outputs
   reset --port P                          reset the module
@@ -46,9 +46,15 @@ the rule of the dialog that edits it, with the dialog's checks across a channel'
 refuse, with the dialog's message, a value the dialog would refuse or store differently;
 --as-is stores every value as it stands.
 
-Files: a file to read is used as given when it exists; otherwise, and for a file to write, a
-name without an extension gets ".vxa" (".txt" for the report), so "plant" is plant.vxa. Any other
-name is used as given. Files are replaced whole: a failed write leaves the old file.
+Settings files are exactly 403 bytes, the settings and their CRC-8: any other file is refused
+with its size, settings text too (build makes a settings file of it). Inputs over 4 MB are refused.
+
+Files: a file to read is used as given when it exists; otherwise a name without an extension gets
+".vxa", so "plant" is plant.vxa. An output (-o) "-" is standard output; a name without an extension
+gets ".vxa" (".txt" for the report) unless something of that name exists. An output must be a
+regular file or a link to one, and none of the command's inputs: a folder, a device, a pipe or an
+input is refused and nothing is written. Files are replaced whole: a failed write leaves the old
+file. Messages about files end with the system's reason.
 
 --port takes a device path (such as /dev/ttyUSB0, /dev/serial/by-id/..., or ./vexa), a COMn name
 or "sim" (a built-in simulator; for demonstrations its faults: --sim-no-module, --sim-no-answer,
@@ -65,9 +71,13 @@ The module's answers carry no checksum: read, diff --port and verify read the se
 take them only when both reads agree byte for byte (a third read decides once); write gives the
 module its own number and year back only when two reports of them agree.
 
+Options take their value as --option value or --option=value.
+
 Exit codes: 0 done; 1 failed (the reason on stderr); 2 usage error. diff and verify: 0 equal,
-1 different, 2 trouble (a usage error, a file, the port or the link failed). 130 interrupted by
-Ctrl-C, 143 by SIGTERM: the link is closed within half a second and no file is written.
+1 different, 2 trouble (a usage error, a file, the port or the link failed). A reader of the output
+that has gone (| head) is no failure. 130 interrupted by Ctrl-C, 143 by SIGTERM: the link is closed
+within half a second and no file is written; a write stopped part-way says which blocks the module
+acknowledged. The next command drops what an interrupted one left on the line.
 
 A batch of modules alike, here against a simulated module (vexa_sim --link /tmp/vexa &):
   vexa_cli read --port /tmp/vexa --json > plant.json   # edit it, keep it under version control
@@ -182,24 +192,35 @@ std::optional<Args> ParseArguments(const std::vector<std::string>& arguments, st
     return std::nullopt;
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& arg = arguments[i];
+    std::string arg = arguments[i];
     if (arg == "--help" || arg == "-h" || arg == "--version") {
       // Asking for help is never wrong, whatever else the line holds.
       Args asked;
       asked.command = arg == "--version" ? "version" : "help";
       return asked;
     }
+    // --option=value as well as --option value; a second value follows as a word of its own.
+    std::optional<std::string> joined;
+    if (const std::size_t equals = arg.find('=');
+        arg.starts_with("--") && equals != std::string::npos && Options().count(arg.substr(0, equals)) != 0) {
+      joined = arg.substr(equals + 1);
+      arg.resize(equals);
+    }
     const auto option = Options().find(arg);
     if (option != Options().end()) {
       if (args.Has(arg)) return fail(arg + " given twice");
+      if (joined && option->second.count == 0) return fail(arg + " takes no value, not \"" + *joined + "\"");
       if (arg == "--port") args.portPosition = args.positional.size();
       auto& values = args.options[arg];
       for (int k = 0; k < option->second.count; ++k) {
-        if (++i >= arguments.size())
-          return fail(arg + " needs " + (option->second.count == 1 ? "a value" : "two values"));
-        if (!ValueReads(option->second, arguments[i]))
-          return fail(arg + " takes " + option->second.says + ", not \"" + arguments[i] + "\"");
-        values.push_back(arguments[i]);
+        if (k > 0 || !joined) {
+          if (++i >= arguments.size())
+            return fail(arg + " needs " + (option->second.count == 1 ? "a value" : "two values"));
+        }
+        const std::string& value = k == 0 && joined ? *joined : arguments[i];
+        if (!ValueReads(option->second, value))
+          return fail(arg + " takes " + option->second.says + ", not \"" + value + "\"");
+        values.push_back(value);
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
       return fail("unknown option " + arg);

@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vexa_cli's commands with settings files: the report, settings as text, and comparisons.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,65 +22,91 @@ std::pair<float, float> Range(const Args& args, const std::string& name) {
           static_cast<float>(DecimalText(v[1]).value_or(0))};
 }
 
+// A name or value as typed, its control characters (a NUL among them) written as JSON escapes, so
+// that the line shows them and is not cut short.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) {
+      out += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04X", u);
+    out += escape;
+  }
+  return out;
+}
+
 // Refused values, one a line, then the verdict: nothing was written.
 int Refused(const std::string& source, const std::vector<TextProblem>& problems) {
   for (const TextProblem& p : problems)
-    std::fprintf(stderr, "%s: %s: %s\n", source.c_str(), p.where.c_str(), p.message.c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", Escaped(source).c_str(), Escaped(p.where).c_str(),
+                 Escaped(p.message).c_str());
   std::fputs("nothing written\n", stderr);
   return kFailed;
 }
 
 TextRules RulesOf(const Args& args) { return args.Has("--as-is") ? TextRules::AsIs : TextRules::Dialogs; }
 
-int Save(const TModuleSettings& record, const std::filesystem::path& path) {
-  if (Interrupted()) return InterruptedExit();
-  const FileOutcome saved = SaveSettingsFile(record, path);
-  return saved == FileOutcome::Done ? kDone : FileFailure(path, saved);
+// A settings file's bytes to the output.
+int Save(const TModuleSettings& record, const Output& out) {
+  const SettingsImage image = BuildSettingsImage(record);
+  return WriteOutput(out, image);
 }
 
 }  // namespace
 
 int OpenOrFail(const std::string& utf8Name, TModuleSettings& record) {
   const auto path = InputFile(utf8Name, kSettingsFileExtension);
-  const FileOutcome opened = OpenSettingsFile(path, record);
+  const FileResult opened = OpenSettingsFile(path, record, Interrupted);
+  if (Interrupted()) return InterruptedExit();
   return opened == FileOutcome::Done ? kDone : FileFailure(path, opened);
 }
 
 int CmdReport(const Args& args) {
-  if (args.One("-o").empty()) return Usage("report needs -o OUT.txt");
+  if (args.One("-o").empty()) return Usage("report needs -o OUT.txt (or -o - for standard output)");
   const auto param = Range(args, "--param-range");
   const auto out = Range(args, "--out-range");
+  const Output output = OutputFile(args.One("-o"), kReportExtension);
+  if (const int code = CheckOutput(output, {InputFile(args.positional[0], kSettingsFileExtension)}))
+    return code;
   TModuleSettings record{};
   if (const int code = OpenOrFail(args.positional[0], record)) return code;
   const ReportRanges ranges{param.first, param.second, out.first, out.second};
-  if (Interrupted()) return InterruptedExit();
-  const auto path = OutputFile(args.One("-o"), kReportExtension);
-  const FileOutcome written = WriteTextReport(record, ranges, path);
-  return written == FileOutcome::Done ? kDone : FileFailure(path, written);
+  const std::string report = TextReportBytes(record, ranges);
+  return WriteOutput(output, std::span(reinterpret_cast<const std::uint8_t*>(report.data()), report.size()));
 }
 
 int CmdShow(const Args& args) {
   TModuleSettings record{};
   if (const int code = OpenOrFail(args.positional[0], record)) return code;
+  NoteIdentity(record.SysSet);
   std::fputs((args.Has("--json") ? SettingsJson(record) : SettingsLines(record)).c_str(), stdout);
-  return OutputWritten() ? kDone : kFailed;
+  return AfterOutput(kDone);
 }
 
 int CmdBuild(const Args& args) {
-  if (args.One("-o").empty()) return Usage("build needs -o FILE.vxa");
+  if (args.One("-o").empty()) return Usage("build needs -o FILE.vxa (or -o - for standard output)");
   const std::string& source = args.positional[0];
-  std::string text;
-  if (source == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    errno = 0;
-    std::ifstream in(PathFromUtf8(source), std::ios::binary);
-    if (!in)
-      return Fail(source + ": cannot be read" + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) return Fail(source + ": cannot be read");
-  }
+  const bool fromStdin = source == "-";
+  const Output output = OutputFile(args.One("-o"), kSettingsFileExtension);
+  if (const int code =
+          CheckOutput(output, {fromStdin ? std::filesystem::path() : PathFromUtf8(source),
+                               args.Has("--base") ? InputFile(args.One("--base"), kSettingsFileExtension)
+                                                  : std::filesystem::path()}))
+    return code;
+  const FileContents input = fromStdin ? ReadWholeInput(kTextInputLimit, Interrupted)
+                                       : ReadWholeFile(PathFromUtf8(source), kTextInputLimit, Interrupted);
   if (Interrupted()) return InterruptedExit();  // Ctrl-C ends a text still being typed on stdin
+  const std::string shownSource = fromStdin ? "standard input" : source;
+  if (!input.error.empty()) return Fail(shownSource + ": cannot be read: " + input.error);
+  if (input.over)
+    return Fail(shownSource + ": " + (input.sizeAtLeast ? "more than " : "") + std::to_string(input.size) +
+                " bytes, far more than any settings text (some 12 KB as show --json prints it); nothing "
+                "written");
+  const std::string text(input.bytes.begin(), input.bytes.end());
   TModuleSettings record{};
   if (args.Has("--base"))
     if (const int code = OpenOrFail(args.One("--base"), record)) return code;
@@ -93,7 +114,7 @@ int CmdBuild(const Args& args) {
   const std::vector<FieldValue> values = ParseSettingsJson(text, problems);
   if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
   if (!problems.empty()) return Refused(source, problems);
-  return Save(record, OutputFile(args.One("-o"), kSettingsFileExtension));
+  return Save(record, output);
 }
 
 int CmdSet(const Args& args) {
@@ -113,7 +134,7 @@ int CmdSet(const Args& args) {
   if (problems.empty()) problems = ApplyFields(values, record, RulesOf(args));
   if (!problems.empty()) return Refused(Shown(path), problems);
   // The file is replaced as a whole, so a failed write leaves the old one.
-  return Save(record, path);
+  return Save(record, Output{false, path});
 }
 
 int CmdDiff(const Args& args) {
@@ -134,6 +155,5 @@ int CmdDiff(const Args& args) {
   const auto differences = CompareSettings(a, b, module ? CompareScope::Module : CompareScope::File);
   for (const FieldDifference& d : differences)
     std::printf("%s: %s | %s\n", d.name.c_str(), d.a.c_str(), d.b.c_str());
-  if (!OutputWritten()) return kFailed;
-  return differences.empty() ? kDone : kDiffers;
+  return AfterOutput(differences.empty() ? kDone : kDiffers);
 }

@@ -14,7 +14,7 @@
 #include "link/live_values.h"
 #include "link/module_commands.h"
 #include "platform/ports.h"
-#include "settings/c_format.h"
+#include "platform/serial.h"
 #include "settings/settings_file.h"
 #include "settings/settings_text.h"
 #include "settings/text_number.h"
@@ -107,8 +107,21 @@ class Target {
     return kDone;
   }
   bool Connect(LinkSession& session) {
-    if (trace_) session.Trace();
-    return line_ ? session.Connect(*line_) : session.Connect(device_);
+    if (trace_) session.Trace(ProgressLine::PrintLine);
+    if (line_) return session.Connect(*line_);
+    if (session.Connect(device_)) return true;
+#ifndef _WIN32
+    // A bare name is one of /dev's: say so when the user may have meant a file here.
+    const std::string file = platform::DeviceFileName(device_);
+    if (!file.empty() && file != device_ && !session.LineOpen()) {
+      std::error_code ec;
+      const bool here = std::filesystem::exists(std::filesystem::symlink_status(device_, ec));
+      session.AddToFailure("(the port " + device_ + " was taken as " + file +
+                           (here ? "; ./" + device_ + " is here: to use it, give --port ./" + device_ : "") +
+                           ")");
+    }
+#endif
+    return false;
   }
 
  private:
@@ -183,7 +196,7 @@ std::string ReadsDiffer(const TModuleSettings& a, const TModuleSettings& b, cons
   return text;
 }
 
-int PrintedOrFailed() { return OutputWritten() ? kDone : kFailed; }
+int PrintedOrFailed() { return AfterOutput(kDone); }
 
 }  // namespace
 
@@ -199,6 +212,11 @@ int ReadModule(const Args& args, TModuleSettings& out) {
   for (int n = 0; n < chains; ++n) {
     if (!RunChain(session, Req_read_param, 1, progress, 5 * n, 5 * chains))
       return Finish(session, kFailed, &progress);
+    // The number and year as the module holds them: the window's fields show 0 beyond their digits.
+    if (const auto& stored = session.Stored()) {
+      record.SysSet.Number = stored->number;
+      record.SysSet.Year = stored->year;
+    }
     reads.push_back(record);
     if (n == 1 && !SameInModule(reads[0], reads[1])) chains = 3;  // a third read decides
   }
@@ -211,6 +229,7 @@ int ReadModule(const Args& args, TModuleSettings& out) {
         "taken from them. The fields (first | second | third read):" +
         ReadsDiffer(reads[0], reads[1], reads[2]));
   out = reads.back();
+  NoteIdentity(out.SysSet);
   return kDone;
 }
 
@@ -244,15 +263,15 @@ int CmdStatus(const Args& args) {
     } else {
       display.Print(c);
     }
-    if (!OutputWritten()) {  // no reader: said already, and no reason to go on
+    if (!OutputWritten()) {  // said already when it was a failure; no reason to go on either way
       session.Disconnect();
-      return Interrupted() ? InterruptedExit() : kFailed;
+      return Interrupted() ? InterruptedExit() : ReaderGone() ? kDone : kFailed;
     }
   }
   if (json) std::fputs(session.StatusCycles() > 0 ? "\n]\n" : "]\n", stdout);
   if (!OutputWritten()) {
     session.Disconnect();
-    return Interrupted() ? InterruptedExit() : kFailed;
+    return Interrupted() ? InterruptedExit() : ReaderGone() ? kDone : kFailed;
   }
   return Finish(session, code);
 }
@@ -260,18 +279,64 @@ int CmdStatus(const Args& args) {
 int CmdRead(const Args& args) {
   const std::string out = args.One("-o");
   if (out.empty() && !args.Has("--json")) return Usage("read needs -o FILE.vxa or --json");
+  if (out == "-" && args.Has("--json"))
+    return Usage("read prints --json on standard output: -o - would mix the two");
+  const Output output = OutputFile(out, kSettingsFileExtension);
+  if (!out.empty())
+    if (const int code = CheckOutput(output, {})) return code;
   TModuleSettings record{};
   if (const int code = ReadModule(args, record)) return code;
   if (args.Has("--json")) {
     std::fputs(SettingsJson(record).c_str(), stdout);
-    if (!OutputWritten()) return kFailed;
+    if (!OutputWritten() && !ReaderGone()) return kFailed;
   }
   if (out.empty()) return kDone;
-  if (Interrupted()) return InterruptedExit();
-  const auto path = OutputFile(out, kSettingsFileExtension);
-  const FileOutcome outcome = SaveSettingsFile(record, path);
-  return outcome == FileOutcome::Done ? kDone : FileFailure(path, outcome);
+  const SettingsImage image = BuildSettingsImage(record);
+  return WriteOutput(output, image);
 }
+
+namespace {
+
+// A write's blocks in the order they go: the system settings, then the four channels.
+std::string BlockName(int block) {
+  return block == 1 ? "system settings" : "channel " + std::to_string(block - 1);
+}
+
+// After a write that did not complete: which blocks the module acknowledged, and what that means. A
+// block sent whose answer did not come (or came cut) may have been taken; a refused one was not.
+void TellPartialWrite(int acknowledged, int refused, int sent) {
+  if (sent <= 0) {
+    std::fputs("nothing was written to the module\n", stderr);
+    return;
+  }
+  const bool underWay = sent > acknowledged + refused;
+  const std::string maybe = underWay ? "block " + std::to_string(acknowledged + 1) + " (" +
+                                           BlockName(acknowledged + 1) +
+                                           ") was under way and may have been written"
+                                     : "";
+  const char* const partly =
+      "the module's working settings are partly new: write again or store nothing (its stored settings are "
+      "as "
+      "they were)";
+  if (acknowledged == 0) {
+    if (underWay) {
+      std::fprintf(
+          stderr, "no block of 5 was acknowledged; %s; %s\n", maybe.c_str(),
+          "the module's working settings may be partly new: write again or store nothing (its stored "
+          "settings are as they were)");
+    } else {
+      std::fputs("nothing was written to the module\n", stderr);
+    }
+    return;
+  }
+  std::string names;
+  for (int block = 1; block <= acknowledged; ++block) names += (block > 1 ? ", " : "") + BlockName(block);
+  const std::string blocks = acknowledged == 1 ? "block 1" : "blocks 1\u2013" + std::to_string(acknowledged);
+  std::fprintf(stderr, "%s of 5 written (%s)%s%s; %s\n", blocks.c_str(), names.c_str(), underWay ? "; " : "",
+               underWay ? (maybe + " too").c_str() : "", partly);
+}
+
+}  // namespace
 
 int CmdWrite(const Args& args) {
   TModuleSettings record{};
@@ -279,21 +344,19 @@ int CmdWrite(const Args& args) {
   Target target;
   if (const int code = target.Open(args)) return code;
   LinkSession session(record);
-  // Without them, the number and year the module reported on connecting go back to it.
+  // Without them, the number and year the module holds go back to it as they are.
   if (args.Has("--number"))
-    session.OverrideNumber(CFormat("%4u", static_cast<unsigned>(WholeOption(args, "--number", 0))));
-  if (args.Has("--year"))
-    session.OverrideYear(CFormat("%2u", static_cast<unsigned>(WholeOption(args, "--year", 0))));
+    session.OverrideNumber(static_cast<std::uint16_t>(WholeOption(args, "--number", 0)));
+  if (args.Has("--year")) session.OverrideYear(static_cast<std::uint8_t>(WholeOption(args, "--year", 0)));
   if (!target.Connect(session)) return Finish(session, kFailed);
   // The number and year the module reported go back to it: with no checksum on the line, they are
   // taken only when a second report agrees (a third decides once).
   if (!args.Has("--number") || !args.Has("--year")) {
-    const auto identity = [&] { return session.ReportedNumber() + "/" + session.ReportedYear(); };
-    const std::string first = identity();
+    const auto first = session.Stored();
     if (!session.ReadHeaderAgain()) return Finish(session, kFailed);
-    if (const std::string second = identity(); second != first) {
+    if (const auto second = session.Stored(); second != first) {
       if (!session.ReadHeaderAgain()) return Finish(session, kFailed);
-      if (identity() != first && identity() != second) {
+      if (session.Stored() != first && session.Stored() != second) {
         session.Disconnect();
         return Fail(
             "the module's number and year read differently three times (a line that changes bytes?): "
@@ -307,25 +370,29 @@ int CmdWrite(const Args& args) {
     return Fail(kWriteNeedsBlock);
   }
   ProgressLine progress;
-  const int first = session.SettingsFramesSent();
+  const int firstSent = session.SettingsFramesSent();
+  const int firstAnswered = session.SettingsWritesAnswered();
+  const int firstRefused = session.SettingsWritesRefused();
   const bool done = RunChain(session, Req_write_param, 2, progress, 0, 5);
+  // The block under way ends before the line closes; no further one is sent.
+  session.Disconnect();
+  progress.End();
+  const int sent = std::min(5, session.SettingsFramesSent() - firstSent);
+  const int answered = std::min(5, session.SettingsWritesAnswered() - firstAnswered);
+  const int refused = session.SettingsWritesRefused() - firstRefused;
+  const bool complete = done || session.CompletionMessage() == 2 || answered == 5;
   if (Interrupted()) {
-    const int sent = std::min(5, session.SettingsFramesSent() - first);
-    session.Disconnect();  // the block under way ends, no further one is sent
-    progress.End();
-    if (done || session.CompletionMessage() == 2) {
+    if (complete) {
       std::fputs("the write had completed: the module holds the file's settings\n", stderr);
-    } else if (sent > 0) {
-      std::fprintf(stderr,
-                   "the write stopped after %d of 5 blocks had been sent: the module's working settings "
-                   "are partly new; write again (its stored settings are as they were)\n",
-                   sent);
     } else {
-      std::fputs("nothing was written to the module\n", stderr);
+      TellPartialWrite(answered, refused, sent);
     }
     return InterruptedExit();
   }
-  return Finish(session, done ? kDone : kFailed, &progress);
+  if (complete) return kDone;
+  const int code = Finish(session, kFailed);
+  TellPartialWrite(answered, refused, sent);
+  return code;
 }
 
 int CmdModuleCommand(const Args& args) {
@@ -380,5 +447,5 @@ int CmdVerify(const Args& args) {
               differences.size(), differences.size() == 1 ? "" : "s");
   for (const FieldDifference& d : differences)
     std::printf("  %s: %s | %s\n", d.name.c_str(), d.a.c_str(), d.b.c_str());
-  return OutputWritten() ? kDiffers : kFailed;
+  return AfterOutput(kDiffers);
 }

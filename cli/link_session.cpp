@@ -26,6 +26,7 @@ constexpr int kInterruptedDisconnectMs = 150;
 
 LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record) {
   engine_.SetExchangeRecord(&exchanges_);
+  exchanges_.OnExchange = [this](const Exchange& exchange) { ExchangeEnded(exchange); };
   // A device that vanished fails every status read of the component: the first error ends the
   // command with one message instead of a line for each.
   SetSioApplicationErrorHandler([this](std::exception_ptr error) {
@@ -122,17 +123,51 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 bool LinkSession::Connect(const std::string& device) {
-  failure_.clear();  // a new connection after a failed one
-  try {
-    comm_.SetDeviceName(device);
-    comm_.Open();
-  } catch (const ESioCommError& e) {
-    failure_ = e.what();
-    const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
-    if (!hint.empty()) failure_ += "\n" + Translated("Messages", hint.c_str());
-    return false;
+  // A command interrupted on a slow line may leave requests that the adapter still answers, to
+  // arrive as the answers to this one's set-up. What comes before the first request is dropped; a
+  // handshake that fails on another request's answer is tried again once the line has been quiet
+  // for longer than any answer may take, each leftover answered and dropped by then.
+  constexpr int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    failure_.clear();  // a new connection after a failed one
+    try {
+      comm_.SetDeviceName(device);
+      comm_.Open();
+      // The rest of an answer under way as the port opened comes within a few bytes' time; after a
+      // leftover, wait longer than the engine waits for an answer's first byte (100 ticks), so that
+      // no answer to an earlier request is still to come.
+      comm_.PurgeRead();
+      WaitForQuietLine(attempt == 1 ? 40 : 1200);
+      comm_.PurgeRead();
+    } catch (const ESioCommError& e) {
+      failure_ = e.what();
+      const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
+      if (!hint.empty()) failure_ += "\n" + Translated("Messages", hint.c_str());
+      CloseLine();
+      return false;
+    }
+    if (gSignal != 0) return false;
+    if (Handshake()) return true;
+    if (attempt == kAttempts || gSignal != 0 || engine_.Connected || !FailedOnLeftover()) return false;
+    if (LineOpen()) CloseLine();
   }
-  return Handshake();
+}
+
+void LinkSession::WaitForQuietLine(int quietMs) {
+  constexpr int kLongestMs = 8000;  // for a line that never falls quiet
+  lastByte_.start();
+  Pump([&] { return gSignal != 0 || lastByte_.elapsed() >= quietMs; }, kLongestMs);
+}
+
+bool LinkSession::FailedOnLeftover() const {
+  if (exchanges_.Entries().empty()) return false;
+  const Exchange& last = exchanges_.Entries().back();
+  if (last.verdict != Verdict::Garbled || last.answer.size() < 2) return false;
+  // Well formed, but for another request: set-up (10), opening (40), write (42) or read (44), each
+  // answered with the adapter's 28 or 22. A line that changes bytes gives no such head.
+  const std::uint8_t kind = last.answer[0] & 0x7F;
+  const bool known = kind == 0x10 || kind == 0x40 || kind == 0x42 || kind == 0x44;
+  return known && (last.answer[1] == 0x28 || last.answer[1] == 0x22);
 }
 
 bool LinkSession::Connect(sim::InProcessLine& line) {
@@ -200,12 +235,12 @@ void LinkSession::WriteByte(std::uint8_t byte) {
     request_.clear();
   }
   request_.push_back(byte);
+  if (request_.size() == 4 && (request_[0] == 0x44 || request_[0] == 0x42) && request_[2] == 0x00)
+    ++settingsFrames_;
   if (line_) {
     line_->Write(byte);
     return;
   }
-  if (request_.size() == 4 && (request_[0] == 0x44 || request_[0] == 0x42) && request_[2] == 0x00)
-    ++settingsFrames_;
   comm_.WriteChar(static_cast<char>(byte));
 }
 
@@ -213,15 +248,21 @@ bool LinkSession::ReadByte(std::uint8_t& byte) {
   char ch = 0;
   if (line_ ? !line_->Read(byte) : !comm_.ReadChar(ch)) return false;
   if (!line_) byte = static_cast<std::uint8_t>(ch);
+  lastByte_.start();
   return true;
 }
 
 void LinkSession::Status_no_connect() { CloseLine(); }
 
-void LinkSession::Trace() {
-  exchanges_.OnExchange = [](const Exchange& exchange) {
-    std::fputs((ExchangeLine(exchange) + "\n").c_str(), stderr);
-  };
+void LinkSession::Trace(std::function<void(const std::string&)> print) { trace_ = std::move(print); }
+
+void LinkSession::ExchangeEnded(const Exchange& exchange) {
+  const auto& r = exchange.request;
+  if (r.size() >= 4 && r[0] == 0x42 && r[2] == 0x00) {
+    if (exchange.verdict == Verdict::Answered) ++settingsWritesAnswered_;
+    if (exchange.verdict == Verdict::Refused) ++settingsWritesRefused_;
+  }
+  if (trace_) trace_(ExchangeLine(exchange));
 }
 
 void LinkSession::SetExchangeLamp(std::uint32_t color) {
@@ -252,10 +293,12 @@ void LinkSession::Out_chanel_status(int ch, const std::uint8_t* data) {
   if (ch == 3) ++cycles_;
 }
 
-void LinkSession::ShowNumberAndYear(const std::string& number, const std::string& year) {
+void LinkSession::StoredNumberAndYear(const ModuleIdentity& identity) {
   if (engine_.Head_only) ++headerReads_;
-  reportedNumber_ = number;
-  reportedYear_ = year;
-  number_ = numberOverride_.value_or(number);
-  year_ = yearOverride_.value_or(year);
+  stored_ = identity;
+}
+
+std::optional<ModuleIdentity> LinkSession::IdentityToWrite() {
+  const ModuleIdentity own = stored_.value_or(ModuleIdentity{});
+  return ModuleIdentity{numberOverride_.value_or(own.number), yearOverride_.value_or(own.year)};
 }

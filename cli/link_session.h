@@ -3,6 +3,7 @@
 // timers on QtCore's event loop, with the window's part reduced to what a command needs to know.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -41,38 +42,36 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   LiveStatus& Live() { return live_; }
   // The text of the link's or the port's failure, empty while all is well.
   const std::string& Failure() const { return failure_; }
+  // A line more for the failure, such as a hint of what the user may have meant.
+  void AddToFailure(const std::string& line) { failure_ += (failure_.empty() ? "" : "\n") + line; }
   // The port open, or the in-process simulator joined.
   bool LineOpen() const { return comm_.Active() || line_ != nullptr; }
   // The signal that asked the program to stop (SIGINT, SIGTERM), 0 while none has.
   static int InterruptSignal();
   int StatusCycles() const { return cycles_; }
   std::uint8_t ModuleStatus() const { return moduleStatus_; }
-  const std::string& ModuleNumber() const { return number_; }
-  const std::string& ModuleYear() const { return year_; }
-  // Values for the module's number and year fields in place of those it reports.
-  void OverrideNumber(std::string text) {
-    numberOverride_ = std::move(text);
-    number_ = *numberOverride_;
-  }
-  void OverrideYear(std::string text) {
-    yearOverride_ = std::move(text);
-    year_ = *yearOverride_;
-  }
+  // The module's number and year as it reported them last (its memory's bytes, whatever their
+  // value); nothing before the first report.
+  const std::optional<ModuleIdentity>& Stored() const { return stored_; }
+  // What a settings write gives the module: its own number and year, each unless overridden.
+  void OverrideNumber(std::uint16_t number) { numberOverride_ = number; }
+  void OverrideYear(std::uint8_t year) { yearOverride_ = year; }
+  std::optional<ModuleIdentity> IdentityToWrite() override;
   int CompletionMessage() const { return completion_; }
   void ForgetCompletion() { completion_ = 0; }
   // Frames written, and of them the reads and writes of the settings blocks: a chain's progress.
   int FramesSent() const { return frames_; }
   int SettingsFramesSent() const { return settingsFrames_; }
-  // The module's number and year as it reported them, and how many times it has.
-  const std::string& ReportedNumber() const { return reportedNumber_; }
-  const std::string& ReportedYear() const { return reportedYear_; }
   int HeaderReads() const { return headerReads_; }
   // The set-up again on the open line, which ends with the header read: the number and year once
   // more. False as RunUntil is.
   bool ReadHeaderAgain();
 
-  // Every exchange on stderr as it ends: time, request, answer, verdict, round trip.
-  void Trace();
+  // Every exchange, as it ends, to print: time, request, answer, verdict, round trip.
+  void Trace(std::function<void(const std::string&)> print);
+  // Settings blocks whose writes the module has acknowledged, and refused.
+  int SettingsWritesAnswered() const { return settingsWritesAnswered_; }
+  int SettingsWritesRefused() const { return settingsWritesRefused_; }
 
   // Ctrl-C and SIGTERM: the next RunUntil stops and the command disconnects.
   static void InstallInterruptHandler();
@@ -88,9 +87,11 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Out_module_status(const std::uint8_t* data) override;
   void Out_chanel_status(int ch, const std::uint8_t* data) override;
-  std::string NumberText() override { return number_; }
-  std::string YearText() override { return year_; }
-  void ShowNumberAndYear(const std::string& number, const std::string& year) override;
+  // Writes take the identity; the texts are only the window's way to it.
+  std::string NumberText() override { return {}; }
+  std::string YearText() override { return {}; }
+  void ShowNumberAndYear(const std::string&, const std::string&) override {}
+  void StoredNumberAndYear(const ModuleIdentity& identity) override;
   void RefreshViews(unsigned) override {}
   bool Timer2Running() override { return timer2_.isActive(); }
   void StartTimer2() override { timer2_.start(); }
@@ -101,6 +102,12 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
 
   void CloseLine();
   bool Handshake();
+  void ExchangeEnded(const Exchange& exchange);
+  // The connection failed on an answer to a request that was not the one sent: what an interrupted
+  // command left on the line.
+  bool FailedOnLeftover() const;
+  // Reads and drops what comes until nothing has for quietMs.
+  void WaitForQuietLine(int quietMs);
   // The event loop until done() holds or the time is up, whatever else happens.
   bool Pump(const std::function<bool()>& done, int timeoutMs);
 
@@ -115,15 +122,18 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   LinkEngine engine_;
   QTimer timer1_, timer2_;
   std::string failure_;
-  std::string number_ = "   0", year_ = " 0";
-  std::optional<std::string> numberOverride_, yearOverride_;
+  std::optional<ModuleIdentity> stored_;
+  std::optional<std::uint16_t> numberOverride_;
+  std::optional<std::uint8_t> yearOverride_;
   int cycles_ = 0;
   std::uint8_t moduleStatus_ = 0;
   int completion_ = 0;
   int frames_ = 0;
   int settingsFrames_ = 0;
   int headerReads_ = 0;
-  std::string reportedNumber_, reportedYear_;
+  int settingsWritesAnswered_ = 0, settingsWritesRefused_ = 0;
+  std::function<void(const std::string&)> trace_;
+  QElapsedTimer lastByte_;              // since the last byte read
   bool frameStarted_ = false;           // a frame is written within one tick: the tick's first byte starts it
   std::vector<std::uint8_t> request_;   // the frame being written, to count settings frames
   sim::InProcessLine* line_ = nullptr;  // the simulator's line in place of the port, when joined

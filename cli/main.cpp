@@ -37,6 +37,8 @@ int Run(const Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: a signal that comes while the program starts still ends it in order.
+  LinkSession::InstallInterruptHandler();
   QCoreApplication app(argc, argv);
   std::vector<std::string> arguments;
 #ifdef _WIN32
@@ -79,9 +81,8 @@ int main(int argc, char** argv) {
     } else {
       std::printf("vexa_cli %s\n%s", VEXA_VERSION, kLicenceNotice);
     }
-    return OutputWritten() ? kDone : kFailed;
+    return AfterOutput(kDone);
   }
-  LinkSession::InstallInterruptHandler();
   const int code = Run(*args);
   // diff and verify answer a question: 1 is "no", so their failures are told apart as 2.
   if (args->command == "diff" || args->command == "verify") {

@@ -7,8 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +19,10 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "settings/text_number.h"
 #include "sim/pty_simulator.h"
@@ -59,6 +64,16 @@ MS are milliseconds from 0 to 60000, P a probability from 0 to 1. Exit codes: 0 
 signal, 1 could not start (the reason on stderr), 2 usage error.
 )";
 
+// What --help and --version print reached their reader; said when it did not.
+bool Printed() {
+  errno = 0;
+  std::cout.flush();
+  if (std::cout) return true;
+  std::cerr << "vexa_sim: the output could not be written: " << std::strerror(errno != 0 ? errno : EIO)
+            << "\n";
+  return false;
+}
+
 [[noreturn]] void Usage(const std::string& problem) {
   std::cerr << "vexa_sim: " << problem << "\n(vexa_sim --help lists the options)\n";
   std::exit(2);
@@ -98,7 +113,15 @@ class LinkHold {
       std::error_code ec;
       if (std::filesystem::read_symlink(path_, ec) == device_) std::filesystem::remove(path_, ec);
     }
-    ::unlink(lockPath_.c_str());  // while still holding it: a newcomer checks the file it locked
+    // Only a lock file this simulator made goes, while still held: a newcomer checks the file it
+    // locked. One that was there before (empty, or another process's number) gets its text back.
+    if (made_) {
+      ::unlink(lockPath_.c_str());
+    } else {
+      [[maybe_unused]] const bool restored =
+          ::ftruncate(lock_, 0) == 0 && (found_.empty() || ::pwrite(lock_, found_.data(), found_.size(), 0) ==
+                                                               static_cast<ssize_t>(found_.size()));
+    }
     ::close(lock_);
   }
 
@@ -110,13 +133,20 @@ class LinkHold {
     if (std::string refused = WhatIsThere(); !refused.empty()) return refused;
     if (std::string refused = ForeignLock(); !refused.empty()) return refused;
     for (int attempt = 0; attempt < 5 && lock_ < 0; ++attempt) {
-      const int fd = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+      bool made = true;
+      int fd = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      if (fd < 0 && errno == EEXIST) {
+        made = false;
+        fd = ::open(lockPath_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) continue;  // gone meanwhile: make it
+      }
       if (fd < 0) return "cannot create " + lockPath_ + ": " + std::strerror(errno);
       if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         char pid[32] = {};
         [[maybe_unused]] const auto n = ::read(fd, pid, sizeof pid - 1);
         ::close(fd);
-        return path + " is held by a running vexa_sim (process " + std::string(pid) + ")";
+        const std::string holder(pid, std::strspn(pid, "0123456789"));
+        return path + " is held by a running vexa_sim" + (holder.empty() ? "" : " (process " + holder + ")");
       }
       // The lock file may have been removed by a simulator leaving just before the lock was had.
       struct stat held {
@@ -124,12 +154,19 @@ class LinkHold {
       if (::fstat(fd, &held) == 0 && ::stat(lockPath_.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
           held.st_dev == named.st_dev) {
         lock_ = fd;
+        made_ = made;
       } else {
         ::close(fd);
       }
     }
     if (lock_ < 0) return "cannot lock " + lockPath_;
-    // The pid only helps a person; the lock works without it.
+    // The pid only helps a person; the lock works without it. A file that was there has its text
+    // kept, to be put back at exit.
+    if (!made_) {
+      char text[32] = {};
+      found_.assign(text,
+                    static_cast<std::size_t>(std::max<ssize_t>(0, ::pread(lock_, text, sizeof text, 0))));
+    }
     const std::string pid = std::to_string(::getpid());
     [[maybe_unused]] const bool written =
         ::ftruncate(lock_, 0) == 0 && ::pwrite(lock_, pid.data(), pid.size(), 0) > 0;
@@ -183,36 +220,53 @@ class LinkHold {
 
   std::string path_, lockPath_, device_;
   int lock_ = -1;
+  bool made_ = false;  // the lock file is this simulator's own
+  std::string found_;  // else the text it held
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that has gone is an output error, said and answered with exit 1.
+  std::signal(SIGPIPE, SIG_IGN);
   sim::Options options;
   std::string link, logPath;
   std::set<std::string> given;
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+    std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
-      return 0;
+      return Printed() ? 0 : 1;
     }
     if (arg == "--version") {
       std::cout << "vexa_sim " << VEXA_VERSION << "\n" << kLicenceNotice;
-      return 0;
+      return Printed() ? 0 : 1;
+    }
+    // --option=value as well as --option value.
+    std::optional<std::string> joined;
+    if (const std::size_t equals = arg.find('='); arg.starts_with("--") && equals != std::string::npos) {
+      joined = arg.substr(equals + 1);
+      arg.resize(equals);
     }
     if (!given.insert(arg).second) Usage(arg + " given twice");
     const auto value = [&]() -> std::string {
+      if (joined) return *std::exchange(joined, std::nullopt);
       if (i + 1 >= argc) Usage(arg + " needs a value");
       return argv[++i];
     };
     sim::Faults& f = options.faults;
+    // A path given empty would quietly turn its option off.
+    const auto path = [&] {
+      std::string given = value();
+      if (given.empty()) Usage(arg + " needs a path, not an empty value");
+      return given;
+    };
     if (arg == "--link") {
-      link = value();
+      link = path();
     } else if (arg == "--log") {
-      logPath = value();
+      logPath = path();
     } else if (arg == "--state") {
-      options.stateFile = value();
+      options.stateFile = path();
     } else if (arg == "--turnaround") {
       options.turnaroundMs = Milliseconds(arg, value());
     } else if (arg == "--no-module") {
@@ -244,6 +298,7 @@ int main(int argc, char** argv) {
     } else {
       Usage(arg.starts_with("-") ? "unknown option " + arg : "no arguments are taken, not \"" + arg + "\"");
     }
+    if (joined) Usage(arg + " takes no value, not \"" + *joined + "\"");
   }
 
   // Signals are taken synchronously below; block them before the simulator's thread starts.
@@ -265,27 +320,44 @@ int main(int argc, char** argv) {
     log.open(logPath, std::ios::trunc);
     if (!log) return cannot("cannot write " + logPath);
   }
+  // A log that cannot be written ends the simulator: a training run or a test that relies on it
+  // must not go on without it. The wait below is woken for that. (Declared before the simulator,
+  // whose thread may still log while it ends.)
+  std::atomic<bool> logFailed{false};
+  std::string logError;  // set once, before logFailed
   std::unique_ptr<sim::PtySimulator> simulator;
   try {
     simulator = std::make_unique<sim::PtySimulator>(options);
   } catch (const std::exception& e) {
     return cannot(e.what());
   }
-  if (log) {
-    simulator->SetLogSink([&log](const sim::LogEntry& e) {
+  if (log.is_open()) {
+    simulator->SetLogSink([&](const sim::LogEntry& e) {
+      if (logFailed) return;
       char time[32];
       std::snprintf(time, sizeof time, "%.3f", e.timeMs);
+      errno = 0;
       log << "{\"t_ms\":" << time << ",\"dir\":\"" << (e.request ? "request" : "answer") << "\",\"bytes\":\""
           << sim::Hex(e.bytes) << "\"}\n"
           << std::flush;
+      if (log) return;
+      logError = std::strerror(errno != 0 ? errno : EIO);
+      logFailed = true;
+      ::kill(::getpid(), SIGTERM);
     });
   }
   if (!link.empty())
     if (const std::string why = hold.Link(simulator->DevicePath()); !why.empty()) return cannot(why);
+  // The device path is what the simulator is for: one that does not reach its reader is a failure.
+  errno = 0;
   std::cout << simulator->DevicePath() << std::endl;
+  if (!std::cout)
+    return cannot(std::string("the device path could not be printed: ") +
+                  std::strerror(errno != 0 ? errno : EIO));
 
   int signal = 0;
   sigwait(&stop, &signal);
+  if (logFailed) return cannot("the log " + logPath + " could not be written: " + logError);
   if (options.faults.faultRate > 0) {
     const sim::FaultCounts f = simulator->Injected();
     std::cerr << "vexa_sim: faults injected " << f.Total() << " (dropped " << f.dropped << ", cut " << f.cut

@@ -24,11 +24,12 @@
 #include <thread>
 #include <vector>
 
+#include "cli/link_session.h"
 #include "settings/settings_file.h"
 #include "settings/settings_text.h"
-#include "cli/link_session.h"
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
+#include "tests/cli/cli_folder.h"
 #include "tests/cli/process.h"
 
 namespace fs = std::filesystem;
@@ -37,18 +38,9 @@ namespace {
 
 using cli_test::Cli;
 using cli_test::Result;
+using cli_test::Slurp;
 
-class CliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("vexa_cli_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  fs::path dir_;
-};
+class CliTest : public cli_test::FolderTest {};
 
 bool WroteAnything(sim::PtySimulator& simulator) {
   for (const auto& e : simulator.Log())
@@ -152,11 +144,6 @@ std::string WithValue(std::string json, const std::string& name, const std::stri
   return json.replace(from, json.find_first_of(",\n", from) - from, value);
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST_F(CliTest, SettingsAsTextFromReadToVerify) {
   sim::PtySimulator simulator;
   const std::string port = simulator.DevicePath();
@@ -255,7 +242,11 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   simulator.SetFaults(f);
   r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "the module refused the write to 0030\n");
+  EXPECT_EQ(
+      r.err,
+      "the module refused the write to 0030\nblocks 1\u20132 of 5 written (system settings, channel 1); the "
+      "module's working settings are partly new: write again or store nothing (its stored settings are as "
+      "they were)\n");
   const sim::ModuleMemory memory = simulator.Working();
   EXPECT_EQ(memory.sys[14] | memory.sys[15] << 8, 4321);
   EXPECT_EQ(memory.chan[0][38], 77);
@@ -269,7 +260,8 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "the module refused the write to FFE2\n");
 
-  // The cable pulled in the middle of a write: one message, exit 1, no hang.
+  // The cable pulled in the middle of a write: what happened and how far the write came, exit 1, no
+  // hang.
   std::size_t requests = 0;
   for (const auto& e : simulator.Log()) requests += e.request ? 1 : 0;
   const std::size_t logged = simulator.Log().size();
@@ -280,7 +272,10 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   simulator.SetFaults(f);
   r = Cli({"write", "--port", simulator.DevicePath(), Path("m.vxa")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+  EXPECT_NE(r.err.find("\nblock 1 of 5 written (system settings); block 2 (channel 1) was under way"),
+            std::string::npos)
+      << r.err;
   EXPECT_TRUE(simulator.HungUp());
   const auto written = simulator.Log();
   bool systemBlockSent = false;
@@ -334,7 +329,8 @@ TEST(InProcessSimulator, ServesTheLinkWithoutAPort) {
   TModuleSettings record{};
   LinkSession session(record);
   ASSERT_TRUE(session.Connect(line)) << session.Failure();
-  EXPECT_EQ(session.ReportedNumber(), "1234");
+  ASSERT_TRUE(session.Stored().has_value());
+  EXPECT_EQ(session.Stored()->number, 1234);
   session.Engine().Request_code = Req_read_param;
   ASSERT_TRUE(session.RunUntil([&] { return session.CompletionMessage() == 1; }, 5000)) << session.Failure();
   EXPECT_EQ(+record.ChanSet[0].Point0, 40.0F);

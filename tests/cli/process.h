@@ -26,10 +26,12 @@ struct RunOptions {
   int signal = SIGINT;
   std::function<bool()> signalWhen = {};  // or once this holds (looked at every 5 ms)
   std::string stdoutPath = {};            // stdout into this file instead of a pipe
+  bool stdoutAppend = false;              // added to the file, as after ">>"
   bool stdoutClosed = false;              // stdout a pipe that no one reads: its reader has gone
   bool stderrTerminal = false;            // stderr on a pseudo-terminal, as in a terminal window
   std::string input = {};                 // stdin
   int deadlineMs = 60000;                 // killed after this, so that a hang fails instead of blocking
+  std::string workingDirectory = {};      // the child's, instead of the test's
 };
 
 struct Result {
@@ -72,7 +74,8 @@ inline Result Run(const char* program, const std::vector<std::string>& args, con
         dup2(gone[1], 1);
       }
     } else if (!o.stdoutPath.empty()) {
-      const int fd = open(o.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int fd =
+          open(o.stdoutPath.c_str(), O_WRONLY | O_CREAT | (o.stdoutAppend ? O_APPEND : O_TRUNC), 0644);
       dup2(fd, 1);
     } else {
       dup2(outPipe[1], 1);
@@ -84,13 +87,20 @@ inline Result Run(const char* program, const std::vector<std::string>& args, con
     }
     dup2(inPipe[0], 0);
     for (int fd : {outPipe[0], errPipe[0], inPipe[1], outPipe[1], errPipe[1], inPipe[0]}) close(fd);
+    if (!o.workingDirectory.empty() && chdir(o.workingDirectory.c_str()) != 0) _exit(126);
     Exec(program, args);
   }
   close(outPipe[1]);
   close(errPipe[1]);
   close(inPipe[0]);
   if (!o.input.empty()) {
-    [[maybe_unused]] const auto n = write(inPipe[1], o.input.data(), o.input.size());
+    // A child that stops reading (as at its input limit) ends the write with EPIPE, not this process.
+    std::signal(SIGPIPE, SIG_IGN);
+    for (std::size_t at = 0; at < o.input.size();) {
+      const ssize_t n = write(inPipe[1], o.input.data() + at, o.input.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
   }
   close(inPipe[1]);
   std::chrono::steady_clock::time_point signalled{};
