@@ -125,8 +125,9 @@ bool LinkSession::RunUntil(const std::function<bool()>& done, int timeoutMs) {
 bool LinkSession::Connect(const std::string& device) {
   // A command interrupted on a slow line may leave requests that the adapter still answers, to
   // arrive as the answers to this one's set-up. What comes before the first request is dropped; a
-  // handshake that fails on another request's answer is tried again once the line has been quiet
-  // for longer than any answer may take, each leftover answered and dropped by then.
+  // handshake that fails on another request's answer (or on the rest of one whose start came
+  // before the request) is tried again once the line has been quiet for longer than any answer
+  // may take, each leftover answered and dropped by then.
   constexpr int kAttempts = 3;
   for (int attempt = 1;; ++attempt) {
     failure_.clear();  // a new connection after a failed one
@@ -136,9 +137,14 @@ bool LinkSession::Connect(const std::string& device) {
       // The rest of an answer under way as the port opened comes within a few bytes' time; after a
       // leftover, wait longer than the engine waits for an answer's first byte (100 ticks), so that
       // no answer to an earlier request is still to come.
+      // (No purge after the wait: it could cut an answer that starts just then, whose head would
+      // tell it for a leftover.)
       comm_.PurgeRead();
-      WaitForQuietLine(attempt == 1 ? 40 : 1200);
-      comm_.PurgeRead();
+      if (!WaitForQuietLine(attempt == 1 ? 40 : 1200) && attempt > 1) {
+        CloseLine();
+        failure_ = "the line does not fall quiet: something else is sending on it";
+        return false;
+      }
     } catch (const ESioCommError& e) {
       failure_ = e.what();
       const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
@@ -153,16 +159,31 @@ bool LinkSession::Connect(const std::string& device) {
   }
 }
 
-void LinkSession::WaitForQuietLine(int quietMs) {
+bool LinkSession::WaitForQuietLine(int quietMs) {
   constexpr int kLongestMs = 8000;  // for a line that never falls quiet
   lastByte_.start();
-  Pump([&] { return gSignal != 0 || lastByte_.elapsed() >= quietMs; }, kLongestMs);
+  const bool quiet = Pump(
+      [&] {
+        // Bytes waiting are read and dropped here: the receive event that would have the engine
+        // drop them may still be on its way when the time is up.
+        std::uint8_t dropped = 0;
+        while (comm_.GetCommStatus().InQueue > 0 && ReadByte(dropped)) {
+        }
+        return gSignal != 0 || lastByte_.elapsed() >= quietMs;
+      },
+      kLongestMs);
+  droppedSinceQuiet_ = false;
+  return quiet;
 }
 
 bool LinkSession::FailedOnLeftover() const {
   if (exchanges_.Entries().empty()) return false;
   const Exchange& last = exchanges_.Entries().back();
-  if (last.verdict != Verdict::Garbled || last.answer.size() < 2) return false;
+  if (last.verdict != Verdict::Garbled || last.answer.empty()) return false;
+  // Bytes came while no answer was awaited, after the line had been quiet: the start of an answer
+  // to an earlier request, whose rest this one got.
+  if (droppedSinceQuiet_) return true;
+  if (last.answer.size() < 2) return false;
   // Well formed, but for another request: set-up (10), opening (40), write (42) or read (44), each
   // answered with the adapter's 28 or 22. A line that changes bytes gives no such head.
   const std::uint8_t kind = last.answer[0] & 0x7F;
@@ -249,6 +270,7 @@ bool LinkSession::ReadByte(std::uint8_t& byte) {
   if (line_ ? !line_->Read(byte) : !comm_.ReadChar(ch)) return false;
   if (!line_) byte = static_cast<std::uint8_t>(ch);
   lastByte_.start();
+  if (!engine_.Wait_reply) droppedSinceQuiet_ = true;  // the engine drops what no request asked for
   return true;
 }
 

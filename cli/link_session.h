@@ -106,8 +106,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   // The connection failed on an answer to a request that was not the one sent: what an interrupted
   // command left on the line.
   bool FailedOnLeftover() const;
-  // Reads and drops what comes until nothing has for quietMs.
-  void WaitForQuietLine(int quietMs);
+  // Reads and drops what comes until nothing has for quietMs; false when the line never fell quiet.
+  bool WaitForQuietLine(int quietMs);
   // The event loop until done() holds or the time is up, whatever else happens.
   bool Pump(const std::function<bool()>& done, int timeoutMs);
 
@@ -134,6 +134,7 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   int settingsWritesAnswered_ = 0, settingsWritesRefused_ = 0;
   std::function<void(const std::string&)> trace_;
   QElapsedTimer lastByte_;              // since the last byte read
+  bool droppedSinceQuiet_ = false;      // bytes read while no answer was awaited, since the line was quiet
   bool frameStarted_ = false;           // a frame is written within one tick: the tick's first byte starts it
   std::vector<std::uint8_t> request_;   // the frame being written, to count settings frames
   sim::InProcessLine* line_ = nullptr;  // the simulator's line in place of the port, when joined
