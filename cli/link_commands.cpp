@@ -305,35 +305,24 @@ std::string BlockName(int block) {
 // After a write that did not complete: which blocks the module acknowledged, and what that means. A
 // block sent whose answer did not come (or came cut) may have been taken; a refused one was not.
 void TellPartialWrite(int acknowledged, int refused, int sent) {
-  if (sent <= 0) {
+  const bool underWay = sent > acknowledged + refused;
+  if (acknowledged == 0 && !underWay) {
     std::fputs("nothing was written to the module\n", stderr);
     return;
   }
-  const bool underWay = sent > acknowledged + refused;
-  const std::string maybe = underWay ? "block " + std::to_string(acknowledged + 1) + " (" +
-                                           BlockName(acknowledged + 1) +
-                                           ") was under way and may have been written"
-                                     : "";
-  const char* const partly =
-      "the module's working settings are partly new: write again or store nothing (its stored settings are "
-      "as "
-      "they were)";
-  if (acknowledged == 0) {
-    if (underWay) {
-      std::fprintf(
-          stderr, "no block of 5 was acknowledged; %s; %s\n", maybe.c_str(),
-          "the module's working settings may be partly new: write again or store nothing (its stored "
-          "settings are as they were)");
-    } else {
-      std::fputs("nothing was written to the module\n", stderr);
-    }
-    return;
+  std::string said = "no block of 5 was acknowledged";
+  if (acknowledged > 0) {
+    std::string names;
+    for (int block = 1; block <= acknowledged; ++block) names += (block > 1 ? ", " : "") + BlockName(block);
+    said = (acknowledged == 1 ? "block 1" : "blocks 1\u2013" + std::to_string(acknowledged)) +
+           " of 5 written (" + names + ")";
   }
-  std::string names;
-  for (int block = 1; block <= acknowledged; ++block) names += (block > 1 ? ", " : "") + BlockName(block);
-  const std::string blocks = acknowledged == 1 ? "block 1" : "blocks 1\u2013" + std::to_string(acknowledged);
-  std::fprintf(stderr, "%s of 5 written (%s)%s%s; %s\n", blocks.c_str(), names.c_str(), underWay ? "; " : "",
-               underWay ? (maybe + " too").c_str() : "", partly);
+  if (underWay)
+    said += "; block " + std::to_string(acknowledged + 1) + " (" + BlockName(acknowledged + 1) +
+            ") was under way and may have been written" + (acknowledged > 0 ? " too" : "");
+  said += std::string("; the module's working settings ") + (acknowledged > 0 ? "are" : "may be") +
+          " partly new: write again or store nothing (its stored settings are as they were)\n";
+  std::fputs(said.c_str(), stderr);
 }
 
 }  // namespace
