@@ -111,8 +111,7 @@ int WriteOutput(const Output& out, std::span<const std::uint8_t> bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     return AfterOutput(kDone);
   }
-  FileResult result;
-  if (!WriteWholeFile(out.path, bytes, &result.reason)) result.outcome = FileOutcome::CannotCreate;
+  const FileResult result = ReplaceWholeFile(out.path, bytes);
   return result == FileOutcome::Done ? kDone : FileFailure(out.path, result);
 }
 

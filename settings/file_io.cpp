@@ -210,6 +210,12 @@ bool WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data, st
   return fail(why);
 }
 
+FileResult ReplaceWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
+  FileResult result;
+  if (!WriteWholeFile(path, data, &result.reason)) result.outcome = FileOutcome::CannotCreate;
+  return result;
+}
+
 FileContents ReadWholeFile(const fs::path& path, std::size_t limit, const std::function<bool()>& stop) {
   FileContents contents;
 #ifdef _WIN32

@@ -61,6 +61,9 @@ std::string NotAFileToReplace(const std::filesystem::path& path);
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data,
                     std::string* reason = nullptr);
 
+// WriteWholeFile with its outcome: Done, or CannotCreate with the reason.
+FileResult ReplaceWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data);
+
 // What a bounded read found.
 struct FileContents {
   std::vector<std::uint8_t> bytes;  // the whole content, unless over

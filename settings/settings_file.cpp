@@ -57,10 +57,7 @@ FileOutcome ReadSettingsImage(std::span<const std::uint8_t> bytes, TModuleSettin
 }
 
 FileResult SaveSettingsFile(const TModuleSettings& record, const std::filesystem::path& path) {
-  const SettingsImage image = BuildSettingsImage(record);
-  FileResult result;
-  if (!WriteWholeFile(path, image, &result.reason)) result.outcome = FileOutcome::CannotCreate;
-  return result;
+  return ReplaceWholeFile(path, BuildSettingsImage(record));
 }
 
 FileResult OpenSettingsFile(const std::filesystem::path& path, TModuleSettings& record,

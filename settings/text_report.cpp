@@ -262,8 +262,5 @@ std::string TextReportBytes(const TModuleSettings& record, const ReportRanges& r
 FileResult WriteTextReport(const TModuleSettings& record, const ReportRanges& ranges,
                            const std::filesystem::path& path) {
   const std::string bytes = TextReportBytes(record, ranges);
-  const auto data = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  FileResult result;
-  if (!WriteWholeFile(path, data, &result.reason)) result.outcome = FileOutcome::CannotCreate;
-  return result;
+  return ReplaceWholeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }

@@ -130,15 +130,15 @@ std::optional<ModuleMemory> ReadStateFile(const std::filesystem::path& path, std
     why = "cannot read " + name + ": " + contents.error;
     return std::nullopt;
   }
-  const std::vector<std::uint8_t>* bytes = &contents.bytes;
+  const std::vector<std::uint8_t>& bytes = contents.bytes;
   const bool ours =
-      bytes->size() >= kMagicSize && std::equal(kStateMagic, kStateMagic + kMagicSize, bytes->begin());
+      bytes.size() >= kMagicSize && std::equal(kStateMagic, kStateMagic + kMagicSize, bytes.begin());
   if (!ours) {
     why = name + " is not a state file of vexa_sim";
-  } else if (bytes->size() < kStateFileSize) {
-    why = name + " is cut short (" + std::to_string(bytes->size()) + " of " + std::to_string(kStateFileSize) +
+  } else if (bytes.size() < kStateFileSize) {
+    why = name + " is cut short (" + std::to_string(bytes.size()) + " of " + std::to_string(kStateFileSize) +
           " bytes)";
-  } else if (bytes->size() > kStateFileSize || Crc8Update(0, *bytes) != 0) {
+  } else if (bytes.size() > kStateFileSize || Crc8Update(0, bytes) != 0) {
     why = name + " is damaged (its check sum does not match)";
   }
   if (!why.empty()) {
@@ -146,7 +146,7 @@ std::optional<ModuleMemory> ReadStateFile(const std::filesystem::path& path, std
     return std::nullopt;
   }
   ModuleMemory memory;
-  auto at = bytes->begin() + static_cast<std::ptrdiff_t>(kMagicSize);
+  auto at = bytes.begin() + static_cast<std::ptrdiff_t>(kMagicSize);
   for (auto& block : memory.chan) {
     std::copy_n(at, kChanWireSize, block.begin());
     at += static_cast<std::ptrdiff_t>(kChanWireSize);
