@@ -29,10 +29,8 @@
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 #include "views/help_windows.h"
-#include "views/line_monitor.h"
-#if VEXA_DIAGRAM
 #include "views/diagram.h"
-#endif
+#include "views/line_monitor.h"
 
 namespace {
 
@@ -316,7 +314,6 @@ void TFormMain::BuildMenus() {
   MenuView = Named(bar->addMenu(tr("Вид")), "MenuView");
   MenuView_LedOut = action(MenuView, tr("Состояние индикации"), "MenuView_LedOut");
   MenuView_Diagram = action(MenuView, tr("Диаграмма"), "MenuView_Diagram");
-  MenuView_Diagram->setEnabled(VEXA_DIAGRAM != 0);  // Windows builds without Qt Charts have none
   N2 = action(MenuView, tr("Закрыть все вспомогательные окна"), "N2");
   MenuView->addSeparator();
   // Named in both languages, so that either reader finds it.
@@ -518,9 +515,7 @@ void TFormMain::Out_chanel_status(int ch, const std::uint8_t* data) {
   if (ch != 3) return;  // the cycle's last block
   history_.Add(WallClockMs(),
                DecodeLiveValues({cycle_[0].data(), cycle_[1].data(), cycle_[2].data(), cycle_[3].data()}));
-#if VEXA_DIAGRAM
   if (diagram_ != nullptr) diagram_->Refresh();
-#endif
 }
 
 void TFormMain::Status_no_connect() {
@@ -614,7 +609,6 @@ void TFormMain::MenuView_LedOutClick() {
 }
 
 void TFormMain::MenuView_DiagramClick() {
-#if VEXA_DIAGRAM
   if (diagram_ == nullptr) {
     diagram_ = new TFormDiagram(history_, ModuleSettings);
     diagramWindow_.reset(diagram_);
@@ -622,7 +616,6 @@ void TFormMain::MenuView_DiagramClick() {
   diagram_->show();
   diagram_->raise();
   diagram_->activateWindow();
-#endif
 }
 
 void TFormMain::MenuView_LanguageClick(UiLanguage language) {

@@ -185,7 +185,7 @@ class TFormMain : public QMainWindow,
   std::unique_ptr<sim::InProcessLine> line_;
   std::unique_ptr<TFormLineMonitor> monitor_;  // before sioComm1_ goes, its display is unbound
   std::unique_ptr<TFormGuide> guide_;
-  // Held as a plain widget: a Windows build without Qt Charts has no diagram to destroy.
+  // Held as a plain widget, so that this header needs none of the chart's.
   std::unique_ptr<QWidget> diagramWindow_;
   TFormDiagram* diagram_ = nullptr;
   bool portErrorShown_ = false;  // the component's first error of this connection was shown

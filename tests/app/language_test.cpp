@@ -21,9 +21,7 @@
 #include "translations/language.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
-#if VEXA_DIAGRAM
 #include "views/diagram.h"
-#endif
 
 namespace {
 
@@ -125,14 +123,10 @@ TEST_F(LanguageTest, TheEnglishProgram) {
   EXPECT_EQ(FormMain->windowTitle(), "VEXA Module Setup");
   EXPECT_EQ(FormMain->MenuConn_Connect->text(), "Connect");
   FormMain->MenuView_LedOut->trigger();
-#if VEXA_DIAGRAM
   FormMain->MenuView_Diagram->trigger();
-#endif
   std::vector<QWidget*> windows = {FormMain,      FormSetChanel,          Form_Calc, FormInterf, FormLogic,
                                    Form_Led_tenu, FormMain->LineMonitor()};
-#if VEXA_DIAGRAM
   windows.push_back(FormMain->Diagram());
-#endif
   for (QWidget* window : windows) {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << window->objectName().toStdString();

@@ -43,9 +43,7 @@
 #include "vexa_version.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
-#if VEXA_DIAGRAM
 #include "views/diagram.h"
-#endif
 
 namespace {
 
@@ -94,7 +92,7 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_TRUE(w->Menu_sel_COM[0]->isChecked());
   for (int i = 1; i < 4; ++i) EXPECT_FALSE(w->Menu_sel_COM[i]->isChecked());
   EXPECT_TRUE(w->MenuView->isEnabled() && w->MenuHelp->isEnabled()) << "the service windows";
-  EXPECT_EQ(w->MenuView_Diagram->isEnabled(), VEXA_DIAGRAM != 0) << "only where Qt Charts was built";
+  EXPECT_TRUE(w->MenuView_Diagram->isEnabled());
   EXPECT_TRUE(w->MenuExec_WriteParam->isEnabled()) << "enabled in the initial state";
   EXPECT_EQ(w->Label_Version->text(), "--.--");
   EXPECT_EQ(w->findChild<QLineEdit*>("Edit_val_3")->text(), "0");
@@ -138,10 +136,8 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_TRUE(w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png"));
   // The diagram's history: a sample a status cycle, its last one what the window and the diagram
   // show.
-#if VEXA_DIAGRAM
   w->MenuView_Diagram->trigger();
   ASSERT_TRUE(w->Diagram() != nullptr && w->Diagram()->isVisible());
-#endif
   const std::size_t cycles = w->History().Samples().size();
   // Checked as soon as a cycle's last block is in: the next cycle comes half a second later.
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->History().Samples().size() >= cycles + 3; }, 3000));
@@ -152,12 +148,10 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
     EXPECT_EQ(w->Edit_curr[ch]->text().toStdString(), CFormat("%5.2f", double{last[4 * ch + kLiveCurrent]}));
     EXPECT_EQ(w->Edit_adc[ch]->text().toInt(), static_cast<int>(last[4 * ch + kLiveAdc]));
     EXPECT_EQ(w->Edit_dac[ch]->text().toInt(), static_cast<int>(last[4 * ch + kLiveDac]));
-#if VEXA_DIAGRAM
     const QList<QList<QPointF>> lines = w->Diagram()->ShownLines(ch);
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.back().back().x(), static_cast<double>(w->History().Samples().back().ms));
     EXPECT_EQ(lines.back().back().y(), double{last[4 * ch + kLiveValue]}) << ch;
-#endif
   }
 
   // Output blocking twice: the check mark moves only with the module's next status answer, and the
@@ -866,14 +860,10 @@ TEST_F(MainWindowTest, ViewAndHelpMenus) {
   w->MenuView_LedOut->trigger();
   w->MenuSetup_Interf->trigger();
   ASSERT_TRUE(w->LineMonitor()->isVisible() && FormInterf->isVisible());
-#if VEXA_DIAGRAM
   w->MenuView_Diagram->trigger();
   ASSERT_TRUE(w->Diagram()->isVisible());
   w->N2->trigger();
   EXPECT_FALSE(w->Diagram()->isVisible());
-#else
-  w->N2->trigger();
-#endif
   EXPECT_FALSE(w->LineMonitor()->isVisible());
   EXPECT_FALSE(w->Guide()->isVisible());
   EXPECT_FALSE(FormInterf->isVisible());
