@@ -11,61 +11,28 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cmath>
-
+#include "bench/diagram_day.h"
 #include "bench/process_stats.h"
 #include "bench/qt_main.h"
-#include "link/wall_clock.h"
-#include "views/diagram.h"
 
 namespace {
 
-struct Day {
-  Day() {
-    now = WallClockMs();
-    const std::int64_t start = now - LiveHistory::kKeptMs + 1;
-    for (std::int64_t t = start, i = 0; t <= now; t += 500, ++i) {
-      LiveValues values;
-      for (std::size_t k = 0; k < values.size(); ++k)
-        values[k] =
-            static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
-      history.Add(t, values);
-    }
-    settings.ChanSet[0].Point0 = 0.5F;
-  }
-  std::int64_t now = 0;
-  LiveHistory history;
-  TModuleSettings settings{};
-};
-
-Day& TheDay() {
-  static Day day;
-  return day;
-}
-
 // Arguments: window width, and whether the chart is painted too.
 void Redraw(benchmark::State& state) {
-  Day& day = TheDay();
+  DiagramDay& day = TheDay();
   TFormDiagram diagram(day.history, day.settings);
-  diagram.resize(static_cast<int>(state.range(0)), 600);
-  diagram.show();
+  PrepareForRedraws(diagram, static_cast<int>(state.range(0)));
   if (!QTest::qWaitForWindowExposed(&diagram)) state.SkipWithError("the diagram was not shown");
-  diagram.Button_Pause->setChecked(true);
-  diagram.ComboBox_Span->setCurrentIndex(3);
   const bool paint = state.range(1) != 0;
   std::int64_t step = 0;
-  for (auto _ : state) {
-    // Each redraw a new window onto the day's last half hour, as while polling.
-    diagram.Redraw(day.now - 1'800'000 + (step++ % 3600) * 500);
-    if (paint) diagram.Chart_View->viewport()->repaint();  // at once, into the window's backing store
-  }
+  for (auto _ : state) RedrawStep(diagram, step++, paint);
   state.counters["points"] = static_cast<double>(diagram.ShownLines(0).front().size());
 }
 
 // The diagram open on the 60-minute span of a full day for ten seconds, a status cycle each half
 // second redrawing it as the window does: the process's CPU.
 void LiveForTenSeconds(benchmark::State& state) {
-  Day& day = TheDay();
+  DiagramDay& day = TheDay();
   TFormDiagram diagram(day.history, day.settings);
   diagram.resize(900, 600);
   diagram.show();

@@ -11,6 +11,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -181,16 +182,20 @@ TEST_F(DiagramTest, PauseStopsTheViewNotTheHistory) {
 // The CSV is the history's text; the picture is the chart as shown; a name that cannot be written
 // gets the file error.
 TEST_F(DiagramTest, SavesTheHistoryAsCsvAndTheViewAsAPicture) {
-  const QString dir = QDir::tempPath() + QString("/vexa_diagram_%1").arg(QCoreApplication::applicationPid());
-  QDir().mkpath(dir);
+  // Unique: Wine gives process numbers again soon.
+  QTemporaryDir temporary;
+  ASSERT_TRUE(temporary.isValid());
+  const QString dir = temporary.path();
   files_.names = {"", "", dir + "/day", dir + "/view", dir + "/missing/folder/day"};
   QTest::mouseClick(diagram_->Button_SaveCsv, Qt::LeftButton);  // cancelled: nothing written
   QTest::mouseClick(diagram_->Button_SaveImage, Qt::LeftButton);
   EXPECT_TRUE(QDir(dir).isEmpty());
   QTest::mouseClick(diagram_->Button_SaveCsv, Qt::LeftButton);
-  QFile csv(dir + "/day.csv");
-  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  EXPECT_EQ(csv.readAll().toStdString(), HistoryCsv(history_.Samples()));
+  {
+    QFile csv(dir + "/day.csv");  // closed before the folder goes: Windows keeps an open file
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().toStdString(), HistoryCsv(history_.Samples()));
+  }
   QTest::mouseClick(diagram_->Button_SaveImage, Qt::LeftButton);
   QImage picture(dir + "/view.png", "PNG");
   EXPECT_EQ(picture.size(), diagram_->Chart_View->size() * diagram_->Chart_View->devicePixelRatio());
@@ -199,7 +204,6 @@ TEST_F(DiagramTest, SavesTheHistoryAsCsvAndTheViewAsAPicture) {
   ASSERT_EQ(boxes_.shown.size(), 1U);
   EXPECT_EQ(boxes_.shown[0].caption, "Ошибка!");
   EXPECT_EQ(files_.asked.front().filter, QtFilter("Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*"));
-  QDir(dir).removeRecursively();
 }
 
 }  // namespace
