@@ -310,6 +310,14 @@
         <source>более %1</source>
         <translation>more than %1</translation>
     </message>
+    <message>
+        <source>с паузой</source>
+        <translation>paused</translation>
+    </message>
+    <message>
+        <source>длиннее</source>
+        <translation>too long</translation>
+    </message>
 </context>
 <context>
     <name>TEdit</name>
@@ -407,6 +415,11 @@
     <message>
         <source>Рисунки PNG (*.png)|*.png|Все файлы (*.*)|*.*</source>
         <translation>PNG pictures (*.png)|*.png|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>dd.MM.yyyy</source>
+        <extracomment>The date under the time axis: Qt&apos;s date format of this language.</extracomment>
+        <translation>yyyy-MM-dd</translation>
     </message>
 </context>
 <context>
@@ -572,6 +585,22 @@ User&apos;s guide: %3</translation>
     <message>
         <source>Сохранить журнал</source>
         <translation>Save log</translation>
+    </message>
+    <message>
+        <source>Ответ с паузой</source>
+        <translation>Answer with a pause</translation>
+    </message>
+    <message>
+        <source>Ответ длиннее ожидаемого</source>
+        <translation>Answer longer than expected</translation>
+    </message>
+    <message>
+        <source>Порт: %1</source>
+        <translation>Port: %1</translation>
+    </message>
+    <message>
+        <source>Соединение: %1</source>
+        <translation>Connected: %1</translation>
     </message>
 </context>
 <context>

@@ -2,11 +2,11 @@
 #include "views/diagram.h"
 
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QGraphicsItem>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "gui/message_box.h"
@@ -54,6 +55,20 @@ NiceRange NiceRangeAround(double low, double high) {
   const double min = std::floor(low / step) * step, max = std::ceil(high / step) * step;
   return {min, max, static_cast<int>(std::lround((max - min) / step)) + 1,
           static_cast<int>(std::clamp(-exponent, 0.0, 9.0))};
+}
+
+// The step of the time axis' labels for a span of `minutes`: some four to seven labels.
+std::int64_t TimeStepMs(int minutes) {
+  switch (minutes) {
+    case 1:
+      return 10'000;
+    case 5:
+      return 60'000;
+    case 15:
+      return 120'000;
+    default:
+      return 600'000;
+  }
 }
 
 const char* const kQuantityTitles[] = {
@@ -168,8 +183,8 @@ TFormDiagram::TFormDiagram(const LiveHistory& history, const TModuleSettings& se
   // A plain background: the theme's gradient costs more to fill than the lines to draw.
   chart_->setBackgroundBrush(QBrush(Qt::white));
   chart_->setBackgroundRoundness(0);
-  timeAxis_ = new QDateTimeAxis(chart_);
-  timeAxis_->setTickCount(7);
+  timeAxis_ = new QCategoryAxis(chart_);
+  timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   valueAxis_ = new QValueAxis(chart_);
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
   chart_->addAxis(valueAxis_, Qt::AlignLeft);
@@ -181,7 +196,7 @@ TFormDiagram::TFormDiagram(const LiveHistory& history, const TModuleSettings& se
   // A plot of another width takes other columns: thinned anew for the time shown, once the layout
   // is done.
   connect(
-      chart_, &QChart::plotAreaChanged, this, [this] { Redraw(timeAxis_->max().toMSecsSinceEpoch()); },
+      chart_, &QChart::plotAreaChanged, this, [this] { Redraw(static_cast<std::int64_t>(timeAxis_->max())); },
       Qt::QueuedConnection);
   Chart_View = new QChartView(chart_, this);
   Chart_View->setObjectName("Chart_View");
@@ -195,7 +210,7 @@ TFormDiagram::TFormDiagram(const LiveHistory& history, const TModuleSettings& se
   // A change of what is shown redraws even a paused view, at the time it stopped at.
   const auto choiceChanged = [this] {
     if (Button_Pause->isChecked())
-      Redraw(timeAxis_->max().toMSecsSinceEpoch());
+      Redraw(static_cast<std::int64_t>(timeAxis_->max()));
     else
       Refresh();
   };
@@ -262,11 +277,15 @@ void TFormDiagram::Redraw(std::int64_t nowMs) {
 
     const bool hasData = channelLow <= channelHigh;
     const TChanSet& set = settings_.ChanSet[ch];
+    // A channel block of zeros is the blank record's (nothing read, opened or entered yet, or the
+    // form reset): it has no set-points to draw.
+    static const TChanSet kBlank{};
+    const bool hasSettings = std::memcmp(&set, &kBlank, sizeof set) != 0;
     const float setPoints[4] = {set.Point0, set.Point1, set.Point2, set.Point3};
     for (std::size_t s = 0; s < 4; ++s) {
       QLineSeries* setPointLine = setPoints_[ch][s];
       const double point = setPoints[s];
-      const bool shown = quantity == kLiveValue && hasData && std::isfinite(point) &&
+      const bool shown = quantity == kLiveValue && hasData && hasSettings && std::isfinite(point) &&
                          NearTheData(point, channelLow, channelHigh);
       if (setPointLine->isVisible() != shown) {
         setPointLine->setVisible(shown);
@@ -290,10 +309,32 @@ void TFormDiagram::Redraw(std::int64_t nowMs) {
   valueAxis_->setLabelFormat(QString("%.%1f").arg(range.decimals));
   valueAxis_->setRange(range.min, range.max);
   valueAxis_->setTitleText(tr(kQuantityTitles[quantity]));
-  timeAxis_->setFormat(kSpansMinutes[ComboBox_Span->currentIndex()] >= 60 ? "HH:mm" : "HH:mm:ss");
-  timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(nowMs));
-  timeAxis_->setTitleText(QDateTime::fromMSecsSinceEpoch(nowMs).toString("dd.MM.yyyy"));
+  ShowTimeAxis(from, nowMs);
   lines_->Show(static_cast<double>(from), static_cast<double>(nowMs), valueAxis_->min(), valueAxis_->max());
+}
+
+void TFormDiagram::ShowTimeAxis(std::int64_t from, std::int64_t to) {
+  const int minutes = kSpansMinutes[std::max(0, ComboBox_Span->currentIndex())];
+  const std::int64_t step = TimeStepMs(minutes);
+  const QString format = minutes >= 60 ? "HH:mm" : "HH:mm:ss";
+  // Round in local time: a whole minute or ten is whole in the clock the labels show.
+  const std::int64_t offset = QDateTime::fromMSecsSinceEpoch(from).offsetFromUtc() * 1000LL;
+  QStringList labels;
+  std::vector<std::int64_t> ticks;
+  for (std::int64_t t = ((from + offset) / step + 1) * step - offset; t <= to; t += step) {
+    ticks.push_back(t);
+    labels << QDateTime::fromMSecsSinceEpoch(t).toString(format);
+  }
+  // Relabelled only when a label comes or goes: between, the labels move with the range.
+  if (labels != timeAxis_->categoriesLabels()) {
+    for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+      timeAxis_->append(labels[static_cast<qsizetype>(i)], static_cast<qreal>(ticks[i]));
+  }
+  timeAxis_->setStartValue(static_cast<qreal>(from));
+  timeAxis_->setRange(static_cast<qreal>(from), static_cast<qreal>(to));
+  //: The date under the time axis: Qt's date format of this language.
+  timeAxis_->setTitleText(QDateTime::fromMSecsSinceEpoch(to).toString(tr("dd.MM.yyyy")));
 }
 
 QList<QList<QPointF>> TFormDiagram::ShownLines(int channel) const {
@@ -319,7 +360,9 @@ void TFormDiagram::SaveCsv() {
   const bool written =
       WriteWholeFile(PathWithExtension(csvDialog_.FileName().toStdString(), ".csv"), {bytes, text.size()});
   QGuiApplication::restoreOverrideCursor();
-  if (!written)
+  if (written)
+    csvDialog_.Succeeded();
+  else
     MessageBoxes().Show(FileOutcomeText(FileOutcome::CannotCreate), kFileErrorCaption, BoxButtons::Ok);
 }
 
@@ -330,7 +373,9 @@ void TFormDiagram::SaveImage() {
   buffer.open(QIODevice::WriteOnly);
   const bool encoded = Chart_View->grab().save(&buffer, "PNG");
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(png.constData());
-  if (!encoded || !WriteWholeFile(PathWithExtension(imageDialog_.FileName().toStdString(), ".png"),
-                                  {bytes, static_cast<std::size_t>(png.size())}))
+  if (encoded && WriteWholeFile(PathWithExtension(imageDialog_.FileName().toStdString(), ".png"),
+                                {bytes, static_cast<std::size_t>(png.size())}))
+    imageDialog_.Succeeded();
+  else
     MessageBoxes().Show(FileOutcomeText(FileOutcome::CannotCreate), kFileErrorCaption, BoxButtons::Ok);
 }

@@ -22,7 +22,7 @@ class QComboBox;
 class QPushButton;
 class QChart;
 class QChartView;
-class QDateTimeAxis;
+class QCategoryAxis;
 class QLineSeries;
 class QValueAxis;
 
@@ -62,13 +62,16 @@ class TFormDiagram : public QWidget {
 
  private:
   QLineSeries* NewSeries(int channel, bool setPoint);
+  void ShowTimeAxis(std::int64_t from, std::int64_t to);
   void SaveCsv();
   void SaveImage();
 
   const LiveHistory& history_;
   const TModuleSettings& settings_;
   QChart* chart_;
-  QDateTimeAxis* timeAxis_;
+  // Labelled on round times (whole seconds or minutes as the span suits), which a date-time axis,
+  // spacing its ticks evenly from the moving window's start, cannot do.
+  QCategoryAxis* timeAxis_;
   QValueAxis* valueAxis_;
   // The channels' lines are painted by an item of our own over the plot: a chart series strokes its
   // whole path anew on every change, some ten times the cost of the rest of a redraw. The chart

@@ -3,8 +3,11 @@
 // the pause, and what its two saves write.
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QComboBox>
+#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -13,6 +16,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -74,6 +78,9 @@ class DiagramTest : public ::testing::Test {
   }
 
   // The samples of a series the span ending at `to` takes.
+  QCategoryAxis* TimeAxis() const {
+    return qobject_cast<QCategoryAxis*>(diagram_->Chart_View->chart()->axes(Qt::Horizontal).first());
+  }
   std::vector<const LiveSample*> InSpan(std::int64_t from, std::int64_t to) const {
     std::vector<const LiveSample*> in;
     for (const LiveSample& s : history_.Samples())
@@ -130,6 +137,17 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
       EXPECT_EQ(diagram_->ShownSetPoints(1).size(), quantity == 0 ? 1U : 0U) << what;
       EXPECT_TRUE(diagram_->ShownSetPoints(2).empty()) << what;
     }
+    // The time axis: labels on round times of the local clock, the date under them.
+    const std::int64_t steps[] = {10'000, 60'000, 120'000, 600'000};
+    QCategoryAxis* time = TimeAxis();
+    EXPECT_GE(time->count(), 4) << "span " << span;
+    EXPECT_LE(time->count(), 8) << "span " << span;
+    for (const QString& label : time->categoriesLabels()) {
+      const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<std::int64_t>(time->endValue(label)));
+      EXPECT_EQ(at.time().msecsSinceStartOfDay() % steps[span], 0) << label.toStdString();
+      EXPECT_EQ(label, at.toString(span == 3 ? "HH:mm" : "HH:mm:ss"));
+    }
+    EXPECT_EQ(time->titleText(), QDateTime::fromMSecsSinceEpoch(now_).toString("dd.MM.yyyy"));
   }
   // The guide's picture: a quarter of an hour with the break and the set-points, running.
   QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);
@@ -146,11 +164,52 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
   ChooseByKeys(english.ComboBox_Span, 2);
   QCoreApplication::processEvents();
   EXPECT_EQ(english.Button_SaveImage->text(), "Save picture");
+  EXPECT_EQ(qobject_cast<QCategoryAxis*>(english.Chart_View->chart()->axes(Qt::Horizontal).first())->titleText(),
+            QDate::currentDate().toString("yyyy-MM-dd"))
+      << "a date that no reader takes month first";
   EXPECT_TRUE(
       HistoryCsv({}).starts_with("Time,Channel 1 value,Channel 1 current,Channel 1 ADC,Channel 1 DAC,"))
       << "the CSV's column names in the window's language";
   EXPECT_TRUE(english.grab().save(QString(VEXA_SHOT_DIR) + "/en_diagram.png"));
   RemoveLanguage();
+}
+
+// What is painted: each channel's line where its samples put it on the plot, and not mirrored;
+// set-points only from settings that exist.
+TEST_F(DiagramTest, PaintsEachLineWhereItsValuesAreAndNoBlankSetPoints) {
+  QTest::mouseClick(diagram_->Button_Pause, Qt::LeftButton);
+  ChooseByKeys(diagram_->ComboBox_Span, 0);
+  diagram_->Redraw(now_);
+  QCoreApplication::processEvents();
+  const QImage image = diagram_->Chart_View->viewport()->grab().toImage();
+  const QRectF plot = diagram_->Chart_View->chart()->plotArea();
+  const auto* values = qobject_cast<QValueAxis*>(diagram_->Chart_View->chart()->axes(Qt::Vertical).first());
+  const double from = static_cast<double>(now_ - 60'000), sx = plot.width() / 60'000.0;
+  const double sy = plot.height() / (values->max() - values->min());
+  const auto colourNear = [&](QPointF at, QColor colour) {
+    for (int dx = -2; dx <= 2; ++dx)
+      for (int dy = -2; dy <= 2; ++dy)
+        if (image.pixelColor(at.toPoint() + QPoint(dx, dy)) == colour) return true;
+    return false;
+  };
+  const QColor colours[] = {QColor(0x1F, 0x5F, 0xBF), QColor(0xC8, 0x28, 0x28), QColor(0x2A, 0x8A, 0x2A),
+                            QColor(0xA0, 0x50, 0xC0)};
+  for (int ch = 0; ch < 4; ++ch) {
+    for (const LiveSample* sample : {InSpan(now_ - 45'000, now_)[0], InSpan(now_ - 15'000, now_)[0]}) {
+      const double value = sample->values[static_cast<std::size_t>(4 * ch)];
+      const double x = plot.left() + (static_cast<double>(sample->ms) - from) * sx;
+      EXPECT_TRUE(colourNear({x, plot.bottom() - (value - values->min()) * sy}, colours[ch])) << "channel " << ch;
+      EXPECT_FALSE(colourNear({x, plot.top() + (value - values->min()) * sy}, colours[ch]))
+          << "channel " << ch << " mirrored";
+    }
+  }
+  // Channel 1 swings about 0: a blank block's set-points (all 0) would sit on it.
+  record_.ChanSet[0] = {};
+  diagram_->Redraw(now_);
+  EXPECT_TRUE(diagram_->ShownSetPoints(0).empty());
+  record_.ChanSet[0].AdcMax = 900;  // settings, their set-points 0
+  diagram_->Redraw(now_);
+  EXPECT_EQ(diagram_->ShownSetPoints(0), std::vector<double>(4, 0.0));
 }
 
 // Paused, the view stays at its time, a change of quantity included, while samples still come; the
