@@ -80,7 +80,7 @@ std::vector<QWidget*> SettingsDialogs() {
 TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   engine_.SetExchangeRecord(&exchanges_);
   exchanges_.OnExchange = [this](const Exchange&) {
-    if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
+    if (monitor_ != nullptr) monitor_->ExchangeEnded();
   };
   setWindowTitle(tr("Настройка модуля VEXA"));
   QFont font("DejaVu Sans");
@@ -420,8 +420,6 @@ void TFormMain::Menu_sel_OtherClick() {
 }
 
 void TFormMain::MenuConn_ConnectClick() {
-  exchanges_.ResetCounters();
-  if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   MenuConn_Connect->setEnabled(false);
   MenuConn_COM1->setEnabled(false);
   for (int i = 0; i < 4; ++i)
@@ -429,6 +427,8 @@ void TFormMain::MenuConn_ConnectClick() {
   if (QAction* other = portGroup_->checkedAction();
       other != nullptr && (other->property("discovered").toBool() || other->property("typed").toBool()))
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
+  exchanges_.NewConnection(Menu_sel_Sim->isChecked() ? Menu_sel_Sim->text().toStdString() : sioComm1_.DeviceName());
+  if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   if (Menu_sel_Sim->isChecked()) {
     try {
       if (gSimulatorInProcess) {
@@ -660,10 +660,11 @@ void TFormMain::FileError(const FileResult& result) {
 
 void TFormMain::MenuFile_OpenClick() {
   if (!OpenDialog1.Execute() || OpenDialog1.FileName().isEmpty()) return;
-  LoadSettingsFile(PathWithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension));
+  if (LoadSettingsFile(PathWithExtension(OpenDialog1.FileName().toStdString(), kSettingsFileExtension)))
+    OpenDialog1.Succeeded();
 }
 
-void TFormMain::LoadSettingsFile(const std::filesystem::path& path) {
+bool TFormMain::LoadSettingsFile(const std::filesystem::path& path) {
   const FileResult outcome = OpenSettingsFile(path, ModuleSettings);
   if (outcome == FileOutcome::Done) {
     RememberSettings();
@@ -672,6 +673,7 @@ void TFormMain::LoadSettingsFile(const std::filesystem::path& path) {
     RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);
   }
   FileError(outcome);
+  return outcome == FileOutcome::Done;
 }
 
 void TFormMain::MenuFile_SaveClick() {
@@ -679,7 +681,10 @@ void TFormMain::MenuFile_SaveClick() {
   const std::filesystem::path path =
       PathWithExtension(SaveDialogData.FileName().toStdString(), kSettingsFileExtension);
   const FileResult outcome = SaveSettingsFile(ModuleSettings, path);
-  if (outcome == FileOutcome::Done) RememberSettings();
+  if (outcome == FileOutcome::Done) {
+    RememberSettings();
+    SaveDialogData.Succeeded();
+  }
   FileError(outcome);
 }
 
@@ -691,7 +696,9 @@ void TFormMain::N1Click() {
   if (Form_Calc != nullptr)
     ranges = {Form_Calc->Values.Vrms_N, Form_Calc->Values.Vrms_V, Form_Calc->Values.Out_N,
               Form_Calc->Values.Out_V};
-  FileError(WriteTextReport(ModuleSettings, ranges, path));
+  const FileResult outcome = WriteTextReport(ModuleSettings, ranges, path);
+  if (outcome == FileOutcome::Done) SaveDialogText.Succeeded();
+  FileError(outcome);
 }
 
 void TFormMain::MenuFile_ResetClick() {

@@ -68,7 +68,7 @@ class TFormMain : public QMainWindow,
   void MenuExec_SaveEEPROMClick() { ::MenuExec_SaveEEPROMClick(engine_, *this); }
   void MenuFile_OpenClick();
   // A settings file into the record, as "Открыть" loads it (the name as it stands).
-  void LoadSettingsFile(const std::filesystem::path& path);
+  bool LoadSettingsFile(const std::filesystem::path& path);  // true when loaded
   void MenuFile_SaveClick();
   void N1Click();
   void MenuFile_ResetClick();
@@ -100,8 +100,10 @@ class TFormMain : public QMainWindow,
   TSioComm& SioComm1() { return sioComm1_; }
   // Every exchange of the link, kept whether or not the monitor shows it.
   const ExchangeRecord& Exchanges() const { return exchanges_; }
+  ExchangeRecord& Exchanges() { return exchanges_; }  // benchmarks fill it
   // The live values of every status cycle since the first connection, for the diagram.
   const LiveHistory& History() const { return history_; }
+  LiveHistory& History() { return history_; }  // benchmarks fill it
   // The windows of "Вид" and "Помощь" once opened, else null.
   TFormLineMonitor* LineMonitor() { return monitor_.get(); }
   TFormGuide* Guide() { return guide_.get(); }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A full day of live values, two samples a second, for the diagram's benchmarks, and one redraw of
-// it as polling does: each a new window onto the day's last half hour.
+// A full day of live values, two samples a second, for the benchmarks of the diagram and the window,
+// and one redraw of it as polling does: each a new window onto the day's last half hour.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -14,17 +14,20 @@
 #include "link/wall_clock.h"
 #include "views/diagram.h"
 
+// The day up to `last`, each series a slow wave on a level of its own.
+inline void FillDay(LiveHistory& history, std::int64_t last) {
+  for (std::int64_t t = last - LiveHistory::kKeptMs + 1, i = 0; t <= last; t += 500, ++i) {
+    LiveValues values;
+    for (std::size_t k = 0; k < values.size(); ++k)
+      values[k] = static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
+    history.Add(t, values);
+  }
+}
+
 struct DiagramDay {
   DiagramDay() {
     now = WallClockMs();
-    const std::int64_t start = now - LiveHistory::kKeptMs + 1;
-    for (std::int64_t t = start, i = 0; t <= now; t += 500, ++i) {
-      LiveValues values;
-      for (std::size_t k = 0; k < values.size(); ++k)
-        values[k] =
-            static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
-      history.Add(t, values);
-    }
+    FillDay(history, now);
     settings.ChanSet[0].Point0 = 0.5F;
   }
   std::int64_t now = 0;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's costs: start-up (the six forms created and the main window on screen) and, connected
 // to the simulator and polling for ten seconds, the process's CPU (the simulator's thread included)
-// and resident memory.
+// and resident memory, without and with the diagram and the line monitor open.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -9,6 +9,7 @@
 
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
+#include "bench/diagram_day.h"
 #include "bench/process_stats.h"
 #include "bench/qt_main.h"
 
@@ -25,18 +26,28 @@ void StartUp(benchmark::State& state) {
   }
 }
 
-// Argument: 1 with the diagram open (redrawn each status cycle and each second).
+constexpr int kDiagram = 1, kMonitor = 2;
+
+// A full table of exchanges, as after some two minutes of polling.
+void FillExchanges(ExchangeRecord& record) {
+  static const std::uint8_t kRequest[] = {0x44, 0x28, 0x01, 0xC0, 0x10, 0x00};
+  for (std::size_t i = 0; i < ExchangeRecord::kKept; ++i) {
+    record.Sent(kRequest, 6);
+    for (int b = 0; b < 21; ++b) record.Received(static_cast<std::uint8_t>(b < 4 ? kRequest[b] : b));
+    record.End();
+  }
+}
+
+// Argument: the windows open while polling, kDiagram (on a full day, redrawn each status cycle and
+// each second) and kMonitor (its table full), alone or together.
 void ConnectedIdle(benchmark::State& state) {
   CreateForms();
   FormMain->show();
-  if (state.range(0) != 0) {
-    if (!FormMain->MenuView_Diagram->isEnabled()) {
-      state.SkipWithError("built without the diagram");
-      DestroyForms();
-      return;
-    }
+  if ((state.range(0) & kDiagram) != 0) {
+    FillDay(FormMain->History(), WallClockMs() - 1000);  // the day before the connection
     FormMain->MenuView_Diagram->trigger();
   }
+  if ((state.range(0) & kMonitor) != 0) FormMain->MenuView_LedOut->trigger();
   FormMain->SimulatorChoice()->trigger();
   FormMain->MenuConn_Connect->trigger();
   if (!QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, 3000)) {
@@ -44,6 +55,7 @@ void ConnectedIdle(benchmark::State& state) {
     DestroyForms();
     return;
   }
+  if ((state.range(0) & kMonitor) != 0) FillExchanges(FormMain->Exchanges());
   QTest::qWait(500);
   MeasureCpuForTenSeconds(state);
   state.counters["resident_kB"] = static_cast<double>(ResidentKb());
@@ -54,7 +66,13 @@ void ConnectedIdle(benchmark::State& state) {
 }
 
 BENCHMARK(StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(ConnectedIdle)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(ConnectedIdle)
+    ->Arg(0)
+    ->Arg(kDiagram)
+    ->Arg(kMonitor)
+    ->Arg(kDiagram | kMonitor)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -281,7 +281,8 @@ void LinkSession::Trace(std::function<void(const std::string&)> print) { trace_ 
 void LinkSession::ExchangeEnded(const Exchange& exchange) {
   const auto& r = exchange.request;
   if (r.size() >= 4 && r[0] == 0x42 && r[2] == 0x00) {
-    if (exchange.verdict == Verdict::Answered) ++settingsWritesAnswered_;
+    // A longer answer is taken by the link as it stands, the write with it.
+    if (exchange.verdict == Verdict::Answered || exchange.verdict == Verdict::Long) ++settingsWritesAnswered_;
     if (exchange.verdict == Verdict::Refused) ++settingsWritesRefused_;
   }
   if (trace_) trace_(ExchangeLine(exchange));

@@ -39,7 +39,7 @@ QString QtFilter(const QString& pairs) {
 
 bool TFileDialog::Execute() {
   const QString chosen =
-      FileDialogs().Ask(kind_, QtFilter(filter_), fileName_.isEmpty() ? QString(".") : fileName_);
+      FileDialogs().Ask(kind_, QtFilter(filter_), remembered_.isEmpty() ? QString(".") : remembered_);
   if (chosen.isEmpty()) return false;
   fileName_ = chosen;
   return true;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The open and save dialogs: a filter in "text|pattern|..." pairs, the initial folder ".", and the
-// name last chosen in each dialog remembered by that dialog. The asking itself is a replaceable
+// name each dialog last opened or saved with success remembered by that dialog. The asking itself is a replaceable
 // service, scripted in tests.
 #pragma once
 
@@ -31,14 +31,17 @@ QString QtFilter(const QString& pairs);
 class TFileDialog {
  public:
   TFileDialog(FileDialogKind kind, QString filter) : kind_(kind), filter_(std::move(filter)) {}
-  // True when a name was chosen; it is remembered for the next time.
+  // True when a name was chosen. The dialog starts from the name of its last success.
   bool Execute();
   const QString& FileName() const { return fileName_; }
+  // The file named was opened or saved: the next dialog starts there. A folder where saving failed
+  // is no place to start from (Qt's own dialog can hang reading some of /proc).
+  void Succeeded() { remembered_ = fileName_; }
 
  private:
   FileDialogKind kind_;
   QString filter_;
-  QString fileName_;
+  QString fileName_, remembered_;
 };
 
 // For tests: answers with names from a queue (an empty name cancels) and records each request.

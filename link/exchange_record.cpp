@@ -7,6 +7,8 @@
 
 void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
   End();
+  restBefore_ = restOpen_;
+  restOpen_ = false;
   open_ = true;
   current_ = Exchange{};
   current_.sent = clock_();
@@ -17,9 +19,49 @@ void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
 
 void ExchangeRecord::Received(std::uint8_t byte) {
   ++counters_.bytesIn;
-  if (!open_) return;
-  if (current_.answer.size() < kAnswerKept) current_.answer.push_back(byte);
-  lastByte_ = timer_();
+  if (open_) {
+    if (current_.answer.size() < kAnswerKept) current_.answer.push_back(byte);
+    lastByte_ = timer_();
+    return;
+  }
+  // The rest of an answer taken as cut, until it is whole; anything else is not an answer.
+  if (entries_.empty() || entries_.back().verdict != Verdict::Cut || !restOpen_) return;
+  Exchange& last = entries_.back();
+  last.answer.push_back(byte);
+  const Verdict whole = JudgeAnswer(last.request, last.answer);
+  if (whole == Verdict::Cut && last.answer.size() < kAnswerKept) return;
+  restOpen_ = false;
+  if (whole != Verdict::Answered && whole != Verdict::Refused) {
+    last.answer.pop_back();  // not its rest after all
+    return;
+  }
+  FoundLate(last);
+}
+
+bool ExchangeRecord::TakeRest(Exchange& cut, const Exchange& next) {
+  std::vector<std::uint8_t> whole = cut.answer;
+  for (std::size_t i = 0; i < next.answer.size(); ++i) {
+    whole.push_back(next.answer[i]);
+    const Verdict verdict = JudgeAnswer(cut.request, whole);
+    if (verdict == Verdict::Answered || verdict == Verdict::Refused) {
+      // What follows must be an answer to the next request, at least its head: a garbled answer
+      // alone can fill the cut one's length without being its rest.
+      const std::span<const std::uint8_t> own(next.answer.data() + i + 1, next.answer.size() - i - 1);
+      const Verdict ownVerdict = JudgeAnswer(next.request, own);
+      if (ownVerdict == Verdict::Garbled || ownVerdict == Verdict::NoAnswer) return false;
+      cut.answer = std::move(whole);
+      return true;
+    }
+    if (verdict != Verdict::Cut || whole.size() >= kAnswerKept) return false;
+  }
+  return false;
+}
+
+void ExchangeRecord::FoundLate(Exchange& exchange) {
+  Count(Verdict::Cut, -1);
+  exchange.verdict = Verdict::Late;
+  Count(Verdict::Late, 1);
+  if (OnExchange) OnExchange(exchange);
 }
 
 void ExchangeRecord::End() {
@@ -28,28 +70,56 @@ void ExchangeRecord::End() {
   current_.verdict = JudgeAnswer(current_.request, current_.answer);
   if (!current_.answer.empty())
     current_.roundTripMs = std::chrono::duration<double, std::milli>(lastByte_ - sentAt_).count();
+  // A request that went out before the rest of a cut answer came gets that rest first: the cut one
+  // was late, and this one's answer another request's.
+  const bool late = restBefore_ && current_.verdict == Verdict::Garbled && !entries_.empty() &&
+                    entries_.back().verdict == Verdict::Cut && TakeRest(entries_.back(), current_);
+  restBefore_ = false;
+  if (late) FoundLate(entries_.back());
   ++counters_.exchanges;
-  switch (current_.verdict) {
-    case Verdict::Answered:
-      ++counters_.answered;
-      counters_.lastRoundTripMs = current_.roundTripMs;
-      break;
-    case Verdict::NoAnswer:
-      ++counters_.noAnswer;
-      break;
-    case Verdict::Cut:
-      ++counters_.cut;
-      break;
-    case Verdict::Garbled:
-      ++counters_.garbled;
-      break;
-    case Verdict::Refused:
-      ++counters_.refused;
-      break;
-  }
+  Count(current_.verdict, 1);
+  if (current_.verdict == Verdict::Answered) counters_.lastRoundTripMs = current_.roundTripMs;
+  restOpen_ = current_.verdict == Verdict::Cut;
   if (entries_.size() == kKept) entries_.pop_front();
   entries_.push_back(std::move(current_));
+  ++recorded_;
   if (OnExchange) OnExchange(entries_.back());
+}
+
+void ExchangeRecord::Count(Verdict verdict, int by) {
+  const auto add = [by](std::uint64_t& counter) { counter += static_cast<std::uint64_t>(by); };
+  switch (verdict) {
+    case Verdict::Answered:
+      add(counters_.answered);
+      break;
+    case Verdict::NoAnswer:
+      add(counters_.noAnswer);
+      break;
+    case Verdict::Cut:
+      add(counters_.cut);
+      break;
+    case Verdict::Late:
+      add(counters_.late);
+      break;
+    case Verdict::Garbled:
+      add(counters_.garbled);
+      break;
+    case Verdict::Long:
+      add(counters_.tooLong);
+      break;
+    case Verdict::Refused:
+      add(counters_.refused);
+      break;
+  }
+}
+
+void ExchangeRecord::NewConnection(std::string port) {
+  open_ = false;
+  restOpen_ = restBefore_ = false;
+  entries_.clear();
+  counters_ = {};
+  port_ = std::move(port);
+  connectedAt_ = clock_();
 }
 
 const char* VerdictText(Verdict verdict) {
@@ -64,6 +134,10 @@ const char* VerdictText(Verdict verdict) {
       return VEXA_TR_NOOP("Messages", "искажен или чужой");
     case Verdict::Refused:
       return VEXA_TR_NOOP("Messages", "отказ");
+    case Verdict::Late:
+      return VEXA_TR_NOOP("Messages", "с паузой");
+    case Verdict::Long:
+      return VEXA_TR_NOOP("Messages", "длиннее");
   }
   return "";
 }
@@ -75,8 +149,14 @@ std::string ClockText(std::chrono::system_clock::time_point time) {
                  static_cast<int>(ms % 1000));
 }
 
-std::string ExchangeLine(const Exchange& exchange) {
-  std::string line = ClockText(exchange.sent) + "  " + HexBytes(exchange.request) + "  ->  " +
+std::string DateClockText(std::chrono::system_clock::time_point time) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+  const std::tm local = LocalTime(ms / 1000);
+  return CFormat("%04d-%02d-%02d ", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) + ClockText(time);
+}
+
+std::string ExchangeLine(const Exchange& exchange, bool withDate) {
+  std::string line = (withDate ? DateClockText(exchange.sent) : ClockText(exchange.sent)) + "  " + HexBytes(exchange.request) + "  ->  " +
                      (exchange.answer.empty() ? std::string("-") : HexBytes(exchange.answer)) + "  " +
                      Translated("Messages", VerdictText(exchange.verdict));
   if (!exchange.answer.empty())

@@ -22,7 +22,8 @@ struct Exchange {
 };
 
 struct ExchangeCounters {
-  std::uint64_t exchanges = 0, answered = 0, noAnswer = 0, cut = 0, garbled = 0, refused = 0;
+  std::uint64_t exchanges = 0, answered = 0, noAnswer = 0, cut = 0, late = 0, garbled = 0, tooLong = 0,
+                refused = 0;
   std::uint64_t bytesOut = 0, bytesIn = 0;
   double lastRoundTripMs = 0;  // of the last answered exchange
 };
@@ -42,32 +43,55 @@ class ExchangeRecord {
       : clock_(std::move(clock)), timer_(std::move(timer)) {}
 
   // The link's side: a request went out (ending the exchange before it, if still open), a byte came
-  // in (part of the answer while an exchange is open), the engine stopped waiting.
+  // in (part of the answer while an exchange is open), the engine stopped waiting. Bytes that come
+  // after an answer was taken as cut and before the next request are its rest: once it is whole,
+  // the exchange is a late one.
   void Sent(const std::uint8_t* data, int length);
   void Received(std::uint8_t byte);
   void End();
 
-  // A new connection starts the counters again; the kept exchanges stay.
-  void ResetCounters() { counters_ = {}; }
+  // A new connection starts the record anew, counters and exchanges alike, so that what the monitor
+  // counts and what it lists are of one connection, whose port and start the journal names.
+  void NewConnection(std::string port);
 
   const ExchangeCounters& Counters() const { return counters_; }
   const std::deque<Exchange>& Entries() const { return entries_; }
-  // Told of each exchange as it ends.
+  // Exchanges recorded since the record was made, over all connections: Entries()[i] is number
+  // Recorded() - Entries().size() + i, so that a view can tell what it has not shown yet.
+  std::uint64_t Recorded() const { return recorded_; }
+  const std::string& Port() const { return port_; }
+  std::chrono::system_clock::time_point ConnectedAt() const { return connectedAt_; }
+  // Told of each exchange as it ends, and again of one found late.
   std::function<void(const Exchange&)> OnExchange;
 
  private:
+  void Count(Verdict verdict, int by);
+  // Whether the next exchange's answer starts with the cut one's rest and goes on with an answer
+  // of its own; if so the rest is added to the cut answer.
+  static bool TakeRest(Exchange& cut, const Exchange& next);
+  void FoundLate(Exchange& exchange);
+
   Clock clock_;
   Timer timer_;
   bool open_ = false;
+  bool restOpen_ = false;    // the last exchange was cut, and no request has gone out since
+  bool restBefore_ = false;  // so it was when the open exchange's request went out
   Exchange current_;
   std::chrono::steady_clock::time_point sentAt_, lastByte_;
   std::deque<Exchange> entries_;
+  std::uint64_t recorded_ = 0;
   ExchangeCounters counters_;
+  std::string port_;
+  std::chrono::system_clock::time_point connectedAt_{};
 };
 
-// The verdict in the monitor's words: "ответ", "нет ответа", "обрезан", "искажен или чужой", "отказ".
+// The verdict in the monitor's words: "ответ", "нет ответа", "обрезан", "искажен или чужой", "отказ",
+// "с паузой", "длиннее".
 const char* VerdictText(Verdict verdict);
 // Local time to the millisecond, "14:03:27.415".
 std::string ClockText(std::chrono::system_clock::time_point time);
-// One line for the monitor's journal and the trace: time, request, answer, verdict, round trip.
-std::string ExchangeLine(const Exchange& exchange);
+// Local date and time to the millisecond, "2026-12-08 14:03:27.415": a journal outlives its day.
+std::string DateClockText(std::chrono::system_clock::time_point time);
+// One line for the monitor's journal (with the date) and the trace: time, request, answer, verdict,
+// round trip.
+std::string ExchangeLine(const Exchange& exchange, bool withDate = false);

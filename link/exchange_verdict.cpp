@@ -38,8 +38,10 @@ Verdict JudgeAnswer(std::span<const std::uint8_t> request, std::span<const std::
   if (memory && request.size() >= 4 && (answer[2] != request[2] || answer[3] != request[3]))
     return Verdict::Garbled;
   if (request[0] == 0x10 && request.size() >= 2 && answer[1] != request[1]) return Verdict::Garbled;
-  if (answer.size() < ExpectedLength(request, answer[0])) return Verdict::Cut;
-  return (answer[0] & 0x80) != 0 ? Verdict::Refused : Verdict::Answered;
+  const std::size_t expected = ExpectedLength(request, answer[0]);
+  if (answer.size() < expected) return Verdict::Cut;
+  if ((answer[0] & 0x80) != 0) return Verdict::Refused;
+  return answer.size() > expected ? Verdict::Long : Verdict::Answered;
 }
 
 std::string RequestName(std::span<const std::uint8_t> request) {
@@ -61,6 +63,8 @@ std::string DescribeExchange(std::span<const std::uint8_t> request, std::span<co
   const std::string name = RequestName(request);
   switch (JudgeAnswer(request, answer)) {
     case Verdict::Answered:
+    case Verdict::Long:
+    case Verdict::Late:  // never judged from the bytes alone
       return {};
     case Verdict::NoAnswer:
       return "no answer to " + name;

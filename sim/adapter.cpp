@@ -111,13 +111,26 @@ bool Adapter::RandomFault(Answer& answer) {
       ++injected_.dropped;
       return false;
     case 1:
+      // A byte at least: an answer cut to nothing is a dropped one.
+      if (bytes.size() < 2) {
+        ++injected_.dropped;
+        return false;
+      }
       ++injected_.cut;
-      bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random_));
+      bytes.resize(std::uniform_int_distribution<std::size_t>(1, bytes.size() - 1)(random_));
       break;
     case 2: {
+      // A byte of the head that says whose answer it is (the kind, and the address or the set-up
+      // step), its refusal bit kept: a change a line can show. Data changed unnoticed is a fault of
+      // its own (changeSettingsAnswers).
       ++injected_.changed;
-      const std::size_t at = std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random_);
-      bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ std::uniform_int_distribution<int>(1, 255)(random_));
+      const bool memory = (bytes[0] & 0x7F) == 0x42 || (bytes[0] & 0x7F) == 0x44;
+      std::vector<std::size_t> telling = {0};
+      if (memory && bytes.size() >= 4) telling.insert(telling.end(), {2, 3});
+      if ((bytes[0] & 0x7F) == 0x10 && bytes.size() >= 2) telling.push_back(1);
+      const std::size_t at = telling[std::uniform_int_distribution<std::size_t>(0, telling.size() - 1)(random_)];
+      const int most = at == 0 ? 0x7F : 0xFF;
+      bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ std::uniform_int_distribution<int>(1, most)(random_));
       break;
     }
     case 3:

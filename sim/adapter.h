@@ -28,7 +28,8 @@ struct Faults {
   unsigned seed = 1;
   std::optional<unsigned> hangUpAfter;  // the line closes after this many requests
   // A long faulty line: each answer, with this probability, gets one fault picked at random: dropped,
-  // cut short, a byte changed, delayed past the quiet time halfway through, an extra byte, refused.
+  // cut short (a byte at least kept), a byte of its head changed, delayed past the quiet time
+  // halfway through, an extra byte, refused. Each is one a line monitor can tell apart.
   double faultRate = 0;
   // Answers to settings reads (counted from 0 since the faults were set, the connection's header
   // read included) that get one data byte changed, a different byte and change for each: what a
@@ -36,9 +37,12 @@ struct Faults {
   std::set<unsigned> changeSettingsAnswers;
 };
 
-// What the random faults did, by kind, for soak runs to report.
+// What the random faults did, by kind, for soak runs to report; and, of the delayed answers, those
+// whose rest was still on its way when the next request came (its answer then starts with that
+// rest: a consequence on the line, not a fault of its own).
 struct FaultCounts {
   std::size_t dropped = 0, cut = 0, changed = 0, delayed = 0, extra = 0, refused = 0;
+  std::size_t overlapped = 0;
   std::size_t Total() const { return dropped + cut + changed + delayed + extra + refused; }
 };
 
@@ -68,6 +72,8 @@ class Adapter {
   void Quiet(double nowMs);
   bool HangUpDue() const { return faults_.hangUpAfter && requests_ >= *faults_.hangUpAfter; }
   const FaultCounts& Injected() const { return injected_; }
+  // The line told of a request that came while an answer was still being sent.
+  void CountOverlap() { ++injected_.overlapped; }
   bool ModuleOpen() const { return open_; }
   std::size_t PendingBytes() const { return pending_.size(); }
 

@@ -6,8 +6,8 @@
 
 namespace sim {
 
-InProcessLine::InProcessLine(Options options)
-    : options_(std::move(options)), start_(Clock::now()), module_(0), adapter_(module_) {
+InProcessLine::InProcessLine(Options options, std::function<double()> nowMs)
+    : options_(std::move(options)), nowMs_(std::move(nowMs)), start_(Clock::now()), module_(0), adapter_(module_) {
   if (options_.stateFile)
     if (const std::string why = module_.UseStateFile(*options_.stateFile); !why.empty())
       throw std::runtime_error(why);
@@ -15,6 +15,7 @@ InProcessLine::InProcessLine(Options options)
 }
 
 double InProcessLine::NowMs() const {
+  if (nowMs_) return nowMs_();
   return std::chrono::duration<double, std::milli>(Clock::now() - start_).count();
 }
 
@@ -23,6 +24,7 @@ bool InProcessLine::Write(std::uint8_t byte) {
   const double now = NowMs();
   for (const Exchange& e : adapter_.Receive({byte}, now)) {
     if (options_.keepLog) log_.push_back({now, true, e.request});
+    if (!answer_.empty()) adapter_.CountOverlap();  // an earlier answer is still on its way
     if (!e.answer) continue;
     const Answer& a = *e.answer;
     if (options_.keepLog) log_.push_back({now, false, a.bytes});

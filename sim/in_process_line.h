@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "sim/adapter.h"
@@ -17,7 +18,8 @@ namespace sim {
 
 class InProcessLine {
  public:
-  explicit InProcessLine(Options options = {});
+  // nowMs, where given, is the line's clock in ms (tests move it); else the steady clock's.
+  explicit InProcessLine(Options options = {}, std::function<double()> nowMs = {});
 
   // A byte from the program; false once the line has hung up (a fault).
   bool Write(std::uint8_t byte);
@@ -30,12 +32,14 @@ class InProcessLine {
   ModuleMemory Working() const { return module_.Working(); }
   const std::vector<LogEntry>& Log() const { return log_; }
   void SetFaults(const Faults& faults) { adapter_.SetFaults(faults); }
+  FaultCounts Injected() const { return adapter_.Injected(); }
 
  private:
   using Clock = std::chrono::steady_clock;
   double NowMs() const;
 
   Options options_;
+  std::function<double()> nowMs_;
   Clock::time_point start_;
   VexaModule module_;
   Adapter adapter_;

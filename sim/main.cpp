@@ -362,7 +362,8 @@ int main(int argc, char** argv) {
     const sim::FaultCounts f = simulator->Injected();
     std::cerr << "vexa_sim: faults injected " << f.Total() << " (dropped " << f.dropped << ", cut " << f.cut
               << ", changed " << f.changed << ", delayed " << f.delayed << ", extra byte " << f.extra
-              << ", refused " << f.refused << ")\n";
+              << ", refused " << f.refused << "; delayed answers run into the next request " << f.overlapped
+              << ")\n";
   }
   return 0;
 }

@@ -177,7 +177,15 @@ void PtySimulator::Run() {
       adapter_.Quiet(NowMs());
     }
     for (const Exchange& e : exchanges)
-      if (e.answer) Send(*e.answer);
+      if (e.answer) {
+        Send(*e.answer);
+        // Bytes waiting now came while the answer was being sent: the tool asked before its end.
+        pollfd pending{master_, POLLIN, 0};
+        if (master_ >= 0 && ::poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN)) {
+          std::lock_guard lock(mutex_);
+          adapter_.CountOverlap();
+        }
+      }
 
     bool hangUp;
     {

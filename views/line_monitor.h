@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -28,19 +29,26 @@ class TFormLineMonitor : public QWidget {
  public:
   explicit TFormLineMonitor(const ExchangeRecord& record, QWidget* parent = nullptr);
 
-  // Counters and table anew from the record; cheap enough for every exchange while shown.
+  // Counters and table brought up to date with the record now.
   void Refresh();
-  // The rows shown (all, or the failures only), one ExchangeLine each.
+  // An exchange ended: the window is brought up to date within kRefreshMs while shown.
+  void ExchangeEnded();
+  // The port and the connection's start, then the rows shown (all, or the failures only), one
+  // ExchangeLine each, with the date.
   std::string JournalText() const;
 
-  // The counters in their order: exchanges, answered, no answer, cut short, garbled or another
-  // request's, refused, bytes out, bytes in, the last round trip.
-  static constexpr int kCounters = 9;
+  static constexpr int kRefreshMs = 200;
+
+  // The counters in their order: exchanges, answered, no answer, cut short, late (taken as cut, its
+  // rest after), garbled or another request's, longer than expected, refused, bytes out, bytes in,
+  // the last round trip.
+  static constexpr int kCounters = 11;
   TSioLEDDisplay* Leds;  // the owner binds it to the port
   std::array<QLabel*, kCounters> Label_Count;
   QTableView* Table_Exchanges;
   QCheckBox* CheckBox_FailuresOnly;
   QPushButton* Button_SaveLog;
+  QTimer Timer_Refresh;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -19,9 +19,9 @@
 #include "tests/dialogs/dialog_support.h"
 #include "tests/support/clipping.h"
 #include "translations/language.h"
+#include "views/diagram.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
-#include "views/diagram.h"
 
 namespace {
 

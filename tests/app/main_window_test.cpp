@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -41,9 +42,9 @@
 #include "sim/pty_simulator.h"
 #include "tests/support/offscreen_fonts.h"
 #include "vexa_version.h"
+#include "views/diagram.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
-#include "views/diagram.h"
 
 namespace {
 
@@ -637,6 +638,8 @@ TEST_F(MainWindowTest, FileCommandsAndFormReset) {
   EXPECT_EQ(boxes_.shown.back().text.rfind("Это текст настроек, а не файл настройки VEXA", 0), 0U);
   EXPECT_NE(boxes_.shown.back().text.find("в байтах — 21. Сначала соберите"), std::string::npos);
   EXPECT_EQ(+ModuleSettings.ChanSet[2].AdcMax, 5) << "the record is kept";
+  EXPECT_EQ(dialogs.asked.back().start.toStdString(), dir + "/plant1.vxa")
+      << "the dialog starts where the last open succeeded, not where one failed";
 
   dialogs.names = {QString::fromStdString(dir + "/report")};
   w->N1Click();
@@ -757,6 +760,11 @@ TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
   QDir(dir).removeRecursively();
 }
 
+QByteArray Slurp(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The line monitor's counters are what the simulator saw, by kind of failure; its table, the
 // failures filter and the saved journal agree; the indicator shows the pseudo-terminal's lines.
 TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
@@ -801,30 +809,57 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   EXPECT_EQ(n.bytesOut, bytesOut);
   EXPECT_EQ(n.bytesIn, bytesIn);
   EXPECT_GT(n.lastRoundTripMs, 0.0);
-  EXPECT_EQ(monitor->Label_Count[0]->text().toULongLong(), n.exchanges);
-  EXPECT_EQ(monitor->Label_Count[5]->text().toULongLong(), n.refused);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() == n.exchanges; }, 2000));
+  EXPECT_EQ(monitor->Label_Count[7]->text().toULongLong(), n.refused);
   EXPECT_EQ(w->SioComm1().Display(), monitor->Leds) << "the indicator is the port's";
   for (int lamp = 0; lamp < TSioLEDDisplay::kLamps; ++lamp)
     EXPECT_FALSE(monitor->Leds->State(lamp)) << "a pseudo-terminal has no modem lines: lamp " << lamp;
-
   EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(n.exchanges));
   EXPECT_TRUE(monitor->grab().save(QString(VEXA_SHOT_DIR) + "/line_monitor.png"));
-  QTest::mouseClick(monitor->CheckBox_FailuresOnly, Qt::LeftButton, {}, QPoint(5, 5));
-  ASSERT_TRUE(monitor->CheckBox_FailuresOnly->isChecked());
-  EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(refused + cutShort));
+
+  // The saved journal: the port, then each exchange as the simulator saw it, in order.
   ScriptedFileDialogs files;
   SetFileDialogService(&files);
   const QString journal = QDir::tempPath() + "/vexa_journal_" + QString::fromStdString(Pid());
-  files.names.push_back(journal);
+  files.names = {journal, journal + "_failures"};
+  QTest::mouseClick(monitor->Button_SaveLog, Qt::LeftButton);
+  const QStringList lines = QString::fromUtf8(Slurp(journal + ".txt")).split('\n');
+  ASSERT_GT(lines.size(), 3);
+  EXPECT_EQ(lines[0].toStdString(), "Порт: " + simulator.DevicePath());
+  EXPECT_TRUE(lines[1].startsWith("Соединение: " + QDate::currentDate().toString("yyyy-MM-dd"))) << lines[1].toStdString();
+  std::size_t at = 0;
+  const auto log = simulator.Log();
+  for (int i = 3; i < lines.size() && !lines[i].isEmpty(); ++i, ++at) {
+    const QStringList parts = lines[i].split("  ");  // date time, request, ->, answer, verdict, ms
+    ASSERT_GE(parts.size(), 5) << lines[i].toStdString();
+    EXPECT_TRUE(parts[0].startsWith(QDate::currentDate().toString("yyyy-MM-dd "))) << lines[i].toStdString();
+    ASSERT_LT(at, log.size());
+    ASSERT_TRUE(log[at].request);
+    EXPECT_EQ(parts[1].toStdString(), HexBytes(log[at].bytes)) << i;
+    const bool answered = at + 1 < log.size() && !log[at + 1].request;
+    EXPECT_EQ(parts[3].toStdString(), answered ? HexBytes(log[++at].bytes) : "-") << i;
+  }
+  EXPECT_EQ(at, log.size()) << "every exchange the simulator saw is in the journal";
+
+  QTest::mouseClick(monitor->CheckBox_FailuresOnly, Qt::LeftButton, {}, QPoint(5, 5));
+  ASSERT_TRUE(monitor->CheckBox_FailuresOnly->isChecked());
+  EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(refused + cutShort));
   QTest::mouseClick(monitor->Button_SaveLog, Qt::LeftButton);
   SetFileDialogService(nullptr);
-  QFile saved(journal + ".txt");
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf8(saved.readAll());
-  EXPECT_EQ(text.toStdString(), monitor->JournalText());
-  EXPECT_EQ(text.count("отказ"), static_cast<int>(refused));
-  EXPECT_EQ(text.count("обрезан"), static_cast<int>(cutShort));
-  saved.remove();
+  const QString failures = QString::fromUtf8(Slurp(journal + "_failures.txt"));
+  EXPECT_EQ(failures.count("отказ"), static_cast<int>(refused));
+  EXPECT_EQ(failures.count("обрезан"), static_cast<int>(cutShort));
+  QFile::remove(journal + ".txt");
+  QFile::remove(journal + "_failures.txt");
+
+  // Connected again: the counters and the failures listed start again together.
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() > 0; }, 3000));
+  EXPECT_EQ(monitor->Label_Count[7]->text(), "0");
+  EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), 0) << "no failures of this connection";
+  w->MenuConn_Discon->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
 }
 #endif  // _WIN32
 
@@ -867,6 +902,23 @@ TEST_F(MainWindowTest, ViewAndHelpMenus) {
   EXPECT_FALSE(w->LineMonitor()->isVisible());
   EXPECT_FALSE(w->Guide()->isVisible());
   EXPECT_FALSE(FormInterf->isVisible());
+
+  // An edited dialog closes as its own close would: the question first, "No" leaves the record as
+  // it was, "Yes" takes the edit.
+  const float before = ModuleSettings.ChanSet[0].Point0;
+  for (const BoxAnswer answer : {BoxAnswer::No, BoxAnswer::Yes}) {
+    w->MenuSetup_Chanel->trigger();
+    ASSERT_TRUE(FormSetChanel->isVisible());
+    FormSetChanel->Edit_Point0->selectAll();
+    QTest::keyClicks(FormSetChanel->Edit_Point0, "12.5");
+    boxes_.shown.clear();
+    boxes_.answers = {answer};
+    w->N2->trigger();
+    ASSERT_FALSE(boxes_.shown.empty());
+    EXPECT_EQ(boxes_.shown[0].text, "Данные формы были изменены. Принять изменения?");
+    EXPECT_FALSE(FormSetChanel->isVisible());
+    EXPECT_EQ(ModuleSettings.ChanSet[0].Point0, answer == BoxAnswer::Yes ? 12.5F : before);
+  }
 }
 
 TEST_F(MainWindowTest, AFileNamedAtStartIsOpened) {

@@ -80,9 +80,64 @@ TEST(ExchangeRecord, EveryExchangeOfTheEngineWithItsBytesVerdictAndRoundTrip) {
                 "  44 28 01 C0 10 00  ->  44 28 01 C0 10 00 00 00 00 00 00 00" + "  обрезан  7.0 мс");
   EXPECT_EQ(ExchangeLine(record.Entries()[6]),
             ClockText(record.Entries()[6].sent) + "  44 28 01 C0 10 00  ->  -  нет ответа");
-  record.ResetCounters();
+  EXPECT_EQ(ExchangeLine(record.Entries()[6], true),
+            DateClockText(record.Entries()[6].sent) + "  44 28 01 C0 10 00  ->  -  нет ответа");
+  // A new connection: counters and list start again together, numbering goes on.
+  now += 1h;
+  record.NewConnection("/dev/ttyUSB0");
   EXPECT_EQ(record.Counters().exchanges, 0U);
-  EXPECT_EQ(record.Entries().size(), 9U);
+  EXPECT_TRUE(record.Entries().empty());
+  EXPECT_EQ(record.Recorded(), 9U);
+  EXPECT_EQ(record.Port(), "/dev/ttyUSB0");
+  EXPECT_EQ(record.ConnectedAt(), now);
+}
+
+// An answer taken as cut whose rest comes after, before the next request or at the start of its
+// answer, was a late one; bytes that do not complete it are no rest.
+TEST(ExchangeRecord, ACutAnswerWhoseRestComesLaterIsLate) {
+  const Bytes status = {0x44, 0x28, 0x01, 0xC0, 0x10, 0x00};
+  const Bytes full = link_test::ReadAnswer(0x01, 0xC0, 16, 7);
+  const Bytes head(full.begin(), full.begin() + 10), rest(full.begin() + 10, full.end());
+  const Bytes channel = {0x44, 0x28, 0x01, 0x00, 0x0B, 0x00};
+  const Bytes channelAnswer = link_test::ReadAnswer(0x01, 0x00, 11);
+  const struct {
+    const char* what;
+    Bytes after;            // bytes before the next request
+    Bytes nextAnswer;       // the next request's answer as it came
+    Verdict first, second;  // the two exchanges' verdicts
+  } cases[] = {
+      {"rest before the next request", rest, channelAnswer, Verdict::Late, Verdict::Answered},
+      {"rest at the next answer's start", {}, [&] {
+         Bytes b = rest;
+         b.insert(b.end(), channelAnswer.begin(), channelAnswer.end());
+         return b;
+       }(), Verdict::Late, Verdict::Garbled},
+      {"bytes that are no rest", {0x55}, channelAnswer, Verdict::Cut, Verdict::Answered},
+      {"nothing more", {}, channelAnswer, Verdict::Cut, Verdict::Answered},
+  };
+  for (const auto& c : cases) {
+    ExchangeRecord record;
+    int told = 0;
+    record.OnExchange = [&](const Exchange&) { ++told; };
+    record.Sent(status.data(), 6);
+    for (const std::uint8_t b : head) record.Received(b);
+    record.End();
+    for (const std::uint8_t b : c.after) record.Received(b);
+    record.Sent(channel.data(), 6);
+    for (const std::uint8_t b : c.nextAnswer) record.Received(b);
+    record.End();
+    ASSERT_EQ(record.Entries().size(), 2U) << c.what;
+    EXPECT_EQ(record.Entries()[0].verdict, c.first) << c.what;
+    EXPECT_EQ(record.Entries()[1].verdict, c.second) << c.what;
+    if (c.first == Verdict::Late) {
+      EXPECT_EQ(record.Entries()[0].answer, full) << c.what;
+    }
+    const ExchangeCounters& n = record.Counters();
+    EXPECT_EQ(n.late, c.first == Verdict::Late ? 1U : 0U) << c.what;
+    EXPECT_EQ(n.cut, c.first == Verdict::Cut ? 1U : 0U) << c.what;
+    EXPECT_EQ(n.garbled + n.answered, 1U) << c.what;
+    EXPECT_EQ(told, c.first == Verdict::Late ? 3 : 2) << c.what << ": told again when found late";
+  }
 }
 
 // The last thousand are kept, and an answer that never ends is kept to a frame's length.
@@ -98,6 +153,7 @@ TEST(ExchangeRecord, BoundedInCountAndLength) {
   EXPECT_EQ(record.Entries().front().answer, Bytes{5});
   EXPECT_EQ(record.Entries().back().answer.size(), 128U);
   EXPECT_EQ(record.Counters().exchanges, 1005U);
+  EXPECT_EQ(record.Recorded(), 1005U);
   EXPECT_EQ(record.Counters().bytesIn, 1004U + 5000U);
 }
 
@@ -112,6 +168,7 @@ TEST(ExchangeRecord, ClockTextIsLocalTimeToTheMillisecond) {
   local.tm_isdst = -1;
   const auto time = std::chrono::system_clock::from_time_t(std::mktime(&local)) + 415ms;
   EXPECT_EQ(ClockText(time), "14:03:27.415");
+  EXPECT_EQ(DateClockText(time), "2026-12-08 14:03:27.415");
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST(ExchangeVerdict, JudgedFromTheRequestAndWhatCameBack) {
          b.push_back(0x55);
          return b;
        }(),
-       Verdict::Answered, ""},
+       Verdict::Long, ""},
       {statusRead, {}, Verdict::NoAnswer, "no answer to the read of 01C0"},
       {statusRead, Bytes(full.begin(), full.begin() + 12), Verdict::Cut,
        "the answer to the read of 01C0 was cut short: 12 of 21 bytes (44 28 01 C0 10 00 00 00 ...)"},
