@@ -748,6 +748,7 @@ TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
     auto* dialog = dynamic_cast<TFormOtherPort*>(QApplication::activeModalWidget());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->ComboBox_Path->itemText(0).toStdString(), simulator.DevicePath());
+    EXPECT_TRUE(dialog->grab().save(QString(VEXA_SHOT_DIR) + "/other_port.png"));  // the guide's picture
     QTest::keyClick(dialog, Qt::Key_Escape);
   });
   w->Menu_sel_Other->trigger();
@@ -866,6 +867,16 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
 // "Закрыть все вспомогательные окна" hides the dialogs and the new windows; "О программе ..." says
 // what the program is and where its guide is, which "Правила работы" shows.
 TEST_F(MainWindowTest, ViewAndHelpMenus) {
+  // The guide's picture of the box as it is shown.
+  SetMessageBoxService(nullptr);
+  QTimer::singleShot(0, w, [] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->grab().save(QString(VEXA_SHOT_DIR) + "/about.png"));
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  w->MenuHelp_About->trigger();
+  SetMessageBoxService(&boxes_);
   w->MenuHelp_About->trigger();
   ASSERT_FALSE(boxes_.shown.empty());
   const std::string about = boxes_.shown.back().text;
@@ -891,6 +902,7 @@ TEST_F(MainWindowTest, ViewAndHelpMenus) {
   EXPECT_EQ(guide->textCursor().block().text(), "Соединение с модулем");
   EXPECT_GT(guide->textCursor().block().blockFormat().headingLevel(), 0);
   EXPECT_GT(guide->verticalScrollBar()->value(), 0);
+  EXPECT_TRUE(guide->window()->grab().save(QString(VEXA_SHOT_DIR) + "/guide_window.png"));
 
   w->MenuView_LedOut->trigger();
   w->MenuSetup_Interf->trigger();
