@@ -76,6 +76,9 @@ void InstallWakeSignal() {
 
 bool IsNoLinesError(int error) { return error == ENOTTY || error == EINVAL; }
 
+// What a device without modem lines reports in tests (TIOCM_* bits; -1: none, as it is).
+std::atomic<int> gAbsentLinesForTesting{-1};
+
 class CommDevice : public detail::KernelObject,
                    public detail::IoSource,
                    public std::enable_shared_from_this<CommDevice> {
@@ -723,7 +726,7 @@ BOOL CommDevice::ModemStatus(DWORD* status) {
   int lines = 0;
   if (ioctl(fd_, TIOCMGET, &lines) != 0) {
     if (!IsNoLinesError(errno)) return Fail(static_cast<DWORD>(errno));
-    lines = 0;  // no modem lines at all
+    lines = std::max(0, gAbsentLinesForTesting.load());  // no modem lines at all
   }
   *status = ((lines & TIOCM_CTS) ? MS_CTS_ON : 0) | ((lines & TIOCM_DSR) ? MS_DSR_ON : 0) |
             ((lines & TIOCM_RNG) ? MS_RING_ON : 0) | ((lines & TIOCM_CD) ? MS_RLSD_ON : 0);
@@ -1085,6 +1088,8 @@ BOOL EscapeCommFunction(HANDLE h, DWORD function) {
   const auto d = Device(h);
   return d ? d->Escape(function) : FALSE;
 }
+
+void SetAbsentModemLinesForTesting(int lines) { gAbsentLinesForTesting.store(lines); }
 
 BOOL GetCommModemStatus(HANDLE h, DWORD* modemStatus) {
   const auto d = Device(h);

@@ -67,6 +67,9 @@ BOOL ClearCommError(HANDLE device, DWORD* errors, COMSTAT* status);
 BOOL PurgeComm(HANDLE device, DWORD flags);
 BOOL EscapeCommFunction(HANDLE device, DWORD function);
 BOOL GetCommModemStatus(HANDLE device, DWORD* modemStatus);
+// Tests only: a device without modem lines (a pseudo-terminal) reads these TIOCM_* bits as its modem
+// status, so that what the lamps show can be followed from the platform up; -1 restores none.
+void SetAbsentModemLinesForTesting(int lines);
 BOOL GetCommProperties(HANDLE device, COMMPROP* properties);
 BOOL GetDefaultCommConfig(const char* name, COMMCONFIG* config, DWORD* size);
 
