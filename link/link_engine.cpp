@@ -73,7 +73,7 @@ void LinkEngine::Timer1Timer() {
   // quiet time for ever, the window's menus with it. The longest answer takes some 40 ms.
   if (Wait_reply && !Wait_first_byte && ++replyTicks_ > kEndlessReplyTicks) {
     Status_no_connect();
-    window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
+    window_.MessageBox(kNotAnAnswerText, kLinkErrorCaption);
   }
   // 4. Reply.
   if (Rx_len != 0) {
@@ -190,7 +190,7 @@ void LinkEngine::Dispatch() {
   // window neither connected nor closed, with neither "Соединить" nor "Отключить" to get out.
   if (settingUp && !holdChains_ && !Connected && !Wait_reply && linkDowns_ == downs) {
     Status_no_connect();
-    window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
+    window_.MessageBox(kNotAnAnswerText, kLinkErrorCaption);
   }
 }
 

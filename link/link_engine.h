@@ -22,6 +22,9 @@ constexpr int Req_out_zero = 11;
 
 inline constexpr const char* kLinkErrorCaption = VEXA_TR_NOOP("Messages", "Ошибка связи");
 inline constexpr const char* kNoAnswerText = VEXA_TR_NOOP("Messages", "Нет ответа от модуля Ixor");
+// Something answered, but not as the adapter does (cut, garbled, another device, endless data): the
+// monitor counts it so, not as no answer.
+inline constexpr const char* kNotAnAnswerText = VEXA_TR_NOOP("Messages", "Ответ модуля Ixor не распознан");
 inline constexpr const char* kModeRefusedText =
     VEXA_TR_NOOP("Messages", "Режим работы не поддерживается модулем Ixor");
 inline constexpr const char* kNoVexaText = VEXA_TR_NOOP("Messages", "Модуль VEXA не обнаружен.");

@@ -318,6 +318,10 @@
         <source>длиннее</source>
         <translation>too long</translation>
     </message>
+    <message>
+        <source>Ответ модуля Ixor не распознан</source>
+        <translation>The Ixor module&apos;s answer was not recognised</translation>
+    </message>
 </context>
 <context>
     <name>TEdit</name>
