@@ -9,6 +9,7 @@ void ExchangeRecord::Sent(const std::uint8_t* data, int length) {
   End();
   restBefore_ = restOpen_;
   restOpen_ = false;
+  if (!restBefore_) rest_.clear();
   open_ = true;
   current_ = Exchange{};
   current_.sent = clock_();
@@ -24,31 +25,33 @@ void ExchangeRecord::Received(std::uint8_t byte) {
     lastByte_ = timer_();
     return;
   }
-  // The rest of an answer taken as cut, until it is whole; anything else is not an answer.
-  if (entries_.empty() || entries_.back().verdict != Verdict::Cut || !restOpen_) return;
+  // Perhaps the rest of an answer taken as cut: kept aside until it makes that answer whole, and
+  // dropped when it cannot.
+  if (!restOpen_ || entries_.empty() || entries_.back().verdict != Verdict::Cut) return;
+  rest_.push_back(byte);
   Exchange& last = entries_.back();
-  last.answer.push_back(byte);
-  const Verdict whole = JudgeAnswer(last.request, last.answer);
-  if (whole == Verdict::Cut && last.answer.size() < kAnswerKept) return;
+  std::vector<std::uint8_t> whole = last.answer;
+  whole.insert(whole.end(), rest_.begin(), rest_.end());
+  const Verdict verdict = JudgeAnswer(last.request, whole);
+  if (verdict == Verdict::Cut && whole.size() < kAnswerKept) return;
   restOpen_ = false;
-  if (whole != Verdict::Answered && whole != Verdict::Refused) {
-    last.answer.pop_back();  // not its rest after all
-    return;
-  }
+  rest_.clear();
+  if (verdict != Verdict::Answered && verdict != Verdict::Refused) return;
+  last.answer = std::move(whole);
   FoundLate(last);
 }
 
-bool ExchangeRecord::TakeRest(Exchange& cut, const Exchange& next) {
+bool ExchangeRecord::TakeRest(Exchange& cut, const std::vector<std::uint8_t>& before, const Exchange& next) {
   std::vector<std::uint8_t> whole = cut.answer;
+  whole.insert(whole.end(), before.begin(), before.end());
   for (std::size_t i = 0; i < next.answer.size(); ++i) {
     whole.push_back(next.answer[i]);
     const Verdict verdict = JudgeAnswer(cut.request, whole);
     if (verdict == Verdict::Answered || verdict == Verdict::Refused) {
-      // What follows must be an answer to the next request, at least its head: a garbled answer
-      // alone can fill the cut one's length without being its rest.
+      // What follows must be an answer to the next request, at least its head, or nothing (its own
+      // answer lost): a garbled answer alone can fill the cut one's length without being its rest.
       const std::span<const std::uint8_t> own(next.answer.data() + i + 1, next.answer.size() - i - 1);
-      const Verdict ownVerdict = JudgeAnswer(next.request, own);
-      if (ownVerdict == Verdict::Garbled || ownVerdict == Verdict::NoAnswer) return false;
+      if (JudgeAnswer(next.request, own) == Verdict::Garbled) return false;
       cut.answer = std::move(whole);
       return true;
     }
@@ -73,8 +76,9 @@ void ExchangeRecord::End() {
   // A request that went out before the rest of a cut answer came gets that rest first: the cut one
   // was late, and this one's answer another request's.
   const bool late = restBefore_ && current_.verdict == Verdict::Garbled && !entries_.empty() &&
-                    entries_.back().verdict == Verdict::Cut && TakeRest(entries_.back(), current_);
+                    entries_.back().verdict == Verdict::Cut && TakeRest(entries_.back(), rest_, current_);
   restBefore_ = false;
+  rest_.clear();
   if (late) FoundLate(entries_.back());
   ++counters_.exchanges;
   Count(current_.verdict, 1);
@@ -116,6 +120,7 @@ void ExchangeRecord::Count(Verdict verdict, int by) {
 void ExchangeRecord::NewConnection(std::string port) {
   open_ = false;
   restOpen_ = restBefore_ = false;
+  rest_.clear();
   entries_.clear();
   counters_ = {};
   port_ = std::move(port);

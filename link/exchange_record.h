@@ -66,9 +66,9 @@ class ExchangeRecord {
 
  private:
   void Count(Verdict verdict, int by);
-  // Whether the next exchange's answer starts with the cut one's rest and goes on with an answer
-  // of its own; if so the rest is added to the cut answer.
-  static bool TakeRest(Exchange& cut, const Exchange& next);
+  // Whether `before` and the start of the next exchange's answer are the cut one's rest, the answer
+  // going on with one of its own (or nothing); if so the rest is added to the cut answer.
+  static bool TakeRest(Exchange& cut, const std::vector<std::uint8_t>& before, const Exchange& next);
   void FoundLate(Exchange& exchange);
 
   Clock clock_;
@@ -76,6 +76,7 @@ class ExchangeRecord {
   bool open_ = false;
   bool restOpen_ = false;    // the last exchange was cut, and no request has gone out since
   bool restBefore_ = false;  // so it was when the open exchange's request went out
+  std::vector<std::uint8_t> rest_;  // what came since the cut answer, while it may be its rest
   Exchange current_;
   std::chrono::steady_clock::time_point sentAt_, lastByte_;
   std::deque<Exchange> entries_;

@@ -39,10 +39,11 @@ struct Faults {
 
 // What the random faults did, by kind, for soak runs to report; and, of the delayed answers, those
 // whose rest was still on its way when the next request came (its answer then starts with that
-// rest: a consequence on the line, not a fault of its own).
+// rest) or when the tool closed the line (it then stays cut): consequences, not faults of their own.
 struct FaultCounts {
   std::size_t dropped = 0, cut = 0, changed = 0, delayed = 0, extra = 0, refused = 0;
-  std::size_t overlapped = 0;
+  // Of the delayed: the rest ran into the next request, or the tool closed the line before it came.
+  std::size_t overlapped = 0, restLost = 0;
   std::size_t Total() const { return dropped + cut + changed + delayed + extra + refused; }
 };
 
@@ -72,8 +73,10 @@ class Adapter {
   void Quiet(double nowMs);
   bool HangUpDue() const { return faults_.hangUpAfter && requests_ >= *faults_.hangUpAfter; }
   const FaultCounts& Injected() const { return injected_; }
-  // The line told of a request that came while an answer was still being sent.
+  // The line told of a request that came while an answer was still being sent, or of an answer's
+  // rest that the tool's closing cut off.
   void CountOverlap() { ++injected_.overlapped; }
+  void CountRestLost() { ++injected_.restLost; }
   bool ModuleOpen() const { return open_; }
   std::size_t PendingBytes() const { return pending_.size(); }
 

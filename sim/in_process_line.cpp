@@ -44,6 +44,11 @@ bool InProcessLine::Write(std::uint8_t byte) {
   return !hungUp_;
 }
 
+void InProcessLine::Close() {
+  if (!answer_.empty()) adapter_.CountRestLost();
+  answer_.clear();
+}
+
 std::size_t InProcessLine::Due() {
   const double now = NowMs();
   adapter_.Quiet(now);

@@ -28,6 +28,8 @@ class InProcessLine {
   // One of them, in order; false when none is due.
   bool Read(std::uint8_t& byte);
   bool HungUp() const { return hungUp_; }
+  // The program closed its end: what was still on its way is lost.
+  void Close();
 
   ModuleMemory Working() const { return module_.Working(); }
   const std::vector<LogEntry>& Log() const { return log_; }

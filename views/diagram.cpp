@@ -328,10 +328,10 @@ void TFormDiagram::ShowTimeAxis(std::int64_t from, std::int64_t to) {
   // Relabelled only when a label comes or goes: between, the labels move with the range.
   if (labels != timeAxis_->categoriesLabels()) {
     for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
+    timeAxis_->setStartValue(static_cast<qreal>(from));
     for (std::size_t i = 0; i < ticks.size(); ++i)
       timeAxis_->append(labels[static_cast<qsizetype>(i)], static_cast<qreal>(ticks[i]));
   }
-  timeAxis_->setStartValue(static_cast<qreal>(from));
   timeAxis_->setRange(static_cast<qreal>(from), static_cast<qreal>(to));
   //: The date under the time axis: Qt's date format of this language.
   timeAxis_->setTitleText(QDateTime::fromMSecsSinceEpoch(to).toString(tr("dd.MM.yyyy")));

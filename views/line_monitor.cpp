@@ -61,15 +61,11 @@ class ExchangeModel : public QAbstractTableModel {
       endRemoveRows();
     }
     seen_ = std::max(seen_, first);
+    // A verdict can change after the fact (an answer found late): the rows shown are read again.
+    if (!rows_.empty()) emit dataChanged(index(0, 3), index(static_cast<int>(rows_.size()) - 1, 3));
     Append(/*announce=*/true);
     return static_cast<int>(gone);
   }
-  void Clear() {
-    beginResetModel();
-    rows_.clear();
-    endResetModel();
-  }
-
   int rowCount(const QModelIndex& parent) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
   }
@@ -246,15 +242,14 @@ void TFormLineMonitor::ExchangeEnded() {
 }
 
 void TFormLineMonitor::showEvent(QShowEvent* event) {
-  model_->Reset(CheckBox_FailuresOnly->isChecked());
-  Refresh();
   QWidget::showEvent(event);
+  Refresh();  // what came while hidden, the rows and the place read kept
 }
 
 void TFormLineMonitor::hideEvent(QHideEvent* event) {
-  // Hidden, nothing is kept up to date; showing it again fills the table anew.
+  // Hidden, nothing is drawn; the rows stay (they hold numbers, not the exchanges) and catch up
+  // when it is shown again.
   Timer_Refresh.stop();
-  model_->Clear();
   QWidget::hideEvent(event);
 }
 

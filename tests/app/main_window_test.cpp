@@ -943,7 +943,8 @@ TEST_F(MainWindowTest, ViewAndHelpMenus) {
     ASSERT_FALSE(boxes_.shown.empty());
     EXPECT_EQ(boxes_.shown[0].text, "Данные формы были изменены. Принять изменения?");
     EXPECT_FALSE(FormSetChanel->isVisible());
-    EXPECT_EQ(ModuleSettings.ChanSet[0].Point0, answer == BoxAnswer::Yes ? 12.5F : before);
+    const float stored = ModuleSettings.ChanSet[0].Point0;  // a copy: the record is packed
+    EXPECT_EQ(stored, answer == BoxAnswer::Yes ? 12.5F : before);
   }
 }
 

@@ -112,6 +112,12 @@ TEST(ExchangeRecord, ACutAnswerWhoseRestComesLaterIsLate) {
          b.insert(b.end(), channelAnswer.begin(), channelAnswer.end());
          return b;
        }(), Verdict::Late, Verdict::Garbled},
+      {"rest split by the next request", Bytes(rest.begin(), rest.begin() + 4), [&] {
+         Bytes b(rest.begin() + 4, rest.end());
+         b.insert(b.end(), channelAnswer.begin(), channelAnswer.end());
+         return b;
+       }(), Verdict::Late, Verdict::Garbled},
+      {"rest alone, the next answer lost", {}, rest, Verdict::Late, Verdict::Garbled},
       {"bytes that are no rest", {0x55}, channelAnswer, Verdict::Cut, Verdict::Answered},
       {"nothing more", {}, channelAnswer, Verdict::Cut, Verdict::Answered},
   };
@@ -129,9 +135,7 @@ TEST(ExchangeRecord, ACutAnswerWhoseRestComesLaterIsLate) {
     ASSERT_EQ(record.Entries().size(), 2U) << c.what;
     EXPECT_EQ(record.Entries()[0].verdict, c.first) << c.what;
     EXPECT_EQ(record.Entries()[1].verdict, c.second) << c.what;
-    if (c.first == Verdict::Late) {
-      EXPECT_EQ(record.Entries()[0].answer, full) << c.what;
-    }
+    EXPECT_EQ(record.Entries()[0].answer, c.first == Verdict::Late ? full : head) << c.what;
     const ExchangeCounters& n = record.Counters();
     EXPECT_EQ(n.late, c.first == Verdict::Late ? 1U : 0U) << c.what;
     EXPECT_EQ(n.cut, c.first == Verdict::Cut ? 1U : 0U) << c.what;
