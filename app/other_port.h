@@ -22,6 +22,9 @@ class TFormOtherPort : public QDialog {
   QComboBox* ComboBox_Path;
 };
 
+// The caption of the box that says why a typed path was refused.
+inline constexpr const char* kOtherPortCaption = QT_TRANSLATE_NOOP("Messages", "Другой порт");
+
 // Why a typed path cannot be a serial port, as the window says it; empty when it can (a character
 // device: a UART, a USB adapter, a pseudo-terminal, a virtual port).
 std::string NotAPortMessage(const std::string& path);

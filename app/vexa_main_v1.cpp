@@ -410,7 +410,7 @@ void TFormMain::Menu_sel_OtherClick() {
     }
   }
   if (const std::string why = NotAPortMessage(path); !why.empty()) {
-    MessageBoxes().Show(why, tr("Другой порт").toStdString(), BoxButtons::Ok);
+    MessageBoxes().Show(why, kOtherPortCaption, BoxButtons::Ok);
     return;
   }
   QAction* choice = AddPortChoice(QString::fromStdString(path), path);

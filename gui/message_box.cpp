@@ -36,16 +36,17 @@ MessageBoxService* gService = nullptr;
 BoxIcon IconFor(std::string_view caption, BoxButtons buttons) {
   if (buttons == BoxButtons::YesNo) return BoxIcon::Question;
   if (caption == "Ошибка связи" || caption == "Ошибка!") return BoxIcon::Error;
-  if (caption == "Внимание!") return BoxIcon::Warning;
+  // A port path that cannot be used is a warning: nothing was lost, another path is wanted.
+  if (caption == "Внимание!" || caption == "Другой порт") return BoxIcon::Warning;
   return BoxIcon::Information;
 }
 
 MessageBoxService& MessageBoxes() { return gService != nullptr ? *gService : gReal; }
 void SetMessageBoxService(MessageBoxService* service) { gService = service; }
 
-BoxAnswer ScriptedMessageBoxes::Present(std::string_view text, std::string_view caption, BoxIcon,
+BoxAnswer ScriptedMessageBoxes::Present(std::string_view text, std::string_view caption, BoxIcon icon,
                                         BoxButtons buttons) {
-  shown.push_back({std::string(text), std::string(caption), buttons});
+  shown.push_back({std::string(text), std::string(caption), buttons, icon});
   if (whileShown) {
     auto nested = std::move(whileShown);
     nested();

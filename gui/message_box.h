@@ -45,6 +45,7 @@ class ScriptedMessageBoxes : public MessageBoxService {
   struct Shown {
     std::string text, caption;
     BoxButtons buttons;
+    BoxIcon icon = BoxIcon::Error;
   };
   std::vector<Shown> shown;
   std::vector<BoxAnswer> answers;    // taken in order for Yes/No boxes
@@ -54,6 +55,6 @@ class ScriptedMessageBoxes : public MessageBoxService {
   BoxAnswer Present(std::string_view text, std::string_view caption, BoxIcon icon,
                     BoxButtons buttons) override;
   void PresentError(std::string_view text) override {
-    shown.push_back({std::string(text), "error", BoxButtons::Ok});
+    shown.push_back({std::string(text), "error", BoxButtons::Ok, BoxIcon::Error});
   }
 };

@@ -29,19 +29,19 @@
     </message>
     <message>
         <source>Выход за уставку 1</source>
-        <translation>Set-point 1 exceeded</translation>
+        <translation>Set-point 1 crossed</translation>
     </message>
     <message>
         <source>Выход за уставку 2</source>
-        <translation>Set-point 2 exceeded</translation>
+        <translation>Set-point 2 crossed</translation>
     </message>
     <message>
         <source>Выход за уставку 3</source>
-        <translation>Set-point 3 exceeded</translation>
+        <translation>Set-point 3 crossed</translation>
     </message>
     <message>
         <source>Выход за уставку 4</source>
-        <translation>Set-point 4 exceeded</translation>
+        <translation>Set-point 4 crossed</translation>
     </message>
     <message>
         <source>Ошибка  CAN интерф.</source>
@@ -96,11 +96,11 @@
     </message>
     <message>
         <source>обрезан</source>
-        <translation>cut short</translation>
+        <translation>truncated</translation>
     </message>
     <message>
         <source>искажен или чужой</source>
-        <translation>garbled or another request&apos;s</translation>
+        <translation>corrupt or mismatched</translation>
     </message>
     <message>
         <source>отказ</source>
@@ -116,11 +116,11 @@
     </message>
     <message>
         <source>Нет ответа от модуля Ixor</source>
-        <translation>No answer from the Ixor module</translation>
+        <translation>No answer from the Ixor adapter</translation>
     </message>
     <message>
         <source>Режим работы не поддерживается модулем Ixor</source>
-        <translation>The Ixor module does not support this mode</translation>
+        <translation>The Ixor adapter does not support this mode</translation>
     </message>
     <message>
         <source>Модуль VEXA не обнаружен.</source>
@@ -140,7 +140,7 @@
     </message>
     <message>
         <source>Внимание!</source>
-        <translation>Attention!</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>Выполнить сброс модуля?</source>
@@ -152,7 +152,7 @@
     </message>
     <message>
         <source>Выполнить сохранение текущих настроек VEXA в энергонезависимой памяти?</source>
-        <translation>Store the VEXA&apos;s current settings in its non-volatile memory?</translation>
+        <translation>Store the current VEXA settings in non-volatile memory?</translation>
     </message>
     <message>
         <source>При загрузке параметров логические выходы должны быть заблокированы!</source>
@@ -264,7 +264,7 @@
     </message>
     <message>
         <source>Ошибка!</source>
-        <translation>Error!</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>Порт занят другой программой.</source>
@@ -320,14 +320,18 @@
     </message>
     <message>
         <source>Ответ модуля Ixor не распознан</source>
-        <translation>The Ixor module&apos;s answer was not recognised</translation>
+        <translation>The Ixor adapter&apos;s answer was not recognised</translation>
+    </message>
+    <message>
+        <source>Другой порт</source>
+        <translation>Other port</translation>
     </message>
 </context>
 <context>
     <name>TEdit</name>
     <message>
         <source>Сохраненное значение %1 не помещается в поле</source>
-        <translation>The stored value %1 does not fit the field</translation>
+        <translation>The value %1 does not fit in the field</translation>
     </message>
     <message>
         <source>Отменить</source>
@@ -398,7 +402,7 @@
     </message>
     <message>
         <source>Сохранить изображение</source>
-        <translation>Save picture</translation>
+        <translation>Save image</translation>
     </message>
     <message>
         <source>Величина:</source>
@@ -418,7 +422,7 @@
     </message>
     <message>
         <source>Рисунки PNG (*.png)|*.png|Все файлы (*.*)|*.*</source>
-        <translation>PNG pictures (*.png)|*.png|All files (*.*)|*.*</translation>
+        <translation>PNG images (*.png)|*.png|All files (*.*)|*.*</translation>
     </message>
     <message>
         <source>dd.MM.yyyy</source>
@@ -548,11 +552,11 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Ответ обрезан</source>
-        <translation>Answer cut short</translation>
+        <translation>Truncated answer</translation>
     </message>
     <message>
         <source>Ответ искажен или чужой</source>
-        <translation>Answer garbled or another request&apos;s</translation>
+        <translation>Corrupt or mismatched answer</translation>
     </message>
     <message>
         <source>Отказ</source>
@@ -580,7 +584,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Счетчики с момента соединения</source>
-        <translation>Counters since connecting</translation>
+        <translation>Counts since connection</translation>
     </message>
     <message>
         <source>Только сбои</source>
@@ -627,7 +631,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Длител. блокир. лог. выходов после сброса модуля, сек</source>
-        <translation>Logic output block after a module reset, s</translation>
+        <translation>Output block time after module reset, s</translation>
     </message>
     <message>
         <source>Длител. отображ. уставок (для варианта &apos;Pano&apos;), сек</source>
@@ -650,7 +654,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Год выпуска  VEXA</source>
-        <translation>VEXA year of make</translation>
+        <translation>Year of manufacture</translation>
     </message>
     <message>
         <source>Текущее состояние каналов измерения</source>
@@ -658,7 +662,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Выход за уставки</source>
-        <translation>Set-point exceeded</translation>
+        <translation>Set-points crossed</translation>
     </message>
     <message>
         <source>Значение параметра</source>
@@ -849,10 +853,6 @@ User&apos;s guide: %3</translation>
         <translation>About ...</translation>
     </message>
     <message>
-        <source>Другой порт</source>
-        <translation>Other port</translation>
-    </message>
-    <message>
         <source>Имитатор модуля VEXA не запущен: %1</source>
         <translation>The VEXA module simulator did not start: %1</translation>
     </message>
@@ -878,7 +878,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Язык сменится при следующем запуске программы.</source>
-        <translation>The language changes at the next start of the program.</translation>
+        <translation>The language will change the next time the program starts.</translation>
     </message>
     <message>
         <source>Блокировка выходов</source>
@@ -887,7 +887,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Выбор языка не сохранен: не удалось записать %1.</source>
-        <translation>The language choice was not kept: %1 could not be written.</translation>
+        <translation>The language choice was not saved: %1 could not be written.</translation>
     </message>
 </context>
 <context>
@@ -947,7 +947,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Флаг инверсии уставки</source>
-        <translation>Set-point inversion flag</translation>
+        <translation>Invert set-point (trip below)</translation>
     </message>
     <message>
         <source>Уставка %1</source>

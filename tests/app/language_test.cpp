@@ -151,7 +151,7 @@ TEST_F(LanguageTest, TheEnglishProgram) {
   // The menu's choice is kept for the next start; this run stays English.
   FormMain->findChild<QAction*>("MenuView_Language_ru")->trigger();
   ASSERT_EQ(boxes.shown.size(), 1U);
-  EXPECT_EQ(boxes.shown[0].text, "The language changes at the next start of the program.");
+  EXPECT_EQ(boxes.shown[0].text, "The language will change the next time the program starts.");
   EXPECT_EQ(RememberedLanguage(), UiLanguage::Russian);
   EXPECT_EQ(FormMain->MenuConn_Connect->text(), "Connect");
   FormMain->MenuHelp_About->trigger();

@@ -734,6 +734,7 @@ TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
     ASSERT_FALSE(boxes_.shown.empty()) << c.path;
     EXPECT_EQ(boxes_.shown.back().text, c.said);
     EXPECT_EQ(boxes_.shown.back().caption, "Другой порт");
+    EXPECT_EQ(boxes_.shown.back().icon, BoxIcon::Warning);
   }
   EXPECT_TRUE(w->Menu_sel_COM[0]->isChecked()) << "nothing else was chosen";
   const std::size_t boxes = boxes_.shown.size();

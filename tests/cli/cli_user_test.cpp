@@ -437,7 +437,7 @@ TEST_F(CliUse, MessagesInEnglishWithLang) {
   Result r = Cli({"--lang", "en", "status", "--port", "sim", "--sim-no-answer", "--trace"});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(Has(r.err, "  no answer\n")) << r.err;
-  EXPECT_TRUE(Has(r.err, "\nNo answer from the Ixor module\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "\nNo answer from the Ixor adapter\n")) << r.err;
   r = Cli({"status", "--port", "sim", "--sim-no-answer", "--lang", "ru"});
   EXPECT_EQ(r.err, "Нет ответа от модуля Ixor\n");
   // A dialog's refusal of a value set from the shell, in English as the window words it.
