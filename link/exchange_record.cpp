@@ -30,32 +30,37 @@ void ExchangeRecord::Received(std::uint8_t byte) {
   if (!restOpen_ || entries_.empty() || entries_.back().verdict != Verdict::Cut) return;
   rest_.push_back(byte);
   Exchange& last = entries_.back();
-  std::vector<std::uint8_t> whole = last.answer;
-  whole.insert(whole.end(), rest_.begin(), rest_.end());
-  const Verdict verdict = JudgeAnswer(last.request, whole);
-  if (verdict == Verdict::Cut && whole.size() < kAnswerKept) return;
+  const Rest rest = Joined(last, rest_);
+  if (rest == Rest::Partial) return;
   restOpen_ = false;
+  if (rest == Rest::Whole) {
+    last.answer.insert(last.answer.end(), rest_.begin(), rest_.end());
+    FoundLate(last);
+  }
   rest_.clear();
-  if (verdict != Verdict::Answered && verdict != Verdict::Refused) return;
-  last.answer = std::move(whole);
-  FoundLate(last);
+}
+
+ExchangeRecord::Rest ExchangeRecord::Joined(const Exchange& cut, std::span<const std::uint8_t> rest) {
+  std::vector<std::uint8_t> whole = cut.answer;
+  whole.insert(whole.end(), rest.begin(), rest.end());
+  const Verdict verdict = JudgeAnswer(cut.request, whole);
+  if (verdict == Verdict::Answered || verdict == Verdict::Refused) return Rest::Whole;
+  return verdict == Verdict::Cut && whole.size() < kAnswerKept ? Rest::Partial : Rest::None;
 }
 
 bool ExchangeRecord::TakeRest(Exchange& cut, const std::vector<std::uint8_t>& before, const Exchange& next) {
-  std::vector<std::uint8_t> whole = cut.answer;
-  whole.insert(whole.end(), before.begin(), before.end());
+  std::vector<std::uint8_t> rest = before;
   for (std::size_t i = 0; i < next.answer.size(); ++i) {
-    whole.push_back(next.answer[i]);
-    const Verdict verdict = JudgeAnswer(cut.request, whole);
-    if (verdict == Verdict::Answered || verdict == Verdict::Refused) {
-      // What follows must be an answer to the next request, at least its head, or nothing (its own
-      // answer lost): a garbled answer alone can fill the cut one's length without being its rest.
-      const std::span<const std::uint8_t> own(next.answer.data() + i + 1, next.answer.size() - i - 1);
-      if (JudgeAnswer(next.request, own) == Verdict::Garbled) return false;
-      cut.answer = std::move(whole);
-      return true;
-    }
-    if (verdict != Verdict::Cut || whole.size() >= kAnswerKept) return false;
+    rest.push_back(next.answer[i]);
+    const Rest joined = Joined(cut, rest);
+    if (joined == Rest::None) return false;
+    if (joined == Rest::Partial) continue;
+    // What follows must be an answer to the next request, at least its head, or nothing (its own
+    // answer lost): a garbled answer alone can fill the cut one's length without being its rest.
+    const std::span<const std::uint8_t> own(next.answer.data() + i + 1, next.answer.size() - i - 1);
+    if (JudgeAnswer(next.request, own) == Verdict::Garbled) return false;
+    cut.answer.insert(cut.answer.end(), rest.begin(), rest.end());
+    return true;
   }
   return false;
 }
@@ -161,7 +166,8 @@ std::string DateClockText(std::chrono::system_clock::time_point time) {
 }
 
 std::string ExchangeLine(const Exchange& exchange, bool withDate) {
-  std::string line = (withDate ? DateClockText(exchange.sent) : ClockText(exchange.sent)) + "  " + HexBytes(exchange.request) + "  ->  " +
+  std::string line = (withDate ? DateClockText(exchange.sent) : ClockText(exchange.sent)) + "  " +
+                     HexBytes(exchange.request) + "  ->  " +
                      (exchange.answer.empty() ? std::string("-") : HexBytes(exchange.answer)) + "  " +
                      Translated("Messages", VerdictText(exchange.verdict));
   if (!exchange.answer.empty())

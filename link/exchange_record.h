@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,9 @@ class ExchangeRecord {
 
  private:
   void Count(Verdict verdict, int by);
+  // What `rest` makes of a cut answer: whole, still cut (more may come), or nothing it can be.
+  enum class Rest { Whole, Partial, None };
+  static Rest Joined(const Exchange& cut, std::span<const std::uint8_t> rest);
   // Whether `before` and the start of the next exchange's answer are the cut one's rest, the answer
   // going on with one of its own (or nothing); if so the rest is added to the cut answer.
   static bool TakeRest(Exchange& cut, const std::vector<std::uint8_t>& before, const Exchange& next);

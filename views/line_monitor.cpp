@@ -41,7 +41,7 @@ class ExchangeModel : public QAbstractTableModel {
   explicit ExchangeModel(const ExchangeRecord& record, QObject* parent)
       : QAbstractTableModel(parent), record_(record) {}
 
-  // All rows anew, for another filter or a view shown again.
+  // All rows anew, for another filter.
   void Reset(bool failuresOnly) {
     beginResetModel();
     rows_.clear();
