@@ -30,9 +30,10 @@ namespace {
 
 const char* const kHelp =
     R"(usage: vexa_setup [--help] [--version] [--lang ru|en] [Qt options such as -platform NAME] [FILE.vxa]
-Commissions and services a VEXA four-channel measurement module through an Ixor serial adapter:
-its live state, its settings read, edited in five dialogs, written and stored in the module, kept
-in settings files (.vxa), a text report (.txt) and the channels' coefficients.
+Sets up and services a VEXA four-channel measurement module through an Ixor serial adapter. The
+window shows the module's live state. It reads the module's settings, lets you edit them in five
+dialogs, writes them to the module and stores them in its non-volatile memory. Settings are kept in
+.vxa files and printed as text reports (.txt); a calculator works out the channels' coefficients.
 
 )"
 #ifdef Q_OS_WIN
@@ -49,7 +50,7 @@ be readable and writable for the user (on Debian: membership of the group dialou
 )"
 #endif
     R"(
-  FILE.vxa     a settings file to open at start, as "File -> Open" ("Файл -> Открыть") would
+  FILE.vxa     a settings file to open at start, as "File -> Open…" ("Файл -> Открыть") would
   --lang ru|en the window's language: Russian or English (without it, the one chosen in
                "View -> Язык / Language", else Russian for a Russian system locale, else English)
   --help       this text

@@ -10,6 +10,8 @@
 
 const char* const kUsage = R"(usage: vexa_cli COMMAND [options]
        vexa_cli --help | -h | --version
+Sets up a VEXA measurement module from the command line, through an Ixor serial adapter: reads,
+writes, stores and checks its settings, and makes, edits and compares settings files.
 
 commands:
   ports                                   list the serial ports with their descriptions

@@ -31,8 +31,9 @@
 namespace {
 
 const char* const kHelp = R"(usage: vexa_sim [options]
-Simulates an Ixor adapter with a VEXA module behind it on a pseudo-terminal. The first line printed
-is the device to open (as a port name in the tool or vexa_cli). Runs until SIGINT or SIGTERM.
+Simulates an Ixor adapter with a VEXA module behind it, on a pseudo-terminal, for training and
+tests. The first line it prints is the device's path: give that path as the port in vexa_setup or
+vexa_cli. It runs until SIGINT or SIGTERM.
 
   --link PATH            also make PATH a symbolic link to the device (removed on exit); PATH.lock
                          beside it keeps a second simulator off the same PATH. Anything at PATH but a

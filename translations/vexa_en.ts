@@ -72,7 +72,7 @@
     <name>Messages</name>
     <message>
         <source>Данные формы были изменены. Принять изменения?</source>
-        <translation>The form has been changed. Accept the changes?</translation>
+        <translation>The values in this dialog have changed. Accept the changes?</translation>
     </message>
     <message>
         <source>Результаты</source>
@@ -165,7 +165,7 @@
     <message>
         <source>Вычисления коэффициентов по каналу измерения %1u 
 <byte value="xd"/></source>
-        <translation>Coefficient calculation, measuring channel %1u 
+        <translation>Coefficients of measuring channel %1u 
 <byte value="xd"/></translation>
     </message>
     <message>
@@ -201,7 +201,7 @@
         <translation>
 <byte value="xd"/>None of the coefficients was computed. 
 <byte value="xd"/>Check the values in the form. 
-<byte value="xd"/>Values marked red take no part in the computation. 
+<byte value="xd"/>Values marked in red are not used in the calculation. 
 <byte value="xd"/></translation>
     </message>
     <message>
@@ -236,7 +236,7 @@
         <source>
 <byte value="xd"/>Разница между мин. и максим. уровнем АЦП не должно быть больше гистерезиса</source>
         <translation>
-<byte value="xd"/>The difference between the max. and min. ADC levels must not be less than the hysteresis</translation>
+<byte value="xd"/>The difference between the maximum and minimum ADC levels must not be less than the hysteresis</translation>
     </message>
     <message>
         <source>
@@ -268,7 +268,7 @@
     </message>
     <message>
         <source>Порт занят другой программой.</source>
-        <translation>Another program holds the port.</translation>
+        <translation>The port is in use by another program.</translation>
     </message>
     <message>
         <source>Нет прав на доступ к порту: добавьте пользователя в группу владельца устройства (обычно dialout) и войдите в систему заново.</source>
@@ -398,11 +398,11 @@
     </message>
     <message>
         <source>Сохранить CSV</source>
-        <translation>Save CSV</translation>
+        <translation>Save CSV…</translation>
     </message>
     <message>
         <source>Сохранить изображение</source>
-        <translation>Save image</translation>
+        <translation>Save image…</translation>
     </message>
     <message>
         <source>Величина:</source>
@@ -481,7 +481,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Скорость обмена, бит/с</source>
-        <translation>Transfer rate, bit/s</translation>
+        <translation>Baud rate, bit/s</translation>
     </message>
     <message>
         <source>Адрес модуля от 1 до 247</source>
@@ -497,7 +497,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Скорость обмена, кбит/с</source>
-        <translation>Transfer rate, kbit/s</translation>
+        <translation>Bit rate, kbit/s</translation>
     </message>
     <message>
         <source>Адрес модуля на шине от 0 до 65535</source>
@@ -592,7 +592,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Сохранить журнал</source>
-        <translation>Save log</translation>
+        <translation>Save log…</translation>
     </message>
     <message>
         <source>Ответ с паузой</source>
@@ -619,7 +619,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Логическая сигнализация каналов измерения</source>
-        <translation>Logic signalling of the measuring channels</translation>
+        <translation>Measuring channel logic signalling</translation>
     </message>
     <message>
         <source>Канал %1</source>
@@ -627,7 +627,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Логическая сигнализация системы</source>
-        <translation>Logic signalling of the system</translation>
+        <translation>System logic signalling</translation>
     </message>
     <message>
         <source>Длител. блокир. лог. выходов после сброса модуля, сек</source>
@@ -646,11 +646,11 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Версия ПО VEXA</source>
-        <translation>VEXA firmware</translation>
+        <translation>Firmware version</translation>
     </message>
     <message>
         <source>Номер модуля VEXA</source>
-        <translation>VEXA serial no.</translation>
+        <translation>Serial number</translation>
     </message>
     <message>
         <source>Год выпуска  VEXA</source>
@@ -718,7 +718,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Сигнализация</source>
-        <translation>Alarms</translation>
+        <translation>Signalling</translation>
     </message>
     <message>
         <source>Коррекция параметров</source>
@@ -746,15 +746,15 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Открыть</source>
-        <translation>Open</translation>
+        <translation>Open…</translation>
     </message>
     <message>
         <source>Сохранить</source>
-        <translation>Save</translation>
+        <translation>Save…</translation>
     </message>
     <message>
         <source>Текстовый отчет</source>
-        <translation>Text report</translation>
+        <translation>Text report…</translation>
     </message>
     <message>
         <source>Сброс формы</source>
@@ -786,19 +786,19 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Параметры каналов измерения</source>
-        <translation>Measuring channels</translation>
+        <translation>Measuring channels…</translation>
     </message>
     <message>
         <source>Параметры интерфейсов связи</source>
-        <translation>Communication interfaces</translation>
+        <translation>Communication interfaces…</translation>
     </message>
     <message>
         <source>Логическая сигнализация</source>
-        <translation>Logic signalling</translation>
+        <translation>Logic signalling…</translation>
     </message>
     <message>
         <source>Индикация варианта &apos;Tenu&apos;</source>
-        <translation>&apos;Tenu&apos; variant indication</translation>
+        <translation>&apos;Tenu&apos; variant LEDs…</translation>
     </message>
     <message>
         <source>Соединение</source>
@@ -850,7 +850,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>О программе ...</source>
-        <translation>About ...</translation>
+        <translation>About VEXA Module Setup</translation>
     </message>
     <message>
         <source>Имитатор модуля VEXA не запущен: %1</source>
@@ -858,7 +858,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>О программе</source>
-        <translation>About</translation>
+        <translation>About VEXA Module Setup</translation>
     </message>
     <message>
         <source>Сбросить форму в исходное состояние?</source>
@@ -1031,7 +1031,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Вычислить</source>
-        <translation>Compute</translation>
+        <translation>Compute…</translation>
     </message>
     <message>
         <source>Расчет коэффициентов</source>
@@ -1058,11 +1058,11 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Расчет тока (напряжения) датчика (coeff_curr_b)</source>
-        <translation>Sensor current (voltage) (coeff_curr_b)</translation>
+        <translation>Sensor current (voltage) coefficient (coeff_curr_b)</translation>
     </message>
     <message>
         <source>Расчет значения параметра (coeff_data_a, coeff_data_b)</source>
-        <translation>Measured value (coeff_data_a, coeff_data_b)</translation>
+        <translation>Measured value coefficients (coeff_data_a, coeff_data_b)</translation>
     </message>
     <message>
         <source>Расчет коэфф. аналоговых выходов (coeff_out_a, coeff_out_b)</source>

@@ -155,7 +155,7 @@ TEST_F(LanguageTest, TheEnglishProgram) {
   EXPECT_EQ(RememberedLanguage(), UiLanguage::Russian);
   EXPECT_EQ(FormMain->MenuConn_Connect->text(), "Connect");
   FormMain->MenuHelp_About->trigger();
-  EXPECT_EQ(boxes.shown.back().caption, "About");
+  EXPECT_EQ(boxes.shown.back().caption, "About VEXA Module Setup");
   EXPECT_EQ(boxes.shown.back().text.rfind("VEXA Module Setup (vexa_setup), version", 0), 0U);
   EXPECT_EQ(FormMain->MenuExec_Block->text(), "Block outputs") << "the command, not the state";
   // The guide in its English edition, pictures included.

@@ -39,7 +39,7 @@ inline void ExpectNothingClipped(std::initializer_list<QWidget*> windows) {
   }
 }
 
-// No two labels of a window laid out by hand cover each other's text.
+// No label's text of a window laid out by hand is covered by another label's text or by a control.
 inline void ExpectNoLabelsOverlap(QWidget* window) {
   std::vector<std::pair<QLabel*, QRect>> texts;
   for (QLabel* label : window->findChildren<QLabel*>()) {
@@ -53,6 +53,16 @@ inline void ExpectNoLabelsOverlap(QWidget* window) {
     for (std::size_t j = i + 1; j < texts.size(); ++j)
       EXPECT_FALSE(texts[i].second.intersects(texts[j].second))
           << texts[i].first->text().toStdString() << " / " << texts[j].first->text().toStdString();
+  for (QWidget* control : window->findChildren<QWidget*>()) {
+    const bool isControl = qobject_cast<QLineEdit*>(control) != nullptr ||
+                           qobject_cast<QAbstractButton*>(control) != nullptr ||
+                           qobject_cast<QComboBox*>(control) != nullptr;
+    if (!isControl || !control->isVisibleTo(window)) continue;
+    const QRect area(control->mapTo(window, QPoint(0, 0)), control->size());
+    for (const auto& [label, text] : texts)
+      EXPECT_FALSE(text.intersects(area))
+          << label->text().toStdString() << " / " << control->objectName().toStdString();
+  }
 }
 
 }  // namespace testing_support
