@@ -2,6 +2,7 @@
 #include "app/other_port.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,19 +61,19 @@ QString TFormOtherPort::Ask() {
 
 std::string NotAPortMessage(const std::string& path) {
   const auto Message = [&](const char* text) {
-    return TFormOtherPort::tr(text).arg(QString::fromStdString(path)).toStdString();
+    return QCoreApplication::translate("Messages", text).arg(QString::fromStdString(path)).toStdString();
   };
   switch (platform::KindOfPath(path)) {
     case platform::PathKind::Device:
       return {};
     case platform::PathKind::Missing:
-      return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "Устройство %1 не найдено."));
+      return Message(QT_TRANSLATE_NOOP("Messages", "Устройство %1 не найдено."));
     case platform::PathKind::RegularFile:
-      return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "%1 — обычный файл, а не последовательный порт."));
+      return Message(QT_TRANSLATE_NOOP("Messages", "%1 — обычный файл, а не последовательный порт."));
     case platform::PathKind::Folder:
-      return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "%1 — папка, а не последовательный порт."));
+      return Message(QT_TRANSLATE_NOOP("Messages", "%1 — папка, а не последовательный порт."));
     case platform::PathKind::Other:
       break;
   }
-  return Message(QT_TRANSLATE_NOOP("TFormOtherPort", "%1 — не устройство последовательного порта."));
+  return Message(QT_TRANSLATE_NOOP("Messages", "%1 — не устройство последовательного порта."));
 }

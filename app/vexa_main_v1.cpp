@@ -2,6 +2,7 @@
 #include "app/vexa_main_v1.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
 #include <QGroupBox>
@@ -442,7 +443,9 @@ void TFormMain::MenuConn_ConnectClick() {
     } catch (const std::exception& e) {
       // No port was opened, so no time-out would bring the window back: it goes back now.
       MessageBoxes().ShowError(
-          tr("Имитатор модуля VEXA не запущен: %1").arg(QString::fromUtf8(e.what())).toStdString());
+          QCoreApplication::translate("Messages", "Имитатор модуля VEXA не запущен: %1")
+              .arg(QString::fromUtf8(e.what()))
+              .toStdString());
       engine_.Status_no_connect();
       return;
     }
@@ -484,7 +487,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
                        typed(MaskEdit_Number, 4, ModuleSettings.SysSet.Number) ||
                        typed(MaskEdit_Year, 2, ModuleSettings.SysSet.Year);
   const char* question = engine_.Writing() ? kCloseWhileWriting : unsaved ? kCloseUnsaved : nullptr;
-  if (question != nullptr && !Confirm(tr(question).toStdString())) {
+  if (question != nullptr && !Confirm(question)) {
     event->ignore();
     return;
   }
@@ -620,11 +623,13 @@ void TFormMain::MenuView_DiagramClick() {
 
 void TFormMain::MenuView_LanguageClick(UiLanguage language) {
   if (const std::optional<QString> failed = RememberLanguage(language)) {
-    Warn(tr("Выбор языка не сохранен: не удалось записать %1.").arg(*failed).toStdString());
+    Warn(QCoreApplication::translate("Messages", "Выбор языка не сохранен: не удалось записать %1.")
+             .arg(*failed)
+             .toStdString());
     return;
   }
-  MessageBoxes().Show(tr("Язык сменится при следующем запуске программы.").toStdString(), "Язык / Language",
-                      BoxButtons::Ok);
+  MessageBoxes().Show(QT_TRANSLATE_NOOP("Messages", "Язык сменится при следующем запуске программы."),
+                      "Язык / Language", BoxButtons::Ok);
 }
 
 void TFormMain::N2Click() {
@@ -702,7 +707,7 @@ void TFormMain::N1Click() {
 }
 
 void TFormMain::MenuFile_ResetClick() {
-  if (!Confirm(tr("Сбросить форму в исходное состояние?").toStdString())) return;
+  if (!Confirm(QT_TRANSLATE_NOOP("Messages", "Сбросить форму в исходное состояние?"))) return;
   live_.Init_views(Binding());  // also clears the settings record
   RememberSettings();
   RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);

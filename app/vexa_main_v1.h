@@ -195,6 +195,6 @@ class TFormMain : public QMainWindow,
 };
 
 inline constexpr const char* kCloseWhileWriting =
-    QT_TRANSLATE_NOOP("TFormMain", "Идет загрузка параметров в модуль. Закрыть программу?");
+    QT_TRANSLATE_NOOP("Messages", "Идет загрузка параметров в модуль. Закрыть программу?");
 inline constexpr const char* kCloseUnsaved = QT_TRANSLATE_NOOP(
-    "TFormMain", "Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?");
+    "Messages", "Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?");

@@ -326,6 +326,70 @@
         <source>Другой порт</source>
         <translation>Other port</translation>
     </message>
+    <message>
+        <source>Устройство %1 не найдено.</source>
+        <translation>Device %1 not found.</translation>
+    </message>
+    <message>
+        <source>%1 — обычный файл, а не последовательный порт.</source>
+        <translation>%1 is a regular file, not a serial port.</translation>
+    </message>
+    <message>
+        <source>%1 — папка, а не последовательный порт.</source>
+        <translation>%1 is a folder, not a serial port.</translation>
+    </message>
+    <message>
+        <source>%1 — не устройство последовательного порта.</source>
+        <translation>%1 is not a serial port device.</translation>
+    </message>
+    <message>
+        <source>Имитатор модуля VEXA не запущен: %1</source>
+        <translation>The VEXA module simulator did not start: %1</translation>
+    </message>
+    <message>
+        <source>Выбор языка не сохранен: не удалось записать %1.</source>
+        <translation>The language choice was not saved: %1 could not be written.</translation>
+    </message>
+    <message>
+        <source>Язык сменится при следующем запуске программы.</source>
+        <translation>The language will change the next time the program starts.</translation>
+    </message>
+    <message>
+        <source>Сбросить форму в исходное состояние?</source>
+        <translation>Reset the form to its initial state?</translation>
+    </message>
+    <message>
+        <source>Идет загрузка параметров в модуль. Закрыть программу?</source>
+        <translation>Settings are being written to the module. Close the program?</translation>
+    </message>
+    <message>
+        <source>Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?</source>
+        <translation>The changed settings have been neither written to the module nor saved to a file. Close the program?</translation>
+    </message>
+    <message>
+        <source>Руководство пользователя (%1) не найдено ни рядом с программой, ни в ее папке документации.</source>
+        <translation>The user&apos;s guide (%1) was not found beside the program or in its documentation folder.</translation>
+    </message>
+    <message>
+        <source>Настройка модуля VEXA (vexa_setup), версия %1
+Qt %2
+
+© 2026 разработчики vexa_setup.
+Свободная программа: GNU GPL версии 3 или более поздней (GPL-3.0-or-later), без каких-либо гарантий.
+
+Руководство пользователя: %3</source>
+        <translation>VEXA Module Setup (vexa_setup), version %1
+Qt %2
+
+© 2026 the vexa_setup developers.
+Free software: GNU GPL version 3 or later (GPL-3.0-or-later), without any warranty.
+
+User&apos;s guide: %3</translation>
+    </message>
+    <message>
+        <source>не найдено</source>
+        <translation>not found</translation>
+    </message>
 </context>
 <context>
     <name>TEdit</name>
@@ -435,30 +499,6 @@
     <message>
         <source>Правила работы</source>
         <translation>User&apos;s guide</translation>
-    </message>
-    <message>
-        <source>Настройка модуля VEXA (vexa_setup), версия %1
-Qt %2
-
-© 2026 разработчики vexa_setup.
-Свободная программа: GNU GPL версии 3 или более поздней (GPL-3.0-or-later), без каких-либо гарантий.
-
-Руководство пользователя: %3</source>
-        <translation>VEXA Module Setup (vexa_setup), version %1
-Qt %2
-
-© 2026 the vexa_setup developers.
-Free software: GNU GPL version 3 or later (GPL-3.0-or-later), without any warranty.
-
-User&apos;s guide: %3</translation>
-    </message>
-    <message>
-        <source>не найдено</source>
-        <translation>not found</translation>
-    </message>
-    <message>
-        <source>Руководство пользователя (%1) не найдено ни рядом с программой, ни в ее папке документации.</source>
-        <translation>The user&apos;s guide (%1) was found neither beside the program nor in its documentation folder.</translation>
     </message>
 </context>
 <context>
@@ -853,41 +893,17 @@ User&apos;s guide: %3</translation>
         <translation>About VEXA Module Setup</translation>
     </message>
     <message>
-        <source>Имитатор модуля VEXA не запущен: %1</source>
-        <translation>The VEXA module simulator did not start: %1</translation>
-    </message>
-    <message>
         <source>О программе</source>
         <translation>About VEXA Module Setup</translation>
-    </message>
-    <message>
-        <source>Сбросить форму в исходное состояние?</source>
-        <translation>Reset the form to its initial state?</translation>
     </message>
     <message>
         <source>Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*</source>
         <translation>VEXA settings files (*.vxa)|*.vxa|All files (*.*)|*.*</translation>
     </message>
     <message>
-        <source>Идет загрузка параметров в модуль. Закрыть программу?</source>
-        <translation>Settings are being written to the module. Close the program?</translation>
-    </message>
-    <message>
-        <source>Изменения настроек не загружены в модуль и не сохранены в файл. Закрыть программу?</source>
-        <translation>The changed settings have been neither written to the module nor saved to a file. Close the program?</translation>
-    </message>
-    <message>
-        <source>Язык сменится при следующем запуске программы.</source>
-        <translation>The language will change the next time the program starts.</translation>
-    </message>
-    <message>
         <source>Блокировка выходов</source>
         <comment>menu command</comment>
         <translation>Block outputs</translation>
-    </message>
-    <message>
-        <source>Выбор языка не сохранен: не удалось записать %1.</source>
-        <translation>The language choice was not saved: %1 could not be written.</translation>
     </message>
 </context>
 <context>
@@ -905,22 +921,6 @@ User&apos;s guide: %3</translation>
     <message>
         <source>Отмена</source>
         <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>Устройство %1 не найдено.</source>
-        <translation>Device %1 not found.</translation>
-    </message>
-    <message>
-        <source>%1 — обычный файл, а не последовательный порт.</source>
-        <translation>%1 is a regular file, not a serial port.</translation>
-    </message>
-    <message>
-        <source>%1 — папка, а не последовательный порт.</source>
-        <translation>%1 is a folder, not a serial port.</translation>
-    </message>
-    <message>
-        <source>%1 — не устройство последовательного порта.</source>
-        <translation>%1 is not a serial port device.</translation>
     </message>
 </context>
 <context>

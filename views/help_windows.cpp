@@ -73,8 +73,9 @@ bool TFormGuide::ShowHeading(const QString& slug) {
 bool TFormGuide::Load() {
   const QString guide = FindGuide();
   if (guide.isEmpty()) {
-    MessageBoxes().Show(tr("Руководство пользователя (%1) не найдено ни рядом с программой, ни в ее "
-                           "папке документации.")
+    MessageBoxes().Show(QCoreApplication::translate("Messages",
+                                                    "Руководство пользователя (%1) не найдено ни рядом с "
+                                                    "программой, ни в ее папке документации.")
                             .arg(CurrentLanguage() == UiLanguage::English ? "guide.en.md" : "guide.md")
                             .toStdString(),
                         tr("Правила работы").toStdString(), BoxButtons::Ok);
@@ -87,7 +88,8 @@ bool TFormGuide::Load() {
 
 QString AboutText() {
   const QString guide = FindGuide();
-  return TFormGuide::tr(
+  return QCoreApplication::translate(
+             "Messages",
              "Настройка модуля VEXA (vexa_setup), версия %1\n"
              "Qt %2\n\n"
              "© 2026 разработчики vexa_setup.\n"
@@ -95,5 +97,5 @@ QString AboutText() {
              "без каких-либо гарантий.\n\n"
              "Руководство пользователя: %3")
       .arg(VEXA_VERSION, qVersion(),
-           guide.isEmpty() ? TFormGuide::tr("не найдено") : QDir::toNativeSeparators(guide));
+           guide.isEmpty() ? QCoreApplication::translate("Messages", "не найдено") : QDir::toNativeSeparators(guide));
 }

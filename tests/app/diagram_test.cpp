@@ -163,7 +163,7 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&english));
   ChooseByKeys(english.ComboBox_Span, 2);
   QCoreApplication::processEvents();
-  EXPECT_EQ(english.Button_SaveImage->text(), "Save image");
+  EXPECT_EQ(english.Button_SaveImage->text(), "Save image…");
   EXPECT_EQ(qobject_cast<QCategoryAxis*>(english.Chart_View->chart()->axes(Qt::Horizontal).first())->titleText(),
             QDate::currentDate().toString("yyyy-MM-dd"))
       << "a date that no reader takes month first";

@@ -10,6 +10,11 @@
 #include <QStringList>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <vector>
+
+#include "gui/message_box.h"
+
 #include "settings/text_report.h"
 
 namespace {
@@ -30,31 +35,45 @@ struct ProgramTexts {
 // A value as the guides write it: a number, a name in capitals (N, PATH), an ellipsis, a file name.
 constexpr const char* kQuotedValue = "(?:-?[0-9][0-9.,]*|\\p{Lu}+|\\x{2026}|\\S+\\.\\w+)";
 
-// The texts of one side of the translation (<source> or <translation>), each whole and each of its
-// lines, file-dialog filters split into their parts.
-ProgramTexts ReadTexts(const QString& tsPath, const QString& side) {
+struct TsMessage {
+  QString context, source, translation;
+};
+
+// Every message of a translation file, lupdate's <byte value="xd"/> as the character it stands for.
+std::vector<TsMessage> ReadTs(const QString& tsPath) {
   QFile file(tsPath);
   EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << tsPath.toStdString();
   QXmlStreamReader xml(&file);
-  QStringList texts;
-  QString current;
-  bool inside = false;
+  std::vector<TsMessage> messages;
+  QString context, *current = nullptr;
   while (!xml.atEnd()) {
     xml.readNext();
-    if (xml.isStartElement() && xml.name() == side) {
-      inside = true;
-      current.clear();
-    } else if (xml.isEndElement() && xml.name() == side) {
-      inside = false;
-      texts << current;
-    } else if (inside && xml.isStartElement() && xml.name() == QLatin1String("byte")) {
-      // lupdate writes a control character as <byte value="xd"/>
-      current += QChar(xml.attributes().value("value").mid(1).toUInt(nullptr, 16));
-    } else if (inside && xml.isCharacters()) {
-      current += xml.text();
+    if (xml.isStartElement() && xml.name() == QLatin1String("name")) {
+      context = xml.readElementText();
+    } else if (xml.isStartElement() && xml.name() == QLatin1String("message")) {
+      messages.push_back({context, {}, {}});
+    } else if (xml.isStartElement() && (xml.name() == QLatin1String("source") ||
+                                        xml.name() == QLatin1String("translation"))) {
+      current = xml.name() == QLatin1String("source") ? &messages.back().source : &messages.back().translation;
+    } else if (xml.isEndElement() && (xml.name() == QLatin1String("source") ||
+                                      xml.name() == QLatin1String("translation"))) {
+      current = nullptr;
+    } else if (current != nullptr && xml.isStartElement() && xml.name() == QLatin1String("byte")) {
+      *current += QChar(xml.attributes().value("value").mid(1).toUInt(nullptr, 16));
+    } else if (current != nullptr && xml.isCharacters()) {
+      *current += xml.text();
     }
   }
   EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  return messages;
+}
+
+const QString& Side(const TsMessage& message, const QString& side) {
+  return side == QLatin1String("source") ? message.source : message.translation;
+}
+
+// Texts, each whole and each of its lines, file-dialog filters split into their parts.
+ProgramTexts Expanded(const QStringList& texts) {
   static const QRegularExpression pieces("[\\r\\n|]+|;;");
   static const QRegularExpression placeholder("%([-+ #0]*\\d*(\\.\\d+)?[a-zA-Z]+|L?\\d+)");
   ProgramTexts result;
@@ -69,6 +88,13 @@ ProgramTexts ReadTexts(const QString& tsPath, const QString& side) {
           QRegularExpression::anchoredPattern(JoinedByHoles(simple.split(placeholder), kQuotedValue)));
     }
   return result;
+}
+
+// The texts of one side of the translation (<source> or <translation>).
+ProgramTexts ReadTexts(const QString& tsPath, const QString& side) {
+  QStringList texts;
+  for (const TsMessage& message : ReadTs(tsPath)) texts << Side(message, side);
+  return Expanded(texts);
 }
 
 // A quote as a pattern: an ellipsis stands for the part left out or for a value.
@@ -138,7 +164,7 @@ TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
         "выдернутый кабель", "плавает", "модуль другой", "модуля нет"}},
       {"docs/guide.en.md",
        "translation",
-       {"VEXA Setup", "Настройка модуля VEXA", "another module", "no module"}},
+       {"Настройка модуля VEXA", "another module", "no module"}},
   };
   static const QRegularExpression portName(QRegularExpression::anchoredPattern("COM ?\\d+"));
   // The build's copy: brought up to date with the sources, without texts they no longer have.
@@ -156,6 +182,64 @@ TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
       EXPECT_TRUE(Shown(quote, QString(g.side) == "source" ? source : translation))
           << g.guide << " quotes \"" << quote.toStdString() << "\", which the program does not show";
     }
+  }
+}
+
+// Texts of the context "Messages" that no box shows as a text of its own: captions, the line
+// monitor's verdicts, a file filter, the chart's CSV header, parts put into other texts.
+const QStringList kNotBoxTexts = {
+    "Результаты", "Ошибка связи", "Сообщение", "Внимание!", "Ошибка!", "Другой порт",
+    "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*", "ответ", "нет ответа", "обрезан",
+    "искажен или чужой", "отказ", "  %.1f мс", "с паузой", "длиннее", "значение", "ток", "АЦП", "ЦАП",
+    "Время", ",Канал %d %s", "более %1", "не найдено"};
+
+// Each guide's list of messages names every box the program shows (each text of the context
+// "Messages" but those above, whole or by one of its lines), and gives each box the icon the program
+// shows for its caption.
+TEST(GuideQuotes, TheMessageListsHoldEveryBoxWithItsCaptionAndIcon) {
+  const std::vector<TsMessage> ts = ReadTs(VEXA_TS);
+  const struct {
+    const char* guide;
+    const char* side;
+    const char* heading;
+    QStringList icons;  // information, question, warning, error
+  } guides[] = {
+      {"docs/guide.md", "source", "## Все сообщения программы", {"сведения", "вопрос", "предупреждение", "ошибка"}},
+      {"docs/guide.en.md",
+       "translation",
+       "## All the program's messages",
+       {"information", "question", "warning", "error"}},
+  };
+  for (const auto& g : guides) {
+    QFile file(QString(VEXA_SOURCE_DIR "/") + g.guide);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << g.guide;
+    const QString text = QString::fromUtf8(file.readAll());
+    const qsizetype start = text.indexOf(g.heading);
+    ASSERT_GE(start, 0) << g.guide;
+    const QString section = text.mid(start, text.indexOf("\n## ", start + 1) - start);
+    const QStringList quotes = Quotes(section);
+    for (const TsMessage& message : ts) {
+      if (message.context != "Messages" || kNotBoxTexts.contains(message.source)) continue;
+      const ProgramTexts box = Expanded({Side(message, g.side)});
+      EXPECT_TRUE(std::any_of(quotes.begin(), quotes.end(), [&](const QString& q) { return Shown(q, box); }))
+          << g.guide << "'s list of messages lacks \"" << Side(message, g.side).simplified().toStdString() << "\"";
+    }
+    // A row: text, caption, icon, meaning, what to do. A question is the one box with Yes and No.
+    int rows = 0;
+    for (const QString& row : section.split('\n')) {
+      const QStringList cells = row.split(" | ");
+      if (cells.size() != 5 || !row.startsWith("| ") || row.startsWith("|---")) continue;
+      const QStringList texts = Quotes(cells[0]), caption = Quotes(cells[1]);
+      if (texts.isEmpty() || caption.size() != 1) continue;  // the header
+      ++rows;
+      QString sourceCaption = caption[0];
+      for (const TsMessage& message : ts)
+        if (message.translation == caption[0] && QString(g.side) == "translation") sourceCaption = message.source;
+      const BoxButtons buttons = texts[0].endsWith('?') ? BoxButtons::YesNo : BoxButtons::Ok;
+      const int icon = static_cast<int>(IconFor(sourceCaption.toStdString(), buttons));
+      EXPECT_EQ(cells[2].trimmed().toStdString(), g.icons[icon].toStdString()) << g.guide << ": " << row.toStdString();
+    }
+    EXPECT_GT(rows, 35) << g.guide;
   }
 }
 
