@@ -31,9 +31,9 @@ namespace {
 const char* const kHelp =
     R"(usage: vexa_setup [--help] [--version] [--lang ru|en] [Qt options such as -platform NAME] [FILE.vxa]
 Sets up and services a VEXA four-channel measurement module through an Ixor serial adapter. The
-window shows the module's live state. It reads the module's settings, lets you edit them in five
-dialogs, writes them to the module and stores them in its non-volatile memory. Settings are kept in
-.vxa files and printed as text reports (.txt); a calculator works out the channels' coefficients.
+window shows the module's live state. The program reads the module's settings, lets you edit them
+in five dialogs, writes them to the module and stores them in its non-volatile memory. Settings are
+kept in .vxa files and printed as text reports (.txt); a calculator works out the channels' coefficients.
 
 )"
 #ifdef Q_OS_WIN

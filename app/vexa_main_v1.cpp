@@ -655,7 +655,7 @@ void TFormMain::MenuHelp_ManualClick() {
 }
 
 void TFormMain::MenuHelp_AboutClick() {
-  MessageBoxes().Show(AboutText().toStdString(), tr("О программе").toStdString(), BoxButtons::Ok);
+  MessageBoxes().Show(AboutText().toStdString(), QT_TRANSLATE_NOOP("Messages", "О программе"), BoxButtons::Ok);
 }
 
 void TFormMain::FileError(const FileResult& result) {

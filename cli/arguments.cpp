@@ -29,7 +29,7 @@ commands:
   reset --port P                          reset the module
   report FILE.vxa -o OUT.txt [--param-range LO HI] [--out-range LO HI]
                                           write the text report of a settings file
-  show FILE.vxa [--json]                  every field of a settings file, one "name = value" a line
+  show FILE.vxa [--json]                  every field of a settings file as "name = value" lines
                                           (the form set takes), or as JSON (the form build reads)
   build FILE.json -o FILE.vxa [--base B.vxa] [--as-is]
                                           a settings file from JSON ("-" reads stdin); fields left
@@ -64,7 +64,7 @@ or "sim" (a built-in simulator; for demonstrations its faults: --sim-no-module, 
 --sim-fault-rate P with --sim-seed N; ADDR as four hex digits such as 00C0). --trace prints every
 exchange on stderr as it ends: time, request and answer in hex, verdict, round trip.
 
---lang ru|en (or --lang=ru|en), before or after the command, words the module's and the link's
+--lang ru|en (or --lang=ru|en), before or after the command, gives the module's and the link's
 messages in Russian or English; without it they are Russian, whatever the system's locale and the
 window's choice, so that a script reads the same on every machine. Reports and settings files stay
 as they are.
@@ -76,8 +76,8 @@ module its own number and year back only when two reports of them agree.
 Options take their value as --option value or --option=value.
 
 Exit codes: 0 done; 1 failed (the reason on stderr); 2 usage error. diff and verify: 0 equal,
-1 different, 2 trouble (a usage error, a file, the port or the link failed). A reader of the output
-that has gone (| head) is no failure. 130 interrupted by Ctrl-C, 143 by SIGTERM: the link is closed
+1 different, 2 trouble (a usage error, a file, the port or the link failed). A reader that stops
+reading early (| head) is no failure. 130 interrupted by Ctrl-C, 143 by SIGTERM: the link is closed
 within half a second and no file is written; a write stopped part-way says which blocks the module
 acknowledged. The next command drops what an interrupted one left on the line.
 

@@ -128,7 +128,7 @@ int FileFailure(const fs::path& path, const FileResult& result) {
 void NoteIdentity(const TSysSet& sys) {
   if (sys.Number > 9999)
     std::fprintf(stderr,
-                 "note: the module number is %u, more than the window's four digits show (it shows 0); build "
+                 "note: the serial number is %u, more than the window's four digits show (it shows 0); build "
                  "and set keep it with --as-is\n",
                  static_cast<unsigned>(sys.Number));
   if (sys.Year > 99)

@@ -69,10 +69,10 @@ std::string DescribeExchange(std::span<const std::uint8_t> request, std::span<co
     case Verdict::NoAnswer:
       return "no answer to " + name;
     case Verdict::Cut:
-      return "the answer to " + name + " was cut short: " + std::to_string(answer.size()) + " of " +
+      return "the answer to " + name + " was truncated: " + std::to_string(answer.size()) + " of " +
              std::to_string(ExpectedLength(request, answer[0])) + " bytes (" + HexBytes(answer, 8) + ")";
     case Verdict::Garbled:
-      return "the answer to " + name + " was garbled or answered another request: " + HexBytes(answer, 8);
+      return "the answer to " + name + " was corrupt or answered another request: " + HexBytes(answer, 8);
     case Verdict::Refused:
       return (request[0] == 0x10 || request[0] == 0x40 ? "the adapter refused " : "the module refused ") +
              name;

@@ -50,12 +50,12 @@ faults:
   --refuse-write ADDR    writes to ADDR are refused (C2)
   --no-answer            requests get no answer at all
   --delay MS             added before every answer
-  --cut N                answers are cut to N bytes (0 to 255)
+  --cut N                answers are truncated to N bytes (0 to 255)
   --gap MS               a pause of MS in the middle of every answer
   --corrupt P            each answer byte is corrupted with probability P
   --drop P               each answer byte is dropped with probability P
   --fault-rate P         each answer gets, with probability P, one fault drawn at random: dropped,
-                         cut short, a byte changed, delayed past the quiet time, an extra byte, or
+                         truncated, a byte changed, delayed past the quiet time, an extra byte, or
                          refused; the counts are printed on exit
   --seed N               seed for --corrupt, --drop and --fault-rate (default 1; 0 to 4294967295)
   --hang-up-after N      the line closes after N requests (0 to 4294967295)

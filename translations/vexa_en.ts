@@ -190,7 +190,7 @@
         <source>
 <byte value="xd"/>коэффициенты добавлены в форму параметров канала измерения.</source>
         <translation>
-<byte value="xd"/>The coefficients have been put into the channel settings form.</translation>
+<byte value="xd"/>The coefficients have been put into the channels dialog.</translation>
     </message>
     <message>
         <source>
@@ -200,7 +200,7 @@
 <byte value="xd"/></source>
         <translation>
 <byte value="xd"/>None of the coefficients was computed. 
-<byte value="xd"/>Check the values in the form. 
+<byte value="xd"/>Check the values in the calculator. 
 <byte value="xd"/>Values marked in red are not used in the calculation. 
 <byte value="xd"/></translation>
     </message>
@@ -389,6 +389,14 @@ User&apos;s guide: %3</translation>
     <message>
         <source>не найдено</source>
         <translation>not found</translation>
+    </message>
+    <message>
+        <source>О программе</source>
+        <translation>About VEXA Module Setup</translation>
+    </message>
+    <message>
+        <source>Правила работы</source>
+        <translation>User&apos;s guide</translation>
     </message>
 </context>
 <context>
@@ -893,10 +901,6 @@ User&apos;s guide: %3</translation>
         <translation>About VEXA Module Setup</translation>
     </message>
     <message>
-        <source>О программе</source>
-        <translation>About VEXA Module Setup</translation>
-    </message>
-    <message>
         <source>Файлы настройки VEXA (*.vxa)|*.vxa|Все файлы (*.*)|*.*</source>
         <translation>VEXA settings files (*.vxa)|*.vxa|All files (*.*)|*.*</translation>
     </message>
@@ -983,7 +987,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Коэфф. пересчета тока датчика</source>
-        <translation>Sensor current factor</translation>
+        <translation>Sensor current coefficient</translation>
     </message>
     <message>
         <source>Параметр измерения</source>

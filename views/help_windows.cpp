@@ -78,7 +78,7 @@ bool TFormGuide::Load() {
                                                     "программой, ни в ее папке документации.")
                             .arg(CurrentLanguage() == UiLanguage::English ? "guide.en.md" : "guide.md")
                             .toStdString(),
-                        tr("Правила работы").toStdString(), BoxButtons::Ok);
+                        QT_TRANSLATE_NOOP("Messages", "Правила работы"), BoxButtons::Ok);
     return false;
   }
   // The pictures are found beside the guide; links within it move through its headings.

@@ -12,7 +12,9 @@ RequestExecutionLevel admin
 !include FileFunc.nsh
 !include x64.nsh
 
+; The install folder keeps its name, for installs already made.
 !define APP "VEXA Setup"
+!define PRODUCT "VEXA Module Setup"
 !define MENU_NAME "Настройка модуля VEXA"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\vexa-setup"
 !define FILE_CLASS "VexaSetup.Settings"
@@ -21,9 +23,9 @@ Name "${MENU_NAME}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${APP}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
-BrandingText "${APP} ${VERSION}"
+BrandingText "${PRODUCT} ${VERSION}"
 VIProductVersion "${VERSION}.0"
-VIAddVersionKey /LANG=1049 "ProductName" "${APP}"
+VIAddVersionKey /LANG=1049 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=1049 "FileDescription" "${MENU_NAME}: установка"
 VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1049 "ProductVersion" "${VERSION}"
@@ -66,7 +68,7 @@ Section "Install"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${MENU_NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vexa_setup.ico"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${APP}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'

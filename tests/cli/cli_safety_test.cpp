@@ -110,7 +110,7 @@ TEST_F(CliSafety, TheModuleGetsItsOwnNumberAndYearBack) {
 
   const Result read = Cli({"read", "--port", port, "-o", Path("m"), "--once"});
   ASSERT_EQ(read.code, 0) << read.err;
-  EXPECT_TRUE(Has(read.err, "module number is 12345") && Has(read.err, "year is 200")) << read.err;
+  EXPECT_TRUE(Has(read.err, "serial number is 12345") && Has(read.err, "year is 200")) << read.err;
   const std::string file = Slurp(Path("m.vxa"));
   ASSERT_EQ(file.size(), kSettingsFileSize);
   EXPECT_EQ(static_cast<std::uint8_t>(file[348]) | static_cast<std::uint8_t>(file[349]) << 8, 12345);

@@ -477,7 +477,7 @@ TEST_F(CliUse, PortMessagesSayWhatHappened) {
   simulator.SetFaults(f);
   r = Cli({"status", "--port", simulator.DevicePath()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err.rfind("the answer to the read of 01C0 was cut short: 10 of 21 bytes (44 28 01 C0 10", 0),
+  EXPECT_EQ(r.err.rfind("the answer to the read of 01C0 was truncated: 10 of 21 bytes (44 28 01 C0 10", 0),
             0U)
       << r.err;
   // --trace: each exchange as it ends: the set-up's four answered, the cut one, the disconnect.
@@ -492,14 +492,14 @@ TEST_F(CliUse, PortMessagesSayWhatHappened) {
   ASSERT_EQ(trace.size(), 7U) << r.err;
   for (int i : {0, 1, 2, 3, 5}) EXPECT_TRUE(std::regex_match(trace[i], answered)) << trace[i];
   EXPECT_TRUE(std::regex_match(trace[4], cutLine)) << trace[4];
-  EXPECT_EQ(trace[6].rfind("the answer to the read of 01C0 was cut short", 0), 0U) << r.err;
+  EXPECT_EQ(trace[6].rfind("the answer to the read of 01C0 was truncated", 0), 0U) << r.err;
 
   f = {};
   f.corruptProbability = 1;  // every byte changed on the way
   simulator.SetFaults(f);
   r = Cli({"status", "--port", simulator.DevicePath()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "the answer to set-up step 1 (10 28 30) was garbled or answered another request: 4A 72\n");
+  EXPECT_EQ(r.err, "the answer to set-up step 1 (10 28 30) was corrupt or answered another request: 4A 72\n");
 }
 
 TEST_F(CliUse, TextRefusalsSayWhatTheDialogTakes) {
