@@ -153,6 +153,7 @@ class TFormMain : public QMainWindow,
   // ILinkPort
   void WriteByte(std::uint8_t byte) override;
   bool ReadByte(std::uint8_t& byte) override;
+  int Waiting() override;
   // ILinkWindow
   void Status_connect() override;
   void Status_no_connect() override;

@@ -274,6 +274,17 @@ bool LinkSession::ReadByte(std::uint8_t& byte) {
   return true;
 }
 
+// The in-process line hands its bytes in on ticks of its own.
+// A port that fails here is reported by its own error path.
+int LinkSession::Waiting() {
+  if (line_) return 0;
+  try {
+    return comm_.ReadBufUsed();
+  } catch (const ESioCommError&) {
+    return 0;
+  }
+}
+
 void LinkSession::Status_no_connect() { CloseLine(); }
 
 void LinkSession::Trace(std::function<void(const std::string&)> print) { trace_ = std::move(print); }

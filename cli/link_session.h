@@ -80,6 +80,7 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   // ILinkPort
   void WriteByte(std::uint8_t byte) override;
   bool ReadByte(std::uint8_t& byte) override;
+  int Waiting() override;
   // ILinkWindow
   void Status_connect() override {}
   void Status_no_connect() override;

@@ -34,17 +34,23 @@ void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
   replyTicks_ = 0;
 }
 
-void LinkEngine::SioComm1OnRxChar(int count) {
-  Rx_quiet_count = 3;
-  Wait_first_byte = 0;
-  for (int i = 0; i < count; ++i) {
+void LinkEngine::SioComm1OnRxChar(int count) { TakeBytes(count); }
+
+int LinkEngine::TakeBytes(int count) {
+  int taken = 0;
+  for (; taken < count; ++taken) {
     std::uint8_t byte;
-    // Count is what was waiting when the event was raised; stop if the queue says otherwise.
+    // Count is what was waiting when the event was raised; stop if the queue says otherwise. An
+    // event whose bytes a tick took already is no new byte: it neither starts the quiet time again
+    // nor ends the next request's watch for its first byte.
     if (!port_.ReadByte(byte)) break;
+    Rx_quiet_count = 3;
+    Wait_first_byte = 0;
     if (exchanges_ != nullptr) exchanges_->Received(byte);
     if (Wait_reply) Rx_buf[Rx_len++] = byte;
     if (Rx_len >= 100) Rx_len = 99;
   }
+  return taken;
 }
 
 void LinkEngine::Timer1Timer() {
@@ -60,11 +66,12 @@ void LinkEngine::Timer1Timer() {
     SendRequest(Request_code);
     Request_code = 0;
   }
-  // 3. No-answer watch.
+  // 3. No-answer watch. On a busy machine a receive event can come later than the bytes it announces:
+  // a verdict of silence, or of an answer's end, is given only when nothing is waiting unread.
   if (Wait_first_byte) {
     if (TimeOut_count != 0) {
       --TimeOut_count;
-    } else {
+    } else if (TakeBytes(port_.Waiting()) == 0) {
       Status_no_connect();
       window_.MessageBox(kNoAnswerText, kLinkErrorCaption);
     }
@@ -79,7 +86,7 @@ void LinkEngine::Timer1Timer() {
   if (Rx_len != 0) {
     if (Rx_quiet_count != 0) {
       --Rx_quiet_count;
-    } else {
+    } else if (TakeBytes(port_.Waiting()) == 0) {
       Dispatch();
     }
   }

@@ -72,6 +72,8 @@ class LinkEngine {
 
  private:
   void SendRequest(int code);
+  // Reads up to count bytes into the reply; how many there were.
+  int TakeBytes(int count);
   void Dispatch();
   void DispatchReply();
   int NeededLength() const;

@@ -21,6 +21,8 @@ class ILinkPort {
   virtual void WriteByte(std::uint8_t byte) = 0;
   // False when no byte is waiting.
   virtual bool ReadByte(std::uint8_t& byte) = 0;
+  // Bytes received and not yet read, whose receive event may still be on its way.
+  virtual int Waiting() { return 0; }
 };
 
 class ILinkWindow {

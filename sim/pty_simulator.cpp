@@ -95,6 +95,10 @@ bool SleepUntil(const timespec& when, int stopFd) {
   }
 }
 
+bool NotAfter(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec <= b.tv_nsec);
+}
+
 timespec Add(timespec t, double ms) {
   const auto ns = static_cast<long long>(ms * 1e6);
   t.tv_sec += static_cast<time_t>(ns / 1000000000LL);
@@ -202,20 +206,32 @@ void PtySimulator::Run() {
   }
 }
 
-// One burst after the turnaround: bytes on a fixed time grid, so there are no gaps inside it.
+// One burst after the turnaround: bytes on a fixed time grid, so there are no gaps inside it. The
+// bytes whose time has come go out in one write: a simulator woken late (a busy machine) catches up
+// at once, as a line's bytes would all have arrived by then, instead of leaving gaps of its own.
 void PtySimulator::Send(const Answer& answer) {
   {
     std::lock_guard lock(mutex_);
     Record(false, answer.bytes);
   }
+  const std::size_t size = answer.bytes.size();
+  const std::size_t gapAfter = answer.gapMs > 0 ? answer.gapAfter : 0;
   timespec next{};
   clock_gettime(CLOCK_MONOTONIC, &next);
   next = Add(next, options_.turnaroundMs + answer.delayMs);
-  for (std::size_t i = 0; i < answer.bytes.size(); ++i) {
+  for (std::size_t i = 0; i < size;) {
     if (!SleepUntil(next, stopFd_)) return;
-    if (master_ < 0 || ::write(master_, &answer.bytes[i], 1) != 1) return;
-    next = Add(next, options_.byteMs);
-    if (answer.gapMs > 0 && i + 1 == answer.gapAfter) next = Add(next, answer.gapMs);
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::size_t end = i + 1;
+    for (timespec due = Add(next, options_.byteMs); end < size && end != gapAfter && NotAfter(due, now);
+         due = Add(due, options_.byteMs))
+      ++end;
+    const auto count = static_cast<ssize_t>(end - i);
+    if (master_ < 0 || ::write(master_, &answer.bytes[i], static_cast<std::size_t>(count)) != count) return;
+    next = Add(next, options_.byteMs * static_cast<double>(end - i));
+    if (end == gapAfter) next = Add(next, answer.gapMs);
+    i = end;
   }
 }
 

@@ -22,6 +22,7 @@ class FakePort : public ILinkPort {
     incoming.pop_front();
     return true;
   }
+  int Waiting() override { return static_cast<int>(incoming.size()); }
   Bytes written;
   std::deque<std::uint8_t> incoming;
 };

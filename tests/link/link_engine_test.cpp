@@ -83,6 +83,35 @@ TEST(LinkEngine, NoAnswerOnTheExactTickAndOnlyTheFirstByteStopsTheWatch) {
   EXPECT_EQ(g.engine.Rx_len, 0) << "dispatched as it stood";
 }
 
+// A receive event that comes after its bytes (a busy machine): the bytes waiting are taken when the
+// watch or the quiet time ends, not reported missing or cut; an event left for bytes already taken
+// changes nothing.
+TEST(LinkEngine, BytesWaitingForALateEventAreTakenBeforeAnyVerdict) {
+  Harness h;
+  h.Connect();
+  h.engine.Connected = 0;  // no polls of its own
+  h.engine.Request_code = Req_status;
+  h.Tick();
+  h.Sent();
+  const Bytes answer = ReadAnswer(0x01, 0xC0, 16);
+  h.port.incoming.assign(answer.begin(), answer.begin() + 6);  // no event yet
+  h.Tick(100);
+  EXPECT_TRUE(h.window.boxes.empty());
+  EXPECT_EQ(h.engine.Rx_len, 6);
+  h.port.incoming.insert(h.port.incoming.end(), answer.begin() + 6, answer.end());
+  h.Tick(4);  // the quiet time ends with the rest waiting: taken, and the quiet time starts again
+  EXPECT_EQ(h.engine.Rx_len, static_cast<int>(answer.size()));
+  EXPECT_TRUE(h.Sent().empty());
+  h.Tick(3);
+  EXPECT_EQ(h.Sent(), (Bytes{0x44, 0x28, 0x01, 0x00, 0x0B, 0x00})) << "dispatched whole";
+  h.engine.SioComm1OnRxChar(static_cast<int>(answer.size()));  // the late events, nothing to read
+  h.Tick(100);
+  EXPECT_TRUE(h.window.boxes.empty());
+  h.Tick();
+  ASSERT_EQ(h.window.boxes.size(), 1U) << "the next request's watch still runs";
+  EXPECT_EQ(h.window.boxes[0], "Ошибка связи: Нет ответа от модуля Ixor");
+}
+
 TEST(LinkEngine, Refusals) {
   Harness h;
   h.engine.Request_code = Req_setup;
