@@ -15,6 +15,7 @@
 #include <chrono>
 
 #include "views/line_monitor.h"
+#include "tests/support/patience.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor_));
   QTableView* table = monitor_.Table_Exchanges;
   ASSERT_EQ(table->model()->rowCount(), 1000);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowAt(table->viewport()->height() - 2) == 999; }, 2000))
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowAt(table->viewport()->height() - 2) == 999; }, testing_support::kPatienceMs))
       << "shown from its newest row";
 
   // Scrolled up to read, a row clicked.
@@ -73,7 +74,7 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   ASSERT_GT(table->rowAt(0), 60);
 
   Exchanges(50);  // the fifty oldest go
-  ASSERT_TRUE(QTest::qWaitFor([&] { return UpToDate(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return UpToDate(); }, testing_support::kPatienceMs));
   EXPECT_EQ(table->model()->rowCount(), 1000);
   EXPECT_EQ(TopShown(), top) << "the place read stays";
   const QModelIndexList chosen = table->selectionModel()->selectedRows();
@@ -83,7 +84,7 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   // Back at the bottom, the newest is followed again.
   QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
   Exchanges(30);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return UpToDate(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return UpToDate(); }, testing_support::kPatienceMs));
   EXPECT_EQ(table->rowAt(table->viewport()->height() - 2), 999);
 
   // The failures only: the same, each kept row a failure.
@@ -91,7 +92,7 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   const int failures = table->model()->rowCount();
   Exchanges(14);  // two failures come, two go
   const QString lastFailure = QString::fromStdString(ClockText(record_.Entries()[998].sent));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Time(failures - 1) == lastFailure; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Time(failures - 1) == lastFailure; }, testing_support::kPatienceMs));
   EXPECT_EQ(table->model()->rowCount(), failures);
 }
 

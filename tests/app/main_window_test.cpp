@@ -49,6 +49,7 @@
 #include "views/diagram.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
+#include "tests/support/patience.h"
 
 namespace {
 
@@ -119,24 +120,24 @@ TEST_F(MainWindowTest, UnopenablePortShowsTheErrorAndReturnsToClosed) {
   EXPECT_FALSE(w->MenuConn_Connect->isEnabled());
   QTest::qWait(1500);
   EXPECT_FALSE(w->MenuConn_Connect->isEnabled()) << "still waiting for Timer_TimeOut";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 }
 
 TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
   EXPECT_EQ(w->MaskEdit_Year->text(), "26");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Edit_val[3]->text() != "0"; }, 3000))
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Edit_val[3]->text() != "0"; }, testing_support::kPatienceMs))
       << ::testing::PrintToString(Texts());
   EXPECT_EQ(w->Edit_val[0]->text().size(), 7);
   EXPECT_EQ(w->Edit_curr[0]->text().size(), 5);
   EXPECT_EQ(w->Label_Version->text(), "01.23");
   EXPECT_EQ(w->Shape_sys[3]->Color(), 0x00FFFFU) << "start blocking after the simulator's power-up";
   // The exchange lamp: green from a status request until its answer is dispatched, then silver.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0x00FF00U; }, 2000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0x00FF00U; }, testing_support::kPatienceMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; }, testing_support::kPatienceMs));
   QTest::qWait(300);
   EXPECT_TRUE(w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png"));
   // The diagram's history: a sample a status cycle, its last one what the window and the diagram
@@ -145,7 +146,7 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   ASSERT_TRUE(w->Diagram() != nullptr && w->Diagram()->isVisible());
   const std::size_t cycles = w->History().Samples().size();
   // Checked as soon as a cycle's last block is in: the next cycle comes half a second later.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->History().Samples().size() >= cycles + 3; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->History().Samples().size() >= cycles + 3; }, testing_support::kPatienceMs));
   const LiveValues& last = w->History().Samples().back().values;
   for (int ch = 0; ch < 4; ++ch) {
     EXPECT_EQ(w->Edit_val[ch]->text().toStdString(), CFormat("%7.3f", double{last[4 * ch + kLiveValue]}))
@@ -163,12 +164,12 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   // write permission follows it.
   w->MenuExec_Block->trigger();
   EXPECT_FALSE(w->MenuExec_Block->isChecked()) << "not before the module says so";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   EXPECT_TRUE(w->MenuExec_WriteParam->isEnabled());
   EXPECT_TRUE(FormSetChanel->PwmEnabled());
   w->MenuExec_Block->trigger();
   EXPECT_TRUE(w->MenuExec_Block->isChecked());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
 
   // Reset, confirmed: the reset frame reaches the module.
@@ -181,24 +182,24 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
           if (e.request && e.bytes == reset) return true;
         return false;
       },
-      2000));
+      testing_support::kPatienceMs));
 
   // Settings read and write through the menu, with their completion boxes (once the reset's status
   // cycle is over: one request slot, and the reset's answer fills it).
   ASSERT_TRUE(
-      QTest::qWaitFor([&] { return !w->Engine().Wait_reply && w->Engine().Request_code == 0; }, 2000));
+      QTest::qWaitFor([&] { return !w->Engine().Wait_reply && w->Engine().Request_code == 0; }, testing_support::kPatienceMs));
   w->MenuExec_ReadParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы из модуля прочитаны."; }, 3000))
+      [&] { return boxes_.shown.back().text == "Параметры работы из модуля прочитаны."; }, testing_support::kPatienceMs))
       << ::testing::PrintToString(Texts());
   EXPECT_EQ(+ModuleSettings.SysSet.Number, 1234);
   ModuleSettings.ChanSet[1].OutZero = 321;
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
   const sim::ModuleMemory memory = SimWorking();
   std::array<std::uint8_t, kChanFrameSize> frame{};
   Build_chan_frame(ModuleSettings.ChanSet[1], 1, frame);
@@ -206,7 +207,7 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
 
   // Disconnect: Closed, and writing stays disabled.
   w->MenuConn_Discon->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
   EXPECT_FALSE(w->MenuExec_SaveEEPROM->isEnabled());
   EXPECT_EQ(w->Shape_LedUpdate->Color(), 0xC0C0C0U);
@@ -222,11 +223,11 @@ TEST_F(MainWindowTest, AfterReconnectingWriteAndStoreWaitForAStatusAnswer) {
   w->AddPortChoice("test line", simulator.DevicePath())->trigger();
 #endif
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   w->MenuConn_Discon->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled() || w->MenuExec_SaveEEPROM->isEnabled());
 
   w->Label_Version->setText("--.--");
@@ -236,12 +237,12 @@ TEST_F(MainWindowTest, AfterReconnectingWriteAndStoreWaitForAStatusAnswer) {
       if (on) versionWhenEnabled.push_back(w->Label_Version->text());
     });
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_SaveEEPROM->isEnabled(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_SaveEEPROM->isEnabled(); }, testing_support::kPatienceMs));
   EXPECT_EQ(versionWhenEnabled, (std::vector<QString>{"01.23", "01.23"}));
   // Released again for whoever uses the module next (on Windows the simulator outlives the test);
   // the window is destroyed connected, its last answer maybe still on the line.
   w->MenuExec_Block->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->MenuExec_Block->isChecked(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
 }
 
 // Records every change of a widget's enabled state.
@@ -271,14 +272,14 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   EnabledLog outputTest(d->Button_SetPwm);
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
   // The status answer reports the outputs free: the output test is off until they are blocked.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, testing_support::kPatienceMs));
   EXPECT_EQ(outputTest.states, (std::vector<bool>{true, false})) << "on with the link, off by the status";
 
   w->MenuExec_ReadParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
   // Typing into the read number field, cursor at its start.
   QTest::mouseClick(w->MaskEdit_Number, Qt::LeftButton, {}, QPoint(2, w->MaskEdit_Number->height() / 2));
@@ -286,7 +287,7 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   EXPECT_EQ(w->MaskEdit_Number->text(), "4234");
 
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return d->PwmEnabled(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d->PwmEnabled(); }, testing_support::kPatienceMs));
 
   w->MenuSetup_Chanel->trigger();
   ASSERT_TRUE(d->isVisible());
@@ -318,18 +319,18 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
     const auto block = SimWorking().chan[ch];
     return block[0x2A] | block[0x2B] << 8;
   };
-  ASSERT_TRUE(QTest::qWaitFor([&] { return outZero(2) == 4095; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return outZero(2) == 4095; }, testing_support::kPatienceMs));
   const std::vector<std::uint8_t> frame = {0x42, 0x28, 0x00, 0x8A, 0x02, 0xFF, 0x0F, 0x00};
   bool sent = false;
   for (const sim::LogEntry& entry : SimLog()) sent = sent || (entry.request && entry.bytes == frame);
   EXPECT_TRUE(sent);
   QTest::mouseClick(d->UpDown_Pwm->DownButton(), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return outZero(2) == 4094; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return outZero(2) == 4094; }, testing_support::kPatienceMs));
 
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
   const sim::ModuleMemory memory = SimWorking();
   for (int ch = 0; ch < 4; ++ch) {
     std::array<std::uint8_t, kChanFrameSize> expected{};
@@ -339,11 +340,11 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   EXPECT_EQ(memory.sys[0] | memory.sys[1] << 8, 4234);
 
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, testing_support::kPatienceMs));
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return d->PwmEnabled(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d->PwmEnabled(); }, testing_support::kPatienceMs));
   w->MenuConn_Discon->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   EXPECT_FALSE(d->PwmEnabled());
 }
 
@@ -352,13 +353,13 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
 TEST_F(MainWindowTest, SystemDialogsChangeOnlyTheirBytesInTheModule) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
   ModuleSettings.SysSet.RS485_adres = 99;
   w->MenuSetup_Interf->trigger();
   ASSERT_TRUE(FormInterf->isVisible());
   EXPECT_EQ(FormInterf->MaskEdit_RS485_adres->text(), " 99");
   w->MenuExec_ReadParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
   EXPECT_EQ(FormInterf->MaskEdit_RS485_adres->text(), "  1") << "the open dialog refilled by the read";
   const auto before = SimWorking().sys;
@@ -379,11 +380,11 @@ TEST_F(MainWindowTest, SystemDialogsChangeOnlyTheirBytesInTheModule) {
   EXPECT_EQ(boxes_.shown.back().text, kChangedQuestion);
 
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
   const auto after = SimWorking().sys;
   std::vector<std::pair<int, int>> changed;  // offset, new value
   for (std::size_t i = 0; i < after.size(); ++i)
@@ -435,8 +436,8 @@ TEST_F(MainWindowTest, ClosingEndsTheProgramAndAsksOnlyWhenSomethingWouldBeLost)
 TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
   EXPECT_TRUE(w->close()) << "the number the module reported is no edit";
   EXPECT_TRUE(boxes_.shown.empty());
   w->show();
@@ -446,13 +447,13 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   EXPECT_FALSE(w->close()) << "a typed number is not yet in the module";
   EXPECT_EQ(boxes_.shown.back().text, kCloseUnsaved);
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes, BoxAnswer::No};
   w->MenuExec_WriteParam->trigger();
   EXPECT_FALSE(w->close()) << "the write runs: asked, and No keeps the program";
   EXPECT_EQ(boxes_.shown.back().text, kCloseWhileWriting);
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, 3000));
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
   QTest::qWait(30);  // into the chain of frames
@@ -461,7 +462,7 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   EXPECT_EQ(boxes_.shown.back().text, kCloseWhileWriting);
 
   w->show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Engine().Writing(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Engine().Writing(); }, testing_support::kPatienceMs));
   QTest::qWait(100);  // past the completion box
   const std::size_t asked = boxes_.shown.size();
   EXPECT_TRUE(w->close()) << "connected and idle, everything written: nothing asked";
@@ -496,7 +497,7 @@ TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
   EXPECT_TRUE(Closed());
   EXPECT_EQ(w->Simulator(), nullptr);
   w->MenuConn_Connect->trigger();  // and it works again once descriptors are free
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
 }
 #endif  // _WIN32
 
@@ -516,13 +517,13 @@ TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   const int baseline = threads();
   w->AddPortChoice("adapter", simulator.DevicePath())->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
   w->MenuExec_Block->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   // The status cycle over, the write is the next thing on the line.
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return !w->Engine().Wait_reply && w->Engine().Request_code == 0 && w->Engine().Poll_count > 20; },
-      3000));
+      testing_support::kPatienceMs));
   std::size_t requests = 0;
   for (const sim::LogEntry& e : simulator.Log()) requests += e.request ? 1 : 0;
   sim::Faults pulled;
@@ -530,7 +531,7 @@ TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   simulator.SetFaults(pulled);
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000)) << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
   QTest::qWait(1500);  // long enough for the no-answer watch, had it still been armed
   bool systemBlockSent = false;
   for (const sim::LogEntry& e : simulator.Log())
@@ -539,7 +540,7 @@ TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   EXPECT_TRUE(systemBlockSent) << "the cable is pulled during the write";
   ASSERT_EQ(boxes_.shown.size(), 2U) << ::testing::PrintToString(Texts());
   EXPECT_FALSE(boxes_.shown[1].text.empty()) << "the port's own error, which also ended the link";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return TSioThread::RunningCount() == 0; }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return TSioThread::RunningCount() == 0; }, testing_support::kPatienceMs));
   EXPECT_LE(threads(), baseline);
   // Back to idle: a second of waiting costs the process (window and simulator) little CPU.
   const auto cpuMs = [] {
@@ -558,7 +559,7 @@ TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
   sim::PtySimulator back;
   w->AddPortChoice("adapter again", back.DevicePath())->trigger();
   w->MenuConn_Connect->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
   EXPECT_EQ(boxes_.shown.size(), 2U) << "no message about the old link";
 }
 #endif  // _WIN32
@@ -571,7 +572,7 @@ TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
   f.noAnswer = true;
   simulator.SetFaults(f);
   w->MenuConn_ConnectClick();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(Texts(), std::vector<std::string>{"Нет ответа от модуля Ixor"});
   EXPECT_TRUE(Closed());
 
@@ -580,19 +581,19 @@ TEST_F(MainWindowTest, SilentLineNoModuleAndHangUp) {
   f.noModule = true;
   simulator.SetFaults(f);
   w->MenuConn_ConnectClick();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(Texts(), std::vector<std::string>{"Модуль VEXA не обнаружен."});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 
   // Pulling the line while connected: one message, Closed, no freeze.
   boxes_.shown.clear();
   simulator.SetFaults({});
   w->MenuConn_ConnectClick();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
   f = {};
   f.hangUpAfter = 0;
   simulator.SetFaults(f);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   QTest::qWait(300);
   EXPECT_EQ(boxes_.shown.size(), 1U) << ::testing::PrintToString(Texts());
 }
@@ -674,15 +675,15 @@ TEST_F(MainWindowTest, TheBuiltInSimulatorInProcess) {
   w->MenuConn_Connect->trigger();
   ASSERT_NE(w->SimulatorLine(), nullptr);
   EXPECT_EQ(w->Simulator(), nullptr) << "no pseudo-terminal";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
   EXPECT_EQ(w->MaskEdit_Number->text(), "1234");
   w->MenuExec_ReadParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
   EXPECT_EQ(+ModuleSettings.ChanSet[0].Point0, 40.0F);
   w->MenuConn_Discon->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   EXPECT_EQ(w->SimulatorLine(), nullptr);
   TFormMain::SetSimulatorInProcess(!sim::PtySimulator::Available());
 }
@@ -693,14 +694,14 @@ TEST_F(MainWindowTest, TheBuiltInSimulatorInProcess) {
 TEST_F(MainWindowTest, AdapterOnComPortFive) {
   w->AddPortChoice("COM5", "COM5")->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 5000)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
   w->MenuExec_ReadParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
   EXPECT_EQ(+ModuleSettings.SysSet.Number, 1234);
   w->MenuConn_Discon->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 }
 #endif
 
@@ -759,10 +760,10 @@ TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
   w->Menu_sel_Other->trigger();
 
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
   w->MenuConn_Discon->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   QDir(dir).removeRecursively();
 }
 
@@ -781,20 +782,20 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   ASSERT_NE(monitor, nullptr);
   EXPECT_TRUE(monitor->isVisible());
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
   const auto counters = [&] { return w->Exchanges().Counters(); };
-  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= 10; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= 10; }, testing_support::kPatienceMs));
   sim::Faults refuse;
   refuse.refuseReadAt = 0x01C0;
   simulator.SetFaults(refuse);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().refused >= 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().refused >= 2; }, testing_support::kPatienceMs));
   sim::Faults cut;
   cut.cutTo = 8;
   simulator.SetFaults(cut);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().cut >= 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().cut >= 2; }, testing_support::kPatienceMs));
   simulator.SetFaults({});
   const std::uint64_t answered = counters().answered;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= answered + 5; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= answered + 5; }, testing_support::kPatienceMs));
   // The lamps follow the lines the platform reports: none on a pseudo-terminal, then CTS and RLSD
   // as an adapter's port would give them, then none again.
   const auto lamps = [&] {
@@ -805,11 +806,11 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   EXPECT_EQ(w->SioComm1().Display(), monitor->Leds) << "the indicator is the port's";
   EXPECT_EQ(lamps(), "000000000");
   platform::SetAbsentModemLinesForTesting(TIOCM_CTS | TIOCM_CD);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "100100000"; }, 3000)) << lamps();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "100100000"; }, testing_support::kPatienceMs)) << lamps();
   platform::SetAbsentModemLinesForTesting(-1);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "000000000"; }, 3000)) << lamps();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "000000000"; }, testing_support::kPatienceMs)) << lamps();
   w->MenuConn_Discon->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 
   std::uint64_t requests = 0, refused = 0, cutShort = 0, bytesOut = 0, bytesIn = 0;
   for (const auto& entry : simulator.Log()) {
@@ -828,7 +829,7 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   EXPECT_EQ(n.bytesOut, bytesOut);
   EXPECT_EQ(n.bytesIn, bytesIn);
   EXPECT_GT(n.lastRoundTripMs, 0.0);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() == n.exchanges; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() == n.exchanges; }, testing_support::kPatienceMs));
   EXPECT_EQ(monitor->Label_Count[7]->text().toULongLong(), n.refused);
   EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(n.exchanges));
   EXPECT_TRUE(monitor->grab().save(QString(VEXA_SHOT_DIR) + "/line_monitor.png"));
@@ -870,12 +871,12 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
 
   // Connected again: the counters and the failures listed start again together.
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, 3000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() > 0; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() > 0; }, testing_support::kPatienceMs));
   EXPECT_EQ(monitor->Label_Count[7]->text(), "0");
   EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), 0) << "no failures of this connection";
   w->MenuConn_Discon->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 }
 #endif  // _WIN32
 

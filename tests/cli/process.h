@@ -42,6 +42,10 @@ struct Result {
   bool killed = false;           // ended by a signal, not by an exit of its own
 };
 
+// A signal ends a command within half a second on a machine with room to spare; a test allows a busy
+// machine three times that, which still tells it from a command that waits out a time-out or runs on.
+inline constexpr double kSignalPromptMs = 1500;
+
 // In the child: becomes the program.
 [[noreturn]] inline void Exec(const char* program, const std::vector<std::string>& args) {
   std::vector<char*> argv{const_cast<char*>(program)};

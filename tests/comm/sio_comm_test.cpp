@@ -233,7 +233,7 @@ TEST_F(CommTest, PurgeWriteFromTxEmptyDropsTheQueuedBytes) {
   ASSERT_TRUE(comm_->WriteText("first"));
   EXPECT_EQ(pty_.Read(5), "first");
   ASSERT_TRUE(pump_.PumpUntil([&] { return once; }));
-  EXPECT_LT(purgeTook, 500ms);
+  EXPECT_LT(purgeTook, 1500ms) << "answered, not given up after two seconds";
   pump_.PumpFor(100ms);
   EXPECT_EQ(pty_.Read(1, 100ms), "") << "the purged bytes never went out";
   EXPECT_EQ(comm_->WriteBufUsed(), 0);
@@ -352,7 +352,7 @@ TEST_F(CommTest, PurgeWriteTwiceEachAnswered) {
   for (int i = 0; i < 2; ++i) {
     const auto start = std::chrono::steady_clock::now();
     comm_->PurgeWrite();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms) << "call " << i << " was not answered";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms) << "call " << i << " was not answered";
   }
   comm_->PurgeRead();
   comm_->PurgeReadWrite();
@@ -511,12 +511,14 @@ TEST_F(CommTest, OnCloseExceptWhenDestroyed) {
 TEST_F(CommTest, ClosePausesThreeHundredMilliseconds) {
   TSioCustomComm::SetClosePause(300);
   comm_->Open();
-  const auto start = std::chrono::steady_clock::now();
+  auto start = std::chrono::steady_clock::now();
   comm_->Close();
   EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
-  const auto again = std::chrono::steady_clock::now();
+  // A longer pause tells a second Close's missing pause from a busy machine's delay.
+  TSioCustomComm::SetClosePause(2000);
+  start = std::chrono::steady_clock::now();
   comm_->Close();
-  EXPECT_LT(std::chrono::steady_clock::now() - again, 200ms) << "closed: no pause";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms) << "closed: no pause";
 }
 
 TEST_F(CommTest, StepQueuedAtDestructionDoesNotRun) {

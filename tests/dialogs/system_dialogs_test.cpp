@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "tests/dialogs/dialog_support.h"
+#include "tests/support/patience.h"
 
 namespace {
 
@@ -263,7 +264,7 @@ TEST_F(SystemDialogsTest, AListTakesTheWheelOnlyWithTheFocus) {
     turn();
     EXPECT_EQ(index(), before) << list->objectName().toStdString() << ": passed over";
     list->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([list] { return list->hasFocus(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->hasFocus(); }, testing_support::kPatienceMs));
     turn();
     EXPECT_NE(index(), before) << list->objectName().toStdString() << ": with the focus";
   }

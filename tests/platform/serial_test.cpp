@@ -190,7 +190,7 @@ TEST(SerialEvents, ReadsReturnAtOnceAndReceiveEventsAreEdges) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(ReadFile(port.handle, &byte, 1, &got, &port.ov));
   EXPECT_EQ(got, 0U);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "no wait for a byte";
 
   ASSERT_TRUE(SetCommMask(port.handle, EV_RXCHAR | EV_ERR));
   DWORD mask = 0;

@@ -9,6 +9,8 @@
 #include <functional>
 #include <mutex>
 
+#include "tests/support/patience.h"
+
 namespace testing_support {
 
 class GuiPump {
@@ -27,7 +29,7 @@ class GuiPump {
 
   // Runs queued steps until done() holds or the time is up; tells which.
   bool PumpUntil(const std::function<bool()>& done,
-                 std::chrono::milliseconds within = std::chrono::seconds(5)) {
+                 std::chrono::milliseconds within = kPatience) {
     const auto deadline = std::chrono::steady_clock::now() + within;
     for (;;) {
       RunQueued();
