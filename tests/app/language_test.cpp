@@ -18,6 +18,7 @@
 #include "settings/chanel_rules.h"
 #include "tests/dialogs/dialog_support.h"
 #include "tests/support/clipping.h"
+#include "tests/support/patience.h"
 #include "translations/language.h"
 #include "views/diagram.h"
 #include "views/help_windows.h"
@@ -201,7 +202,7 @@ TEST_F(LanguageTest, EnglishScreenshots) {
   FormMain->MenuConn_Connect->trigger();
   ASSERT_TRUE(QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, 3000));
   FormMain->MenuExec_ReadParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown.empty(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes.shown.back().text, "The settings have been read from the module.");
   EXPECT_EQ(boxes.shown.back().caption, "Message");
   FormMain->MenuView_LedOut->trigger();

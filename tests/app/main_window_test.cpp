@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, UnopenablePortShowsTheErrorAndReturnsToClosed) {
   ASSERT_EQ(boxes_.shown.size(), 1U);
   EXPECT_NE(boxes_.shown[0].text.find("COM3"), std::string::npos) << boxes_.shown[0].text;
   EXPECT_FALSE(w->MenuConn_Connect->isEnabled());
-  QTest::qWait(1500);
+  QTest::qWait(1000);  // half of Timer_TimeOut's two seconds
   EXPECT_FALSE(w->MenuConn_Connect->isEnabled()) << "still waiting for Timer_TimeOut";
   EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 }
