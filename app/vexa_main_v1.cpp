@@ -558,15 +558,7 @@ void TFormMain::WriteByte(std::uint8_t byte) {
 }
 
 // The in-process line hands its bytes in on ticks of its own.
-// A port that fails here is reported by its own error path.
-int TFormMain::Waiting() {
-  if (line_) return 0;
-  try {
-    return sioComm1_.ReadBufUsed();
-  } catch (const ESioCommError&) {
-    return 0;
-  }
-}
+int TFormMain::Waiting() { return line_ ? 0 : UnreadBytes(sioComm1_); }
 
 bool TFormMain::ReadByte(std::uint8_t& byte) {
   if (line_) return line_->Read(byte);

@@ -275,15 +275,7 @@ bool LinkSession::ReadByte(std::uint8_t& byte) {
 }
 
 // The in-process line hands its bytes in on ticks of its own.
-// A port that fails here is reported by its own error path.
-int LinkSession::Waiting() {
-  if (line_) return 0;
-  try {
-    return comm_.ReadBufUsed();
-  } catch (const ESioCommError&) {
-    return 0;
-  }
-}
+int LinkSession::Waiting() { return line_ ? 0 : UnreadBytes(comm_); }
 
 void LinkSession::Status_no_connect() { CloseLine(); }
 

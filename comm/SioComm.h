@@ -339,6 +339,10 @@ class TSioCustomComm : public TSioComponent {
 // Publishes the properties; no behaviour of its own.
 class TSioComm : public TSioCustomComm {};
 
+// Bytes received and not yet read; 0 for a port closed, or failed (its error is reported on its own
+// path, by the event that brings it).
+int UnreadBytes(TSioCustomComm& comm);
+
 // Base of components that consume a port's traffic through their own dispatcher. Its user interface
 // is itself: descendants override DataChanged and LineChanged.
 class TSioCommComponent : public TSioComponent, public ISioCommUser {

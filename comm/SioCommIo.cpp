@@ -162,3 +162,11 @@ bool TSioCustomComm::GetComStat(int index) {
   const TSioCommStatus status = GetCommStatus();
   return index >= 1 && index <= 8 && (status.Flags & (1U << (index - 1))) != 0;
 }
+
+int UnreadBytes(TSioCustomComm& comm) {
+  try {
+    return comm.ReadBufUsed();
+  } catch (const ESioCommError&) {
+    return 0;
+  }
+}
