@@ -58,7 +58,7 @@ faults:
                          truncated, a byte changed, delayed past the quiet time, an extra byte, or
                          refused; the counts are printed on exit
   --seed N               seed for --corrupt, --drop and --fault-rate (default 1; 0 to 4294967295)
-  --hang-up-after N      the line closes after N requests (0 to 4294967295)
+  --hang-up-after N      the line closes as request N arrives, unanswered (0 to 4294967295)
   --help, -h             this text
   --version              the version
 MS are milliseconds from 0 to 60000, P a probability from 0 to 1. Exit codes: 0 stopped by a

@@ -176,12 +176,16 @@ void PtySimulator::Run() {
       // No tool has the line open (the keep-alive makes this rare): do not spin on it.
       ::poll(nullptr, 0, 10);
     }
+    bool hangUp;
     {
       std::lock_guard lock(mutex_);
       adapter_.Quiet(NowMs());
+      hangUp = adapter_.HangUpDue();
     }
+    // The cable is pulled as the request that makes the hang-up due arrives: it gets no answer, so
+    // the tool meets the pull in the middle of that exchange, whatever the scheduling.
     for (const Exchange& e : exchanges)
-      if (e.answer) {
+      if (e.answer && !hangUp) {
         Send(*e.answer);
         // Bytes waiting now came while the answer was being sent: the tool asked before its end.
         pollfd pending{master_, POLLIN, 0};
@@ -191,11 +195,6 @@ void PtySimulator::Run() {
         }
       }
 
-    bool hangUp;
-    {
-      std::lock_guard lock(mutex_);
-      hangUp = adapter_.HangUpDue();
-    }
     if (hangUp && !hungUp_) {
       hungUp_ = true;
       ::close(master_);  // the line is gone for the tool: its reads fail, its waits end

@@ -48,7 +48,7 @@ bool WroteAnything(sim::PtySimulator& simulator) {
   return false;
 }
 
-TEST_F(CliTest, StatusJsonHoldsWhatTheSimulatorServed) {
+TEST_F(CliTest, TimedStatusJsonHoldsWhatTheSimulatorServed) {
   sim::PtySimulator simulator;
   simulator.PinAdc(0, 500.0);
   const Result r = Cli({"status", "--port", simulator.DevicePath(), "--json", "--cycles", "2"});
@@ -303,9 +303,14 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   EXPECT_NE(r.err.find("Файл поврежден, загрузка данных не выполнена."), std::string::npos);
   EXPECT_TRUE(untouched.Log().empty());
 
-  // Ctrl-C while it runs: set-up step 1 goes out, the port is closed, exit 130.
+  // Ctrl-C while it runs (once it polls): set-up step 1 goes out, the port is closed, exit 130.
   sim::PtySimulator watched;
-  r = Cli({"status", "--port", watched.DevicePath(), "--cycles", "1000"}, {.signalAfterMs = 1500});
+  const auto polling = [&watched] {
+    const auto log = watched.Log();
+    return std::any_of(log.begin(), log.end(),
+                       [](const sim::LogEntry& e) { return e.request && e.bytes[0] == 0x44 && e.bytes[2] == 0x01; });
+  };
+  r = Cli({"status", "--port", watched.DevicePath(), "--cycles", "1000"}, {.signalWhen = polling});
   EXPECT_EQ(r.code, 130) << r.err;
   const auto log = watched.Log();
   ASSERT_FALSE(log.empty());
