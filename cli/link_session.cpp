@@ -47,10 +47,14 @@ LinkSession::LinkSession(TModuleSettings& record) : engine_(*this, *this, record
   timer1_.setInterval(10);
   connect(&timer1_, &QTimer::timeout, this, [this] {
     frameStarted_ = false;
-    // The in-process simulator's answers arrive as the port's receive events would, between ticks.
-    if (line_)
-      if (const std::size_t due = line_->Due()) engine_.SioComm1OnRxChar(static_cast<int>(due));
-    engine_.Timer1Timer();
+    // The tick reads and writes the port: a port that fails there ends the command with its message,
+    // as a failure in the component's own steps does.
+    GuardedStep([this] {
+      // The in-process simulator's answers arrive as the port's receive events would, between ticks.
+      if (line_)
+        if (const std::size_t due = line_->Due()) engine_.SioComm1OnRxChar(static_cast<int>(due));
+      engine_.Timer1Timer();
+    });
   });
   timer2_.setTimerType(Qt::PreciseTimer);
   timer2_.setInterval(10);

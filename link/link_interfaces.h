@@ -21,8 +21,9 @@ class ILinkPort {
   virtual void WriteByte(std::uint8_t byte) = 0;
   // False when no byte is waiting.
   virtual bool ReadByte(std::uint8_t& byte) = 0;
-  // Bytes received and not yet read, whose receive event may still be on its way.
-  virtual int Waiting() { return 0; }
+  // Bytes received and not yet read, whose receive event may still be on its way (0 for a port
+  // that hands every byte in by its events before the next tick).
+  virtual int Waiting() = 0;
 };
 
 class ILinkWindow {

@@ -456,14 +456,16 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
       [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
-  QTest::qWait(30);  // into the chain of frames
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Engine().Writing(); }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   EXPECT_TRUE(w->close());
   EXPECT_EQ(boxes_.shown.back().text, kCloseWhileWriting);
 
   w->show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Engine().Writing(); }, testing_support::kPatienceMs));
-  QTest::qWait(100);  // past the completion box
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
+      testing_support::kPatienceMs));  // past the completion box
   const std::size_t asked = boxes_.shown.size();
   EXPECT_TRUE(w->close()) << "connected and idle, everything written: nothing asked";
   EXPECT_EQ(boxes_.shown.size(), asked);
@@ -504,7 +506,7 @@ TEST_F(MainWindowTest, SimulatorThatCannotStartLeavesTheWindowClosed) {
 #ifndef _WIN32
 // The adapter's cable pulled in the middle of a settings write: one message, Closed, the component's
 // threads gone (Qt's own pooled threads aside), and connecting again once an adapter is back.
-TEST_F(MainWindowTest, CablePulledDuringASettingsWrite) {
+TEST_F(MainWindowTest, TimedCablePulledDuringASettingsWrite) {
   const auto threads = [] {
     int n = 0;
     for (const QString& t : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {

@@ -197,7 +197,7 @@ TEST_F(CliSafety, AnOutputNeverReplacesAnInputOrAnythingButAFile) {
   EXPECT_TRUE(Has(Cli({"show", Path("a.vxa")}).out, "sys.Number = 43"));
 }
 
-TEST_F(CliSafety, InputsAreBoundedAndASignalEndsTheirReading) {
+TEST_F(CliSafety, TimedInputsAreBoundedAndASignalEndsTheirReading) {
   Result r = Cli({"build", "/dev/zero", "-o", Path("z")});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(Has(r.err, "/dev/zero: more than 4194304 bytes")) << r.err;

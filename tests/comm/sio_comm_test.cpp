@@ -508,7 +508,7 @@ TEST_F(CommTest, OnCloseExceptWhenDestroyed) {
   SetSioApplicationErrorHandler(nullptr);
 }
 
-TEST_F(CommTest, ClosePausesThreeHundredMilliseconds) {
+TEST_F(CommTest, TimedClosePausesThreeHundredMilliseconds) {
   TSioCustomComm::SetClosePause(300);
   comm_->Open();
   auto start = std::chrono::steady_clock::now();

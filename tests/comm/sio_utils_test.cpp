@@ -58,7 +58,7 @@ TEST(SioUtils, FilesAndUniqueNames) {
   fs::remove_all(dir);
 }
 
-TEST(SioTimers, ExpireAfterTheirTimeAcrossTheWrap) {
+TEST(SioTimers, TimedExpireAfterTheirTimeAcrossTheWrap) {
   TSioTimeEvent timer;
   InitTimer(timer, 0);
   // The tick is 1 ms on Linux and coarser on Windows: wait for it to move.

@@ -17,6 +17,7 @@ class LinePort : public ILinkPort {
   explicit LinePort(sim::InProcessLine& line) : line_(line) {}
   void WriteByte(std::uint8_t byte) override { line_.Write(byte); }
   bool ReadByte(std::uint8_t& byte) override { return line_.Read(byte); }
+  int Waiting() override { return 0; }  // the line's bytes come on the ticks that make them due
 
  private:
   sim::InProcessLine& line_;

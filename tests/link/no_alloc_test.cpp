@@ -33,6 +33,7 @@ class EchoPort : public ILinkPort {
     byte = answer_[read_++];
     return true;
   }
+  int Waiting() override { return answerLength_ - read_; }
   // Turns the request written so far into its answer; returns the answer's length.
   int Answer() {
     const std::uint8_t cmd = request_[0];

@@ -90,6 +90,7 @@ class Session : private ILinkPort, private ILinkWindow {
     byte = static_cast<std::uint8_t>(ch);
     return true;
   }
+  int Waiting() override { return UnreadBytes(comm_); }
   // ILinkWindow
   void Status_connect() override {}
   void Status_no_connect() override {
