@@ -29,8 +29,8 @@
 #include "settings/text_report.h"
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
-#include "views/help_windows.h"
 #include "views/diagram.h"
+#include "views/help_windows.h"
 #include "views/line_monitor.h"
 
 namespace {
@@ -428,7 +428,8 @@ void TFormMain::MenuConn_ConnectClick() {
   if (QAction* other = portGroup_->checkedAction();
       other != nullptr && (other->property("discovered").toBool() || other->property("typed").toBool()))
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
-  exchanges_.NewConnection(Menu_sel_Sim->isChecked() ? Menu_sel_Sim->text().toStdString() : sioComm1_.DeviceName());
+  exchanges_.NewConnection(Menu_sel_Sim->isChecked() ? Menu_sel_Sim->text().toStdString()
+                                                     : sioComm1_.DeviceName());
   if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   if (Menu_sel_Sim->isChecked()) {
     try {
@@ -442,10 +443,9 @@ void TFormMain::MenuConn_ConnectClick() {
       simulator_ = std::make_unique<sim::PtySimulator>();
     } catch (const std::exception& e) {
       // No port was opened, so no time-out would bring the window back: it goes back now.
-      MessageBoxes().ShowError(
-          QCoreApplication::translate("Messages", "Имитатор модуля VEXA не запущен: %1")
-              .arg(QString::fromUtf8(e.what()))
-              .toStdString());
+      MessageBoxes().ShowError(QCoreApplication::translate("Messages", "Имитатор модуля VEXA не запущен: %1")
+                                   .arg(QString::fromUtf8(e.what()))
+                                   .toStdString());
       engine_.Status_no_connect();
       return;
     }
@@ -658,7 +658,8 @@ void TFormMain::MenuHelp_ManualClick() {
 }
 
 void TFormMain::MenuHelp_AboutClick() {
-  MessageBoxes().Show(AboutText().toStdString(), QT_TRANSLATE_NOOP("Messages", "О программе"), BoxButtons::Ok);
+  MessageBoxes().Show(AboutText().toStdString(), QT_TRANSLATE_NOOP("Messages", "О программе"),
+                      BoxButtons::Ok);
 }
 
 void TFormMain::FileError(const FileResult& result) {

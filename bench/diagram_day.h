@@ -19,7 +19,8 @@ inline void FillDay(LiveHistory& history, std::int64_t last) {
   for (std::int64_t t = last - LiveHistory::kKeptMs + 1, i = 0; t <= last; t += 500, ++i) {
     LiveValues values;
     for (std::size_t k = 0; k < values.size(); ++k)
-      values[k] = static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
+      values[k] =
+          static_cast<float>(k * 10 + std::sin(static_cast<double>(i) / 50.0 + static_cast<double>(k)));
     history.Add(t, values);
   }
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The open and save dialogs: a filter in "text|pattern|..." pairs, the initial folder ".", and the
-// name each dialog last opened or saved with success remembered by that dialog. The asking itself is a replaceable
-// service, scripted in tests.
+// name each dialog last opened or saved with success remembered by that dialog. The asking itself is a
+// replaceable service, scripted in tests.
 #pragma once
 
 #include <QCoreApplication>

@@ -78,8 +78,8 @@ class ExchangeRecord {
   Clock clock_;
   Timer timer_;
   bool open_ = false;
-  bool restOpen_ = false;    // the last exchange was cut, and no request has gone out since
-  bool restBefore_ = false;  // so it was when the open exchange's request went out
+  bool restOpen_ = false;           // the last exchange was cut, and no request has gone out since
+  bool restBefore_ = false;         // so it was when the open exchange's request went out
   std::vector<std::uint8_t> rest_;  // what came since the cut answer, while it may be its rest
   Exchange current_;
   std::chrono::steady_clock::time_point sentAt_, lastByte_;

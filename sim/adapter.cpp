@@ -128,7 +128,8 @@ bool Adapter::RandomFault(Answer& answer) {
       std::vector<std::size_t> telling = {0};
       if (memory && bytes.size() >= 4) telling.insert(telling.end(), {2, 3});
       if ((bytes[0] & 0x7F) == 0x10 && bytes.size() >= 2) telling.push_back(1);
-      const std::size_t at = telling[std::uniform_int_distribution<std::size_t>(0, telling.size() - 1)(random_)];
+      const std::size_t at =
+          telling[std::uniform_int_distribution<std::size_t>(0, telling.size() - 1)(random_)];
       const int most = at == 0 ? 0x7F : 0xFF;
       bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ std::uniform_int_distribution<int>(1, most)(random_));
       break;

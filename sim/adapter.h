@@ -26,7 +26,8 @@ struct Faults {
   double corruptProbability = 0;               // a byte of an answer is flipped
   double dropProbability = 0;                  // a byte of an answer is left out
   unsigned seed = 1;
-  std::optional<unsigned> hangUpAfter;  // the line closes as this many requests have come, the last unanswered
+  std::optional<unsigned>
+      hangUpAfter;  // the line closes as this many requests have come, the last unanswered
   // A long faulty line: each answer, with this probability, gets one fault picked at random: dropped,
   // cut short (a byte at least kept), a byte of its head changed, delayed past the quiet time
   // halfway through, an extra byte, refused. Each is one a line monitor can tell apart.

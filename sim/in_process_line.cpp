@@ -7,7 +7,11 @@
 namespace sim {
 
 InProcessLine::InProcessLine(Options options, std::function<double()> nowMs)
-    : options_(std::move(options)), nowMs_(std::move(nowMs)), start_(Clock::now()), module_(0), adapter_(module_) {
+    : options_(std::move(options)),
+      nowMs_(std::move(nowMs)),
+      start_(Clock::now()),
+      module_(0),
+      adapter_(module_) {
   if (options_.stateFile)
     if (const std::string why = module_.UseStateFile(*options_.stateFile); !why.empty())
       throw std::runtime_error(why);

@@ -46,7 +46,7 @@ class InProcessLine {
   VexaModule module_;
   Adapter adapter_;
   std::deque<std::pair<double, std::uint8_t>> answer_;  // each byte with the time it arrives
-  double lineFreeMs_ = 0;                                // when the last byte queued has gone
+  double lineFreeMs_ = 0;                               // when the last byte queued has gone
   std::vector<LogEntry> log_;
   bool hungUp_ = false;
 };

@@ -97,5 +97,6 @@ QString AboutText() {
              "без каких-либо гарантий.\n\n"
              "Руководство пользователя: %3")
       .arg(VEXA_VERSION, qVersion(),
-           guide.isEmpty() ? QCoreApplication::translate("Messages", "не найдено") : QDir::toNativeSeparators(guide));
+           guide.isEmpty() ? QCoreApplication::translate("Messages", "не найдено")
+                           : QDir::toNativeSeparators(guide));
 }

@@ -119,7 +119,7 @@ class ExchangeModel : public QAbstractTableModel {
 
   const ExchangeRecord& record_;
   std::deque<std::uint64_t> rows_;  // the record's numbers of the exchanges shown
-  std::uint64_t seen_ = 0;  // the record's number of the first exchange not yet looked at
+  std::uint64_t seen_ = 0;          // the record's number of the first exchange not yet looked at
   bool failuresOnly_ = false;
 };
 
@@ -205,9 +205,8 @@ TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent
   header->resizeSection(0, fit("00:00:00.000"));
   header->resizeSection(1, fit("44 28 01 C0 10 00 00"));
   int verdictWidth = 0;
-  for (const Verdict v :
-       {Verdict::Answered, Verdict::NoAnswer, Verdict::Cut, Verdict::Garbled, Verdict::Refused, Verdict::Late,
-        Verdict::Long})
+  for (const Verdict v : {Verdict::Answered, Verdict::NoAnswer, Verdict::Cut, Verdict::Garbled,
+                          Verdict::Refused, Verdict::Late, Verdict::Long})
     verdictWidth = std::max(verdictWidth, fit(ShownVerdict(v)));
   header->resizeSection(3, verdictWidth);
   header->resizeSection(4, fit("0000.0"));
@@ -260,7 +259,7 @@ void TFormLineMonitor::Refresh() {
                                   n.garbled,   n.tooLong,  n.refused,  n.bytesOut, n.bytesIn};
   for (std::size_t i = 0; i < std::size(values); ++i) Label_Count[i]->setText(QString::number(values[i]));
   Label_Count[10]->setText(n.answered == 0 ? QString("-")
-                                          : QString::fromStdString(CFormat("%.1f", n.lastRoundTripMs)));
+                                           : QString::fromStdString(CFormat("%.1f", n.lastRoundTripMs)));
   Timer_Refresh.stop();
   // Follow the newest row only while the view is at its bottom; scrolled up, the rows shown stay
   // where they are as the oldest go.
@@ -278,8 +277,9 @@ std::string TFormLineMonitor::JournalText() const {
   std::string text;
   if (!record_.Port().empty()) {
     text += tr("Порт: %1").arg(QString::fromStdString(record_.Port())).toStdString() + "\n";
-    text += tr("Соединение: %1").arg(QString::fromStdString(DateClockText(record_.ConnectedAt()))).toStdString() +
-            "\n\n";
+    text +=
+        tr("Соединение: %1").arg(QString::fromStdString(DateClockText(record_.ConnectedAt()))).toStdString() +
+        "\n\n";
   }
   for (const Exchange& e : record_.Entries())
     if (!CheckBox_FailuresOnly->isChecked() || e.verdict != Verdict::Answered)

@@ -164,8 +164,9 @@ TEST_F(DiagramTest, DrawsEachSpanAndQuantityFromTheHistory) {
   ChooseByKeys(english.ComboBox_Span, 2);
   QCoreApplication::processEvents();
   EXPECT_EQ(english.Button_SaveImage->text(), "Save image…");
-  EXPECT_EQ(qobject_cast<QCategoryAxis*>(english.Chart_View->chart()->axes(Qt::Horizontal).first())->titleText(),
-            QDate::currentDate().toString("yyyy-MM-dd"))
+  EXPECT_EQ(
+      qobject_cast<QCategoryAxis*>(english.Chart_View->chart()->axes(Qt::Horizontal).first())->titleText(),
+      QDate::currentDate().toString("yyyy-MM-dd"))
       << "a date that no reader takes month first";
   EXPECT_TRUE(
       HistoryCsv({}).starts_with("Time,Channel 1 value,Channel 1 current,Channel 1 ADC,Channel 1 DAC,"))
@@ -198,7 +199,8 @@ TEST_F(DiagramTest, PaintsEachLineWhereItsValuesAreAndNoBlankSetPoints) {
     for (const LiveSample* sample : {InSpan(now_ - 45'000, now_)[0], InSpan(now_ - 15'000, now_)[0]}) {
       const double value = sample->values[static_cast<std::size_t>(4 * ch)];
       const double x = plot.left() + (static_cast<double>(sample->ms) - from) * sx;
-      EXPECT_TRUE(colourNear({x, plot.bottom() - (value - values->min()) * sy}, colours[ch])) << "channel " << ch;
+      EXPECT_TRUE(colourNear({x, plot.bottom() - (value - values->min()) * sy}, colours[ch]))
+          << "channel " << ch;
       EXPECT_FALSE(colourNear({x, plot.top() + (value - values->min()) * sy}, colours[ch]))
           << "channel " << ch << " mirrored";
     }

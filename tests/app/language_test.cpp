@@ -200,7 +200,8 @@ TEST_F(LanguageTest, EnglishScreenshots) {
   FormMain->show();
   FormMain->SimulatorChoice()->trigger();
   FormMain->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return FormMain->MenuConn_Discon->isEnabled(); }, testing_support::kPatienceMs));
   FormMain->MenuExec_ReadParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes.shown.back().text, "The settings have been read from the module.");
@@ -220,7 +221,8 @@ TEST_F(LanguageTest, EnglishScreenshots) {
     EXPECT_TRUE(window->grab().save(QString(VEXA_SHOT_DIR) + "/en_" + name + ".png")) << name;
   }
   FormMain->MenuConn_Discon->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, testing_support::kPatienceMs));
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 
 #include <chrono>
 
-#include "views/line_monitor.h"
 #include "tests/support/patience.h"
+#include "views/line_monitor.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor_));
   QTableView* table = monitor_.Table_Exchanges;
   ASSERT_EQ(table->model()->rowCount(), 1000);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowAt(table->viewport()->height() - 2) == 999; }, testing_support::kPatienceMs))
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowAt(table->viewport()->height() - 2) == 999; },
+                              testing_support::kPatienceMs))
       << "shown from its newest row";
 
   // Scrolled up to read, a row clicked.
@@ -69,7 +70,8 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
   for (int i = 0; i < 15; ++i) QTest::keyClick(table, Qt::Key_PageDown);
   const int clicked = table->rowAt(table->viewport()->height() / 2);
-  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(clicked, 1)).center());
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                    table->visualRect(table->model()->index(clicked, 1)).center());
   const QString top = TopShown(), selected = Time(clicked);
   ASSERT_GT(table->rowAt(0), 60);
 
@@ -92,7 +94,8 @@ TEST_F(LineMonitorTest, KeepsTheReadersPlaceWhileExchangesCome) {
   const int failures = table->model()->rowCount();
   Exchanges(14);  // two failures come, two go
   const QString lastFailure = QString::fromStdString(ClockText(record_.Entries()[998].sent));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Time(failures - 1) == lastFailure; }, testing_support::kPatienceMs));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return Time(failures - 1) == lastFailure; }, testing_support::kPatienceMs));
   EXPECT_EQ(table->model()->rowCount(), failures);
 }
 

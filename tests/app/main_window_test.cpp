@@ -45,11 +45,11 @@
 #include "sim/in_process_line.h"
 #include "sim/pty_simulator.h"
 #include "tests/support/offscreen_fonts.h"
+#include "tests/support/patience.h"
 #include "vexa_version.h"
 #include "views/diagram.h"
 #include "views/help_windows.h"
 #include "views/line_monitor.h"
-#include "tests/support/patience.h"
 
 namespace {
 
@@ -126,8 +126,10 @@ TEST_F(MainWindowTest, UnopenablePortShowsTheErrorAndReturnsToClosed) {
 TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
   EXPECT_EQ(w->MaskEdit_Year->text(), "26");
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->Edit_val[3]->text() != "0"; }, testing_support::kPatienceMs))
       << ::testing::PrintToString(Texts());
@@ -136,8 +138,10 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_EQ(w->Label_Version->text(), "01.23");
   EXPECT_EQ(w->Shape_sys[3]->Color(), 0x00FFFFU) << "start blocking after the simulator's power-up";
   // The exchange lamp: green from a status request until its answer is dispatched, then silver.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0x00FF00U; }, testing_support::kPatienceMs));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; }, testing_support::kPatienceMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0x00FF00U; },
+                              testing_support::kPatienceMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Shape_LedUpdate->Color() == 0xC0C0C0U; },
+                              testing_support::kPatienceMs));
   QTest::qWait(300);
   EXPECT_TRUE(w->grab().save(QString(VEXA_SHOT_DIR) + "/main_window.png"));
   // The diagram's history: a sample a status cycle, its last one what the window and the diagram
@@ -146,7 +150,8 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   ASSERT_TRUE(w->Diagram() != nullptr && w->Diagram()->isVisible());
   const std::size_t cycles = w->History().Samples().size();
   // Checked as soon as a cycle's last block is in: the next cycle comes half a second later.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->History().Samples().size() >= cycles + 3; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->History().Samples().size() >= cycles + 3; },
+                              testing_support::kPatienceMs));
   const LiveValues& last = w->History().Samples().back().values;
   for (int ch = 0; ch < 4; ++ch) {
     EXPECT_EQ(w->Edit_val[ch]->text().toStdString(), CFormat("%7.3f", double{last[4 * ch + kLiveValue]}))
@@ -186,11 +191,12 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
 
   // Settings read and write through the menu, with their completion boxes (once the reset's status
   // cycle is over: one request slot, and the reset's answer fills it).
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return !w->Engine().Wait_reply && w->Engine().Request_code == 0; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Engine().Wait_reply && w->Engine().Request_code == 0; },
+                              testing_support::kPatienceMs));
   w->MenuExec_ReadParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы из модуля прочитаны."; }, testing_support::kPatienceMs))
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return boxes_.shown.back().text == "Параметры работы из модуля прочитаны."; },
+                      testing_support::kPatienceMs))
       << ::testing::PrintToString(Texts());
   EXPECT_EQ(+ModuleSettings.SysSet.Number, 1234);
   ModuleSettings.ChanSet[1].OutZero = 321;
@@ -198,8 +204,9 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
+                      testing_support::kPatienceMs));
   const sim::ModuleMemory memory = SimWorking();
   std::array<std::uint8_t, kChanFrameSize> frame{};
   Build_chan_frame(ModuleSettings.ChanSet[1], 1, frame);
@@ -237,7 +244,8 @@ TEST_F(MainWindowTest, AfterReconnectingWriteAndStoreWaitForAStatusAnswer) {
       if (on) versionWhenEnabled.push_back(w->Label_Version->text());
     });
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_SaveEEPROM->isEnabled(); }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return w->MenuExec_SaveEEPROM->isEnabled(); }, testing_support::kPatienceMs));
   EXPECT_EQ(versionWhenEnabled, (std::vector<QString>{"01.23", "01.23"}));
   // Released again for whoever uses the module next (on Windows the simulator outlives the test);
   // the window is destroyed connected, its last answer maybe still on the line.
@@ -272,8 +280,10 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
   EnabledLog outputTest(d->Button_SetPwm);
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
   // The status answer reports the outputs free: the output test is off until they are blocked.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !d->PwmEnabled(); }, testing_support::kPatienceMs));
   EXPECT_EQ(outputTest.states, (std::vector<bool>{true, false})) << "on with the link, off by the status";
@@ -329,8 +339,9 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
 
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
+                      testing_support::kPatienceMs));
   const sim::ModuleMemory memory = SimWorking();
   for (int ch = 0; ch < 4; ++ch) {
     std::array<std::uint8_t, kChanFrameSize> expected{};
@@ -353,7 +364,8 @@ TEST_F(MainWindowTest, SettingsEditedInTheDialogsReachTheSimulator) {
 TEST_F(MainWindowTest, SystemDialogsChangeOnlyTheirBytesInTheModule) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
   ModuleSettings.SysSet.RS485_adres = 99;
   w->MenuSetup_Interf->trigger();
   ASSERT_TRUE(FormInterf->isVisible());
@@ -383,8 +395,9 @@ TEST_F(MainWindowTest, SystemDialogsChangeOnlyTheirBytesInTheModule) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
+                      testing_support::kPatienceMs));
   const auto after = SimWorking().sys;
   std::vector<std::pair<int, int>> changed;  // offset, new value
   for (std::size_t i = 0; i < after.size(); ++i)
@@ -437,7 +450,8 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   w->SimulatorChoice()->trigger();
   w->MenuConn_Connect->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return w->MaskEdit_Number->text() == "1234"; }, testing_support::kPatienceMs));
   EXPECT_TRUE(w->close()) << "the number the module reported is no edit";
   EXPECT_TRUE(boxes_.shown.empty());
   w->show();
@@ -452,8 +466,9 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
   w->MenuExec_WriteParam->trigger();
   EXPECT_FALSE(w->close()) << "the write runs: asked, and No keeps the program";
   EXPECT_EQ(boxes_.shown.back().text, kCloseWhileWriting);
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
+                      testing_support::kPatienceMs));
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->Engine().Writing(); }, testing_support::kPatienceMs));
@@ -463,9 +478,9 @@ TEST_F(MainWindowTest, ClosingWhileConnectedAndDuringASettingsWrite) {
 
   w->show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Engine().Writing(); }, testing_support::kPatienceMs));
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
-      testing_support::kPatienceMs));  // past the completion box
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return boxes_.shown.back().text == "Параметры работы в модуль загружены."; },
+                      testing_support::kPatienceMs));  // past the completion box
   const std::size_t asked = boxes_.shown.size();
   EXPECT_TRUE(w->close()) << "connected and idle, everything written: nothing asked";
   EXPECT_EQ(boxes_.shown.size(), asked);
@@ -533,7 +548,8 @@ TEST_F(MainWindowTest, TimedCablePulledDuringASettingsWrite) {
   simulator.SetFaults(pulled);
   boxes_.answers = {BoxAnswer::Yes};
   w->MenuExec_WriteParam->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
   QTest::qWait(1500);  // long enough for the no-answer watch, had it still been armed
   bool systemBlockSent = false;
   for (const sim::LogEntry& e : simulator.Log())
@@ -561,7 +577,8 @@ TEST_F(MainWindowTest, TimedCablePulledDuringASettingsWrite) {
   sim::PtySimulator back;
   w->AddPortChoice("adapter again", back.DevicePath())->trigger();
   w->MenuConn_Connect->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
   EXPECT_EQ(boxes_.shown.size(), 2U) << "no message about the old link";
 }
 #endif  // _WIN32
@@ -677,8 +694,10 @@ TEST_F(MainWindowTest, TheBuiltInSimulatorInProcess) {
   w->MenuConn_Connect->trigger();
   ASSERT_NE(w->SimulatorLine(), nullptr);
   EXPECT_EQ(w->Simulator(), nullptr) << "no pseudo-terminal";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
   EXPECT_EQ(w->MaskEdit_Number->text(), "1234");
   w->MenuExec_ReadParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
@@ -696,8 +715,10 @@ TEST_F(MainWindowTest, TheBuiltInSimulatorInProcess) {
 TEST_F(MainWindowTest, AdapterOnComPortFive) {
   w->AddPortChoice("COM5", "COM5")->trigger();
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
   w->MenuExec_ReadParam->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.shown.empty(); }, testing_support::kPatienceMs));
   EXPECT_EQ(boxes_.shown.back().text, "Параметры работы из модуля прочитаны.");
@@ -762,8 +783,10 @@ TEST_F(MainWindowTest, AnotherPortTypedInTheMenu) {
   w->Menu_sel_Other->trigger();
 
   w->MenuConn_Connect->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs)) << ::testing::PrintToString(Texts());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs))
+      << ::testing::PrintToString(Texts());
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return w->Label_Version->text() == "01.23"; }, testing_support::kPatienceMs));
   w->MenuConn_Discon->trigger();
   EXPECT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
   QDir(dir).removeRecursively();
@@ -797,7 +820,8 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return counters().cut >= 2; }, testing_support::kPatienceMs));
   simulator.SetFaults({});
   const std::uint64_t answered = counters().answered;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return counters().answered >= answered + 5; }, testing_support::kPatienceMs));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return counters().answered >= answered + 5; }, testing_support::kPatienceMs));
   // The lamps follow the lines the platform reports: none on a pseudo-terminal, then CTS and RLSD
   // as an adapter's port would give them, then none again.
   const auto lamps = [&] {
@@ -808,9 +832,11 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   EXPECT_EQ(w->SioComm1().Display(), monitor->Leds) << "the indicator is the port's";
   EXPECT_EQ(lamps(), "000000000");
   platform::SetAbsentModemLinesForTesting(TIOCM_CTS | TIOCM_CD);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "100100000"; }, testing_support::kPatienceMs)) << lamps();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "100100000"; }, testing_support::kPatienceMs))
+      << lamps();
   platform::SetAbsentModemLinesForTesting(-1);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "000000000"; }, testing_support::kPatienceMs)) << lamps();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == "000000000"; }, testing_support::kPatienceMs))
+      << lamps();
   w->MenuConn_Discon->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Closed(); }, testing_support::kPatienceMs));
 
@@ -831,7 +857,8 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   EXPECT_EQ(n.bytesOut, bytesOut);
   EXPECT_EQ(n.bytesIn, bytesIn);
   EXPECT_GT(n.lastRoundTripMs, 0.0);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() == n.exchanges; }, testing_support::kPatienceMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() == n.exchanges; },
+                              testing_support::kPatienceMs));
   EXPECT_EQ(monitor->Label_Count[7]->text().toULongLong(), n.refused);
   EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), static_cast<int>(n.exchanges));
   EXPECT_TRUE(monitor->grab().save(QString(VEXA_SHOT_DIR) + "/line_monitor.png"));
@@ -845,7 +872,8 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   const QStringList lines = QString::fromUtf8(Slurp(journal + ".txt")).split('\n');
   ASSERT_GT(lines.size(), 3);
   EXPECT_EQ(lines[0].toStdString(), "Порт: " + simulator.DevicePath());
-  EXPECT_TRUE(lines[1].startsWith("Соединение: " + QDate::currentDate().toString("yyyy-MM-dd"))) << lines[1].toStdString();
+  EXPECT_TRUE(lines[1].startsWith("Соединение: " + QDate::currentDate().toString("yyyy-MM-dd")))
+      << lines[1].toStdString();
   std::size_t at = 0;
   const auto log = simulator.Log();
   for (int i = 3; i < lines.size() && !lines[i].isEmpty(); ++i, ++at) {
@@ -874,7 +902,8 @@ TEST_F(MainWindowTest, LineMonitorCountsWhatTheSimulatorSaw) {
   // Connected again: the counters and the failures listed start again together.
   w->MenuConn_Connect->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() > 0; }, testing_support::kPatienceMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Label_Count[0]->text().toULongLong() > 0; },
+                              testing_support::kPatienceMs));
   EXPECT_EQ(monitor->Label_Count[7]->text(), "0");
   EXPECT_EQ(monitor->Table_Exchanges->model()->rowCount(), 0) << "no failures of this connection";
   w->MenuConn_Discon->trigger();

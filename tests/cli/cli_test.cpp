@@ -307,8 +307,9 @@ TEST_F(CliTest, LinkFailuresEndWithTheProgramsMessages) {
   sim::PtySimulator watched;
   const auto polling = [&watched] {
     const auto log = watched.Log();
-    return std::any_of(log.begin(), log.end(),
-                       [](const sim::LogEntry& e) { return e.request && e.bytes[0] == 0x44 && e.bytes[2] == 0x01; });
+    return std::any_of(log.begin(), log.end(), [](const sim::LogEntry& e) {
+      return e.request && e.bytes[0] == 0x44 && e.bytes[2] == 0x01;
+    });
   };
   r = Cli({"status", "--port", watched.DevicePath(), "--cycles", "1000"}, {.signalWhen = polling});
   EXPECT_EQ(r.code, 130) << r.err;

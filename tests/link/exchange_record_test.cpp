@@ -107,16 +107,22 @@ TEST(ExchangeRecord, ACutAnswerWhoseRestComesLaterIsLate) {
     Verdict first, second;  // the two exchanges' verdicts
   } cases[] = {
       {"rest before the next request", rest, channelAnswer, Verdict::Late, Verdict::Answered},
-      {"rest at the next answer's start", {}, [&] {
+      {"rest at the next answer's start",
+       {},
+       [&] {
          Bytes b = rest;
          b.insert(b.end(), channelAnswer.begin(), channelAnswer.end());
          return b;
-       }(), Verdict::Late, Verdict::Garbled},
-      {"rest split by the next request", Bytes(rest.begin(), rest.begin() + 4), [&] {
+       }(),
+       Verdict::Late,
+       Verdict::Garbled},
+      {"rest split by the next request", Bytes(rest.begin(), rest.begin() + 4),
+       [&] {
          Bytes b(rest.begin() + 4, rest.end());
          b.insert(b.end(), channelAnswer.begin(), channelAnswer.end());
          return b;
-       }(), Verdict::Late, Verdict::Garbled},
+       }(),
+       Verdict::Late, Verdict::Garbled},
       {"rest alone, the next answer lost", {}, rest, Verdict::Late, Verdict::Garbled},
       {"bytes that are no rest", {0x55}, channelAnswer, Verdict::Cut, Verdict::Answered},
       {"nothing more", {}, channelAnswer, Verdict::Cut, Verdict::Answered},

@@ -35,8 +35,9 @@ TEST(FaultyLine, EachInjectedFaultIsCountedAsWhatItWas) {
   TModuleSettings record{};
   LinkEngine engine(port, window, record);
   const auto epoch = std::chrono::steady_clock::time_point{};
-  ExchangeRecord exchanges([] { return std::chrono::system_clock::time_point{}; },
-                           [&] { return epoch + std::chrono::microseconds(static_cast<long long>(now * 1000)); });
+  ExchangeRecord exchanges(
+      [] { return std::chrono::system_clock::time_point{}; },
+      [&] { return epoch + std::chrono::microseconds(static_cast<long long>(now * 1000)); });
   engine.SetExchangeRecord(&exchanges);
 
   // Polled as the window polls, the line closed when the link is lost (what is still on its way is

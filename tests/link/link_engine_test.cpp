@@ -387,7 +387,8 @@ TEST(LinkEngine, ALineThatIsNoAdapterEndsTheSetUp) {
     h.Reply(c.answer);
     h.Tick(200);
     EXPECT_EQ(h.window.log, std::vector<std::string>{"no_connect"}) << c.name;
-    EXPECT_EQ(h.window.boxes, std::vector<std::string>{"Ошибка связи: Ответ модуля Ixor не распознан"}) << c.name;
+    EXPECT_EQ(h.window.boxes, std::vector<std::string>{"Ошибка связи: Ответ модуля Ixor не распознан"})
+        << c.name;
   }
 
   // A device that never stops sending: the answer never gets its quiet time.

@@ -15,8 +15,8 @@
 #include "platform/kernel.h"
 #include "platform/line_rate.h"
 #include "platform/serial.h"
-#include "tests/support/pty.h"
 #include "tests/support/patience.h"
+#include "tests/support/pty.h"
 
 using namespace platform;
 using testing_support::Pty;

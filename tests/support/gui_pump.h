@@ -28,8 +28,7 @@ class GuiPump {
   }
 
   // Runs queued steps until done() holds or the time is up; tells which.
-  bool PumpUntil(const std::function<bool()>& done,
-                 std::chrono::milliseconds within = kPatience) {
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds within = kPatience) {
     const auto deadline = std::chrono::steady_clock::now() + within;
     for (;;) {
       RunQueued();

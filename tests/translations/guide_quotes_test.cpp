@@ -52,11 +52,12 @@ std::vector<TsMessage> ReadTs(const QString& tsPath) {
       context = xml.readElementText();
     } else if (xml.isStartElement() && xml.name() == QLatin1String("message")) {
       messages.push_back({context, {}, {}});
-    } else if (xml.isStartElement() && (xml.name() == QLatin1String("source") ||
-                                        xml.name() == QLatin1String("translation"))) {
-      current = xml.name() == QLatin1String("source") ? &messages.back().source : &messages.back().translation;
-    } else if (xml.isEndElement() && (xml.name() == QLatin1String("source") ||
-                                      xml.name() == QLatin1String("translation"))) {
+    } else if (xml.isStartElement() &&
+               (xml.name() == QLatin1String("source") || xml.name() == QLatin1String("translation"))) {
+      current =
+          xml.name() == QLatin1String("source") ? &messages.back().source : &messages.back().translation;
+    } else if (xml.isEndElement() &&
+               (xml.name() == QLatin1String("source") || xml.name() == QLatin1String("translation"))) {
       current = nullptr;
     } else if (current != nullptr && xml.isStartElement() && xml.name() == QLatin1String("byte")) {
       *current += QChar(xml.attributes().value("value").mid(1).toUInt(nullptr, 16));
@@ -162,9 +163,7 @@ TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
        "source",
        {"User's guide", "Пуск", "Длител. блокир. лог. выходов после сброса модуля", "макс.", "вживую",
         "выдернутый кабель", "плавает", "модуль другой", "модуля нет"}},
-      {"docs/guide.en.md",
-       "translation",
-       {"Настройка модуля VEXA", "another module", "no module"}},
+      {"docs/guide.en.md", "translation", {"Настройка модуля VEXA", "another module", "no module"}},
   };
   static const QRegularExpression portName(QRegularExpression::anchoredPattern("COM ?\\d+"));
   // The build's copy: brought up to date with the sources, without texts they no longer have.
@@ -187,11 +186,31 @@ TEST(GuideQuotes, EachQuotedTextIsTheProgramsOwn) {
 
 // Texts of the context "Messages" that no box shows as a text of its own: captions, the line
 // monitor's verdicts, a file filter, the chart's CSV header, parts put into other texts.
-const QStringList kNotBoxTexts = {
-    "Результаты", "Ошибка связи", "Сообщение", "Внимание!", "Ошибка!", "Другой порт",
-    "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*", "ответ", "нет ответа", "обрезан",
-    "искажен или чужой", "отказ", "  %.1f мс", "с паузой", "длиннее", "значение", "ток", "АЦП", "ЦАП",
-    "Время", ",Канал %d %s", "более %1", "не найдено", "О программе", "Правила работы"};
+const QStringList kNotBoxTexts = {"Результаты",
+                                  "Ошибка связи",
+                                  "Сообщение",
+                                  "Внимание!",
+                                  "Ошибка!",
+                                  "Другой порт",
+                                  "Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*",
+                                  "ответ",
+                                  "нет ответа",
+                                  "обрезан",
+                                  "искажен или чужой",
+                                  "отказ",
+                                  "  %.1f мс",
+                                  "с паузой",
+                                  "длиннее",
+                                  "значение",
+                                  "ток",
+                                  "АЦП",
+                                  "ЦАП",
+                                  "Время",
+                                  ",Канал %d %s",
+                                  "более %1",
+                                  "не найдено",
+                                  "О программе",
+                                  "Правила работы"};
 
 // Each guide's list of messages names, in a row of its tables, every box the program shows (each
 // text of the context "Messages" but those above, whole or by one of its lines), and gives each box
@@ -204,7 +223,10 @@ TEST(GuideQuotes, TheMessageListsHoldEveryBoxWithItsCaptionAndIcon) {
     const char* heading;
     QStringList icons;  // information, question, warning, error
   } guides[] = {
-      {"docs/guide.md", "source", "## Все сообщения программы", {"сведения", "вопрос", "предупреждение", "ошибка"}},
+      {"docs/guide.md",
+       "source",
+       "## Все сообщения программы",
+       {"сведения", "вопрос", "предупреждение", "ошибка"}},
       {"docs/guide.en.md",
        "translation",
        "## All the program's messages",
@@ -230,17 +252,22 @@ TEST(GuideQuotes, TheMessageListsHoldEveryBoxWithItsCaptionAndIcon) {
       listed << texts;
       QString sourceCaption = caption[0];
       for (const TsMessage& message : ts)
-        if (message.translation == caption[0] && QString(g.side) == "translation") sourceCaption = message.source;
-      const BoxButtons buttons = !texts.isEmpty() && texts[0].endsWith('?') ? BoxButtons::YesNo : BoxButtons::Ok;
-      const int icon = sourceCaption == "vexa_setup" ? static_cast<int>(BoxIcon::Error)
-                                                     : static_cast<int>(IconFor(sourceCaption.toStdString(), buttons));
-      EXPECT_EQ(cells[2].trimmed().toStdString(), g.icons[icon].toStdString()) << g.guide << ": " << row.toStdString();
+        if (message.translation == caption[0] && QString(g.side) == "translation")
+          sourceCaption = message.source;
+      const BoxButtons buttons =
+          !texts.isEmpty() && texts[0].endsWith('?') ? BoxButtons::YesNo : BoxButtons::Ok;
+      const int icon = sourceCaption == "vexa_setup"
+                           ? static_cast<int>(BoxIcon::Error)
+                           : static_cast<int>(IconFor(sourceCaption.toStdString(), buttons));
+      EXPECT_EQ(cells[2].trimmed().toStdString(), g.icons[icon].toStdString())
+          << g.guide << ": " << row.toStdString();
     }
     for (const TsMessage& message : ts) {
       if (message.context != "Messages" || kNotBoxTexts.contains(message.source)) continue;
       const ProgramTexts box = Expanded({Side(message, g.side)});
       EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const QString& q) { return Shown(q, box); }))
-          << g.guide << "'s list of messages lacks \"" << Side(message, g.side).simplified().toStdString() << "\"";
+          << g.guide << "'s list of messages lacks \"" << Side(message, g.side).simplified().toStdString()
+          << "\"";
     }
   }
 }
