@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "settings/c_format.h"
 #include "settings/field_rules.h"
 #include "settings/field_table.h"
 
@@ -290,6 +291,10 @@ std::vector<FieldDifference> CompareSettings(const TModuleSettings& a, const TMo
       same = std::memcmp(At(a, f), At(b, f), static_cast<std::size_t>(f.arg)) == 0;
     } else if (f.kind == Kind::Float && scope != CompareScope::File) {
       same = Raw(a, f) >> 8 == Raw(b, f) >> 8;  // the low byte never reaches a module
+      // Below what the dialogs show, a value is what the engineer meant either way.
+      if (!same && scope == CompareScope::Written)
+        same = CFormat("%f", static_cast<double>(std::bit_cast<float>(Raw(a, f)))) ==
+               CFormat("%f", static_cast<double>(std::bit_cast<float>(Raw(b, f))));
     } else {
       same = Raw(a, f) == Raw(b, f);
     }
@@ -297,4 +302,45 @@ std::vector<FieldDifference> CompareSettings(const TModuleSettings& a, const TMo
   };
   ForEachField(compare);
   return differences;
+}
+
+namespace {
+
+// The bytes a module holds alike.
+bool SameInModule(const TModuleSettings& a, const TModuleSettings& b) {
+  return std::memcmp(&a.ChanSet, &b.ChanSet, sizeof a.ChanSet) == 0 &&
+         std::memcmp(&a.SysSet, &b.SysSet, sizeof a.SysSet) == 0;
+}
+
+}  // namespace
+
+ReadsVerdict JudgeReads(std::span<const TModuleSettings> reads, int wanted) {
+  if (static_cast<int>(reads.size()) < wanted) return ReadsVerdict::ReadAgain;
+  if (wanted <= 1) return ReadsVerdict::Taken;
+  if (reads.size() == 2)
+    return SameInModule(reads[0], reads[1]) ? ReadsVerdict::Taken : ReadsVerdict::ReadAgain;
+  return SameInModule(reads[2], reads[0]) || SameInModule(reads[2], reads[1]) ? ReadsVerdict::Taken
+                                                                              : ReadsVerdict::Undecided;
+}
+
+std::string ReadsDiffer(const TModuleSettings& a, const TModuleSettings& b, const TModuleSettings& c) {
+  const auto ab = CompareSettings(a, b, CompareScope::File);
+  const auto ac = CompareSettings(a, c, CompareScope::File);
+  std::string text;
+  // Every field where any two differ appears in ab or ac: where a agrees with both, b and c agree.
+  std::vector<std::string> named;
+  const auto valueIn = [](const std::vector<FieldDifference>& d, const std::string& name,
+                          const std::string& otherwise) {
+    for (const FieldDifference& f : d)
+      if (f.name == name) return f.b;
+    return otherwise;
+  };
+  for (const auto* list : {&ab, &ac})
+    for (const FieldDifference& f : *list) {
+      if (std::find(named.begin(), named.end(), f.name) != named.end()) continue;
+      named.push_back(f.name);
+      text +=
+          "\n  " + f.name + ": " + f.a + " | " + valueIn(ab, f.name, f.a) + " | " + valueIn(ac, f.name, f.a);
+    }
+  return text;
 }

@@ -55,9 +55,11 @@ std::vector<TextProblem> ApplyFields(std::span<const FieldValue> values, TModule
                                      TextRules rules);
 
 enum class CompareScope {
-  File,     // every byte, floats bit for bit
-  Module,   // what a module holds (no auxiliary blocks), floats as the wire carries them (24 bits)
-  Written,  // what a write changes in a module: as Module, without the number and year
+  File,    // every byte, floats bit for bit
+  Module,  // what a module holds (no auxiliary blocks), floats as the wire carries them (24 bits)
+  // What a write changes in a module as the dialogs show it: as Module, without the number and
+  // year, and floats that the dialogs show alike are alike. verify and the window's comparison.
+  Written,
 };
 
 struct FieldDifference {
@@ -65,3 +67,12 @@ struct FieldDifference {
 };
 std::vector<FieldDifference> CompareSettings(const TModuleSettings& a, const TModuleSettings& b,
                                              CompareScope scope);
+
+// Reads of a module's settings: the line carries no check of its own, so only a repeat tells a
+// changed byte. A read is taken when a second agrees byte for byte; when they differ, a third
+// decides.
+enum class ReadsVerdict { ReadAgain, Taken, Undecided };
+// reads: those made so far; wanted: 1 when one read is to be trusted, else 2.
+ReadsVerdict JudgeReads(std::span<const TModuleSettings> reads, int wanted);
+// Three reads that all differ: the fields where they do, each with its three values, a line each.
+std::string ReadsDiffer(const TModuleSettings& a, const TModuleSettings& b, const TModuleSettings& c);

@@ -276,7 +276,9 @@ TEST(SettingsText, NumbersWithAnExponentReadAsTheirDigits) {
 }
 
 TEST(SettingsText, ComparisonFollowsWhatEachSideCanHold) {
-  const TModuleSettings a = Valid();
+  TModuleSettings a = Valid();
+  a.ChanSet[0].Point3 = 0.001F;
+  a.ChanSet[1].Point2 = 1000.0F;  // bit 8 is 0.0156 here: the dialogs show it
   struct Case {
     const char* name;
     void (*change)(TModuleSettings&);
@@ -290,6 +292,13 @@ TEST(SettingsText, ComparisonFollowsWhatEachSideCanHold) {
       {"bit 8 of a float",
        [](TModuleSettings& r) { reinterpret_cast<std::uint8_t*>(&r.ChanSet[1].Point2)[1] ^= 1; },
        "ch2.Point2", true, true, true},
+      // A module holds it, but the dialogs show both alike ("%f": 0.001000): verify does not count it.
+      {"a float below what the dialogs show",
+       [](TModuleSettings& r) {
+         r.ChanSet[0].Point3 = 0.001F;
+         reinterpret_cast<std::uint8_t*>(&r.ChanSet[0].Point3)[1] ^= 1;
+       },
+       "ch1.Point3", true, true, false},
       {"auxiliary byte", [](TModuleSettings& r) { r.ChanAux[2].Reserved0[11] ^= 1; }, "aux3.Reserved0", true,
        false, false},
       {"module number", [](TModuleSettings& r) { r.SysSet.Number = 1; }, "sys.Number", true, true, false},
@@ -320,6 +329,28 @@ TEST(SettingsText, ComparisonFollowsWhatEachSideCanHold) {
       CompareScope::File);
   ASSERT_EQ(d.size(), 1U);
   EXPECT_EQ(d[0].a + " | " + d[0].b, "59 | 7");
+}
+
+// Reads of a module are taken when two agree; a third decides between two that do not.
+TEST(SettingsText, ReadsAreTakenWhenTwoAgree) {
+  TModuleSettings a = Valid(), b = a, c = a;
+  b.ChanSet[2].AdcMin ^= 4;
+  c.SysSet.CAN_Time ^= 1;
+  struct Case {
+    std::vector<TModuleSettings> reads;
+    int wanted;
+    ReadsVerdict verdict;
+  };
+  const Case cases[] = {
+      {{a}, 1, ReadsVerdict::Taken},           {{a}, 2, ReadsVerdict::ReadAgain},
+      {{a, a}, 2, ReadsVerdict::Taken},        {{a, b}, 2, ReadsVerdict::ReadAgain},
+      {{a, b, b}, 2, ReadsVerdict::Taken},     {{a, b, a}, 2, ReadsVerdict::Taken},
+      {{a, b, c}, 2, ReadsVerdict::Undecided},
+  };
+  for (const Case& k : cases) EXPECT_EQ(JudgeReads(k.reads, k.wanted), k.verdict) << k.reads.size();
+  EXPECT_EQ(ReadsDiffer(a, b, c), "\n  ch3.AdcMin: " + std::to_string(a.ChanSet[2].AdcMin) + " | " +
+                                      std::to_string(b.ChanSet[2].AdcMin) + " | " +
+                                      std::to_string(a.ChanSet[2].AdcMin) + "\n  sys.CAN_Time: 59 | 59 | 58");
 }
 
 }  // namespace
