@@ -38,7 +38,12 @@ commands:
   diff A B [--once]                       the fields that differ, "name: A | B"; A and B are files
                                           or --port P (floats then as a module holds them, 24 bits)
   verify --port P FILE.vxa [--once]       does the module hold what the file says? (what a write
-                                          sends, the number and year aside)
+                                          sends, the number and year aside, floats as the dialogs
+                                          show them)
+  journal [--module N] [--since YYYY-MM-DD] [--json]
+                                          the commissioning journal, newest first: every read,
+                                          write, store, verify, comparison and block or unblock
+                                          of either program, a write with what it changed
 
 Fields are named as show prints them: ch1.Point0, ch2.AdcTime (code) or ch2.AdcTime.s
 (seconds), sys.RS485_speed or sys.RS485_speed.bps, sys.Logic.ch1.ev4 (output 0..11),
@@ -75,6 +80,10 @@ module its own number and year back only when two reports of them agree.
 
 Options take their value as --option value or --option=value.
 
+The journal is journal.jsonl in the user's data folder (~/.local/share/vexa-setup on Linux,
+%LOCALAPPDATA%\vexa-setup on Windows), or the file VEXA_JOURNAL names. A journal that cannot be
+written never fails a command: a line on stderr says so once.
+
 Exit codes: 0 done; 1 failed (the reason on stderr); 2 usage error. diff and verify: 0 equal,
 1 different, 2 trouble (a usage error, a file, the port or the link failed). A reader that stops
 reading early (| head) is no failure. 130 interrupted by Ctrl-C, 143 by SIGTERM: the link is closed
@@ -91,7 +100,7 @@ A batch of modules alike, here against a simulated module (vexa_sim --link /tmp/
 namespace {
 
 // How an option's values are read.
-enum class Value { None, Whole, Hex, Probability, Decimal, Text };
+enum class Value { None, Whole, Hex, Probability, Decimal, Text, Date };
 
 struct OptionSpec {
   int count = 0;  // values after the option
@@ -114,6 +123,8 @@ const std::map<std::string, OptionSpec>& Options() {
       {"--out-range", {2, Value::Decimal, 0, 0, "two numbers with a point"}},
       {"--base", {1, Value::Text}},
       {"--as-is", {}},
+      {"--module", {1, Value::Whole, 0, 65535, "a module number from 0 to 65535"}},
+      {"--since", {1, Value::Date, 0, 0, "a date as YYYY-MM-DD"}},
       {"--sim-no-module", {}},
       {"--sim-no-answer", {}},
       {"--sim-refuse-read", {1, Value::Hex, 0, 0, "an address as four hex digits, such as 00C0"}},
@@ -160,6 +171,7 @@ const std::map<std::string, CommandSpec>& Commands() {
       {"set", {{"--as-is"}, 2, SIZE_MAX, "a settings file and at least one FIELD=VALUE"}},
       {"diff", {Link({"--once"}), 1, 2, "two settings files, or one and --port P"}},
       {"verify", {Link({"--once"}), 1, 1, "one settings file"}},
+      {"journal", {{"--module", "--since", "--json"}, 0, 0}},
   };
   return commands;
 }
@@ -178,6 +190,16 @@ bool ValueReads(const OptionSpec& option, const std::string& text) {
     }
     case Value::Decimal:
       return DecimalText(text).has_value();
+    case Value::Date: {
+      const auto digits = [&](std::size_t from, std::size_t n) {
+        return text.substr(from, n).find_first_not_of("0123456789") == std::string::npos;
+      };
+      if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !digits(0, 4) || !digits(5, 2) ||
+          !digits(8, 2))
+        return false;
+      const int month = std::stoi(text.substr(5, 2)), day = std::stoi(text.substr(8, 2));
+      return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+    }
     case Value::Text:
     case Value::None:
       break;

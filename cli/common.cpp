@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/journal_record.h"
 #include "cli/link_session.h"
 #include "platform/kernel.h"
 #include "settings/user_text.h"
@@ -48,6 +49,7 @@ int Usage(const std::string& problem) {
 }
 
 int Fail(const std::string& text) {
+  NoteFailure(TranslatedMessage(text));
   std::fprintf(stderr, "%s\n", TranslatedMessage(text).c_str());
   return kFailed;
 }
@@ -55,6 +57,7 @@ int Fail(const std::string& text) {
 bool Interrupted() { return LinkSession::InterruptSignal() != 0; }
 
 int InterruptedExit() {
+  NoteFailure("interrupted");
   std::fputs("interrupted\n", stderr);
   return 128 + LinkSession::InterruptSignal();
 }

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/journal_record.h"
 #include "settings/settings_file.h"
 #include "settings/settings_text.h"
 #include "settings/text_number.h"
@@ -153,6 +154,10 @@ int CmdDiff(const Args& args) {
     if (const int code = OpenOrFail(args.positional[1], b)) return code;
   }
   const auto differences = CompareSettings(a, b, module ? CompareScope::Module : CompareScope::File);
+  if (journal::Record* r = CommandRecord()) {
+    r->file = JournalFileName(InputFile(args.positional[0], kSettingsFileExtension));
+    r->differences = static_cast<unsigned>(differences.size());
+  }
   for (const FieldDifference& d : differences)
     std::printf("%s: %s | %s\n", d.name.c_str(), d.a.c_str(), d.b.c_str());
   return AfterOutput(differences.empty() ? kDone : kDiffers);

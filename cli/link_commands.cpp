@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/journal_record.h"
 #include "cli/link_session.h"
 #include "link/live_values.h"
 #include "link/module_commands.h"
@@ -133,6 +133,7 @@ class Target {
 
 // The end of a command that used the link: disconnect, then the outcome.
 int Finish(LinkSession& session, int code, ProgressLine* progress = nullptr) {
+  NoteModule(session);
   session.Disconnect();
   if (progress != nullptr) progress->End();
   if (Interrupted()) return InterruptedExit();
@@ -164,38 +165,6 @@ bool OutputsBlocked(LinkSession& session) {
          (session.ModuleStatus() & 0x10) != 0;
 }
 
-// The bytes a module holds alike: the line carries no check of its own, so only a repeat tells
-// a changed byte.
-bool SameInModule(const TModuleSettings& a, const TModuleSettings& b) {
-  return std::memcmp(&a.ChanSet, &b.ChanSet, sizeof a.ChanSet) == 0 &&
-         std::memcmp(&a.SysSet, &b.SysSet, sizeof a.SysSet) == 0;
-}
-
-// Three reads that all differ: the fields where they do, each with its three values.
-std::string ReadsDiffer(const TModuleSettings& a, const TModuleSettings& b, const TModuleSettings& c) {
-  const auto ab = CompareSettings(a, b, CompareScope::File);
-  const auto ac = CompareSettings(a, c, CompareScope::File);
-  std::string text;
-  // Every field where any two differ appears in ab or ac: where a agrees with both, b and c agree.
-  std::set<std::string> named;
-  const auto valueIn = [](const std::vector<FieldDifference>& d, const std::string& name, bool second,
-                          const std::string& otherwise) {
-    for (const FieldDifference& f : d)
-      if (f.name == name) return second ? f.b : f.a;
-    return otherwise;
-  };
-  for (const auto* list : {&ab, &ac})
-    for (const FieldDifference& f : *list) {
-      if (!named.insert(f.name).second) continue;
-      const std::string va = f.a;
-      const std::string vb = valueIn(ab, f.name, true, va);
-      const std::string vc = valueIn(ac, f.name, true, va);
-      text += "\n  " + f.name + ": " + va + " | " + vb + " | " + vc;
-    }
-  if (text.empty()) text = "\n  (bits that no field shows, such as those of a float that is no number)";
-  return text;
-}
-
 int PrintedOrFailed() { return AfterOutput(kDone); }
 
 }  // namespace
@@ -218,16 +187,26 @@ int ReadModule(const Args& args, TModuleSettings& out) {
       record.SysSet.Year = stored->year;
     }
     reads.push_back(record);
-    if (n == 1 && !SameInModule(reads[0], reads[1])) chains = 3;  // a third read decides
+    if (n == 1 && JudgeReads(reads, 2) == ReadsVerdict::ReadAgain) chains = 3;  // a third read decides
   }
+  // The journal names the module's firmware, which a status answer tells.
+  if (session.Firmware().empty() && CommandRecord() != nullptr && !Interrupted()) {
+    const int cycles = session.StatusCycles();
+    session.Engine().Request_code = Req_status;
+    session.RunUntil([&] { return session.StatusCycles() > cycles; }, 2000);
+  }
+  NoteModule(session);
   session.Disconnect();
   progress.End();
   if (Interrupted()) return InterruptedExit();
-  if (reads.size() == 3 && !SameInModule(reads[2], reads[0]) && !SameInModule(reads[2], reads[1]))
+  if (JudgeReads(reads, args.Has("--once") ? 1 : 2) == ReadsVerdict::Undecided) {
+    std::string fields = ReadsDiffer(reads[0], reads[1], reads[2]);
+    if (fields.empty()) fields = "\n  (bits that no field shows, such as those of a float that is no number)";
     return Fail(
         "the module's settings read differently three times (a line that changes bytes?); nothing is "
         "taken from them. The fields (first | second | third read):" +
-        ReadsDiffer(reads[0], reads[1], reads[2]));
+        fields);
+  }
   out = reads.back();
   NoteIdentity(out.SysSet);
   return kDone;
@@ -286,6 +265,10 @@ int CmdRead(const Args& args) {
     if (const int code = CheckOutput(output, {})) return code;
   TModuleSettings record{};
   if (const int code = ReadModule(args, record)) return code;
+  if (journal::Record* r = CommandRecord()) {
+    r->settings = journal::AsModuleHolds(record);
+    if (!out.empty() && !output.toStdout) r->file = JournalFileName(output.path);
+  }
   if (args.Has("--json")) {
     std::fputs(SettingsJson(record).c_str(), stdout);
     if (!OutputWritten() && !ReaderGone()) return kFailed;
@@ -329,6 +312,8 @@ void TellPartialWrite(int acknowledged, int refused, int sent) {
 
 int CmdWrite(const Args& args) {
   TModuleSettings record{};
+  if (journal::Record* r = CommandRecord())
+    r->file = JournalFileName(InputFile(args.positional[0], kSettingsFileExtension));
   if (const int code = OpenOrFail(args.positional[0], record)) return code;
   Target target;
   if (const int code = target.Open(args)) return code;
@@ -355,6 +340,7 @@ int CmdWrite(const Args& args) {
   }
   if (!OutputsBlocked(session)) {
     if (!session.Failure().empty() || Interrupted()) return Finish(session, kFailed);
+    NoteModule(session);
     session.Disconnect();
     return Fail(kWriteNeedsBlock);
   }
@@ -370,6 +356,13 @@ int CmdWrite(const Args& args) {
   const int answered = std::min(5, session.SettingsWritesAnswered() - firstAnswered);
   const int refused = session.SettingsWritesRefused() - firstRefused;
   const bool complete = done || session.CompletionMessage() == 2 || answered == 5;
+  NoteModule(session);
+  if (journal::Record* r = CommandRecord(); r != nullptr && sent > 0) {
+    // What went out: the number and year are those the system block carried.
+    r->settings = journal::AsModuleHolds(record);
+    r->module = record.SysSet.Number;
+    r->year = record.SysSet.Year;
+  }
   if (Interrupted()) {
     if (complete) {
       std::fputs("the write had completed: the module holds the file's settings\n", stderr);
@@ -395,6 +388,7 @@ int CmdModuleCommand(const Args& args) {
   if (command == "store") {
     if (!OutputsBlocked(session)) {
       if (!session.Failure().empty() || Interrupted()) return Finish(session, kFailed);
+      NoteModule(session);
       session.Disconnect();
       return Fail(kSaveNeedsBlock);
     }
@@ -425,8 +419,10 @@ int CmdVerify(const Args& args) {
   const auto path = InputFile(args.positional[0], kSettingsFileExtension);
   TModuleSettings file{}, module{};
   if (const int code = OpenOrFail(args.positional[0], file)) return code;
+  if (journal::Record* r = CommandRecord()) r->file = JournalFileName(path);
   if (const int code = ReadModule(args, module)) return code;
   const auto differences = CompareSettings(module, file, CompareScope::Written);
+  if (journal::Record* r = CommandRecord()) r->differences = static_cast<unsigned>(differences.size());
   const unsigned number = module.SysSet.Number;
   if (differences.empty()) {
     std::printf("module %u matches %s\n", number, Shown(path).c_str());

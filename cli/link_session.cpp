@@ -315,6 +315,7 @@ void LinkSession::MessageBox(std::string_view text, std::string_view caption) {
 
 void LinkSession::Out_module_status(const std::uint8_t* data) {
   moduleStatus_ = data[15];
+  firmware_ = VersionText(data);
   if (live_.Module_view.version != nullptr) live_.Out_module_status(data);  // only when shown
 }
 

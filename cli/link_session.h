@@ -53,6 +53,8 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   // The module's number and year as it reported them last (its memory's bytes, whatever their
   // value); nothing before the first report.
   const std::optional<ModuleIdentity>& Stored() const { return stored_; }
+  // The firmware version of the last status answer; empty before the first.
+  const std::string& Firmware() const { return firmware_; }
   // What a settings write gives the module: its own number and year, each unless overridden.
   void OverrideNumber(std::uint16_t number) { numberOverride_ = number; }
   void OverrideYear(std::uint8_t year) { yearOverride_ = year; }
@@ -124,6 +126,7 @@ class LinkSession : public QObject, private ILinkPort, private ILinkWindow, priv
   QTimer timer1_, timer2_;
   std::string failure_;
   std::optional<ModuleIdentity> stored_;
+  std::string firmware_;
   std::optional<std::uint16_t> numberOverride_;
   std::optional<std::uint8_t> yearOverride_;
   int cycles_ = 0;

@@ -12,6 +12,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/journal_record.h"
 #include "cli/link_session.h"
 #include "platform/kernel.h"
 #include "translations/language.h"
@@ -31,6 +32,7 @@ int Run(const Args& args) {
   if (c == "build") return CmdBuild(args);
   if (c == "set") return CmdSet(args);
   if (c == "diff") return CmdDiff(args);
+  if (c == "journal") return CmdJournal(args);
   return CmdModuleCommand(args);  // store, block, unblock, reset: the arguments' reading knows them
 }
 
@@ -83,7 +85,9 @@ int main(int argc, char** argv) {
     }
     return AfterOutput(kDone);
   }
+  BeginCommandRecord(*args);
   const int code = Run(*args);
+  EndCommandRecord(code);
   // diff and verify answer a question: 1 is "no", so their failures are told apart as 2.
   if (args->command == "diff" || args->command == "verify") {
     if (code == kDiffers) return 1;

@@ -52,10 +52,14 @@ void LiveStatus::Out_chanel_status(int ch, const std::uint8_t* data) {
   for (int i = 0; i < 8; ++i) view.lamp[i]->SetColor((data[10] >> i) & 1U ? view.onColor[i] : kColorSilver);
 }
 
-void LiveStatus::Out_module_status(const std::uint8_t* data) {
+std::string VersionText(const std::uint8_t* data) {
   unsigned version = Word(data);
   if (version > 9999) version = 0;
-  Module_view.version->SetText(CFormat("%05.2f", version * 0.01));
+  return CFormat("%05.2f", version * 0.01);
+}
+
+void LiveStatus::Out_module_status(const std::uint8_t* data) {
+  Module_view.version->SetText(VersionText(data));
   const unsigned outputs = Word(data + 4);
   const std::uint8_t status = data[15];
   const std::uint32_t logicOn = (status & 0x18) ? kColorYellow : kColorRed;

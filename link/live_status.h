@@ -52,6 +52,9 @@ struct ViewBinding {
   ITextTarget* version;
 };
 
+// The firmware version of a module status block, as the window shows it ("01.07").
+std::string VersionText(const std::uint8_t* data);
+
 class LiveStatus {
  public:
   explicit LiveStatus(IWritePermission& permission) : permission_(permission) {}
