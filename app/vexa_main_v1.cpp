@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QThread>
 
 #include <algorithm>
@@ -15,11 +16,15 @@
 #include <vector>
 
 #include "app/forms.h"
+#include "app/journal_window.h"
+#include "app/module_compare.h"
 #include "app/other_port.h"
+#include "app/window_journal.h"
 #include "comm/Siodisplay.h"
 #include "gui/error_box.h"
 #include "gui/message_box.h"
 #include "gui/module_picture.h"
+#include "journal/journal_place.h"
 #include "link/wall_clock.h"
 #include "platform/kernel.h"
 #include "platform/ports.h"
@@ -80,8 +85,9 @@ std::vector<QWidget*> SettingsDialogs() {
 
 TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   engine_.SetExchangeRecord(&exchanges_);
-  exchanges_.OnExchange = [this](const Exchange&) {
+  exchanges_.OnExchange = [this](const Exchange& exchange) {
     if (monitor_ != nullptr) monitor_->ExchangeEnded();
+    ActionExchange(exchange);
   };
   setWindowTitle(tr("Настройка модуля VEXA"));
   QFont font("DejaVu Sans");
@@ -89,6 +95,8 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   setFont(font);
   BuildLayout();
   BuildMenus();
+  statusBar()->setSizeGripEnabled(false);
+  SetJournalPath(JournalPath());
   move(340, 203);
 
   sioComm1_.SetSyncCall([this](const std::function<void()>& step) { calls_.Call(step); });
@@ -126,6 +134,13 @@ void TFormMain::PortError(std::exception_ptr error) {
   }
   if (portErrorShown_) return;
   portErrorShown_ = true;
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    ActionLinkLost(TranslatedMessage(e.what()));
+  } catch (...) {
+    ActionLinkLost(tr("связь прервана").toStdString());
+  }
   if (sioComm1_.Active()) engine_.Status_no_connect();
   ShowException(error);
 }
@@ -277,6 +292,7 @@ void TFormMain::BuildMenus() {
   MenuExec->addSeparator();
   MenuExec_ReadParam = action(MenuExec, tr("Прочитать настройки из VEXA"), "MenuExec_ReadParam");
   MenuExec_WriteParam = action(MenuExec, tr("Загрузить настройки в VEXA"), "MenuExec_WriteParam");
+  MenuExec_Compare = action(MenuExec, tr("Сравнить с модулем"), "MenuExec_Compare");
   MenuExec->addSeparator();
   MenuExec_SaveEEPROM = action(MenuExec, tr("Сохранить настройки в памяти VEXA"), "MenuExec_SaveEEPROM");
   MenuExec->setEnabled(false);
@@ -315,6 +331,7 @@ void TFormMain::BuildMenus() {
   MenuView = Named(bar->addMenu(tr("Вид")), "MenuView");
   MenuView_LedOut = action(MenuView, tr("Состояние индикации"), "MenuView_LedOut");
   MenuView_Diagram = action(MenuView, tr("Диаграмма"), "MenuView_Diagram");
+  MenuView_Journal = action(MenuView, tr("Журнал работ"), "MenuView_Journal");
   N2 = action(MenuView, tr("Закрыть все вспомогательные окна"), "N2");
   MenuView->addSeparator();
   // Named in both languages, so that either reader finds it.
@@ -356,6 +373,8 @@ void TFormMain::BuildMenus() {
   connect(Menu_sel_Other, &QAction::triggered, this, guarded([this] { Menu_sel_OtherClick(); }));
   connect(MenuView_LedOut, &QAction::triggered, this, guarded([this] { MenuView_LedOutClick(); }));
   connect(MenuView_Diagram, &QAction::triggered, this, guarded([this] { MenuView_DiagramClick(); }));
+  connect(MenuView_Journal, &QAction::triggered, this, guarded([this] { MenuView_JournalClick(); }));
+  connect(MenuExec_Compare, &QAction::triggered, this, guarded([this] { MenuExec_CompareClick(); }));
   connect(N2, &QAction::triggered, this, guarded([this] { N2Click(); }));
   connect(MenuHelp_Manual, &QAction::triggered, this, guarded([this] { MenuHelp_ManualClick(); }));
   connect(MenuHelp_About, &QAction::triggered, this, guarded([this] { MenuHelp_AboutClick(); }));
@@ -474,7 +493,16 @@ void TFormMain::MenuConn_DisconClick() {
 }
 
 void TFormMain::Timer2Timer() {
-  if (engine_.Done_message != 0) RememberSettings();  // a read or a write has just completed
+  if (engine_.Done_message != 0) {  // a read or a write has just completed
+    RememberSettings();
+    if (engine_.Done_message == 1) {
+      source_ = tr("модуль %1").arg(stored_ ? stored_->number : 0);
+      sourceFile_.clear();
+    }
+    // On disk before the box reports it done.
+    if (action_ && actionCommand_ == (engine_.Done_message == 1 ? Req_read_param : Req_write_param))
+      EndAction();
+  }
   engine_.Timer2Timer();
 }
 
@@ -497,6 +525,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   if (monitor_ != nullptr) monitor_->hide();
   if (diagramWindow_ != nullptr) diagramWindow_->hide();
   if (guide_ != nullptr) guide_->hide();
+  if (compare_ != nullptr) compare_->hide();
+  if (journalWindow_ != nullptr) journalWindow_->hide();
   event->accept();
 }
 
@@ -533,6 +563,9 @@ void TFormMain::Status_no_connect() {
   MenuExec_SaveEEPROM->setEnabled(false);
   sioComm1_.Close();
   StopSimulator();
+  // A link closed without a message (Отключить) ends the action under way as not done; one with a
+  // message has it said as its result first.
+  if (action_) QTimer::singleShot(0, this, [this] { EndAction(tr("связь прервана").toStdString()); });
 }
 
 void TFormMain::StopSimulator() {
@@ -569,6 +602,7 @@ bool TFormMain::ReadByte(std::uint8_t& byte) {
 }
 
 void TFormMain::MessageBox(std::string_view text, std::string_view caption) {
+  if (caption == kLinkErrorCaption) ActionLinkLost(TranslatedMessage(text));
   MessageBoxes().Show(text, caption, BoxButtons::Ok);
 }
 
@@ -642,6 +676,8 @@ void TFormMain::N2Click() {
   if (monitor_ != nullptr) monitor_->hide();
   if (diagramWindow_ != nullptr) diagramWindow_->hide();
   if (guide_ != nullptr) guide_->hide();
+  if (compare_ != nullptr) compare_->hide();
+  if (journalWindow_ != nullptr) journalWindow_->hide();
 }
 
 void TFormMain::MenuHelp_ManualClick() {
@@ -677,6 +713,8 @@ bool TFormMain::LoadSettingsFile(const std::filesystem::path& path) {
   const FileResult outcome = OpenSettingsFile(path, ModuleSettings);
   if (outcome == FileOutcome::Done) {
     RememberSettings();
+    source_ = QString::fromStdU16String(path.u16string());
+    sourceFile_ = source_.toStdString();
     // The dialogs show the file's record, as after a read: a dialog left showing the old one would
     // store its lists and boxes from it over the file's values on the next accept.
     RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);
@@ -692,6 +730,8 @@ void TFormMain::MenuFile_SaveClick() {
   const FileResult outcome = SaveSettingsFile(ModuleSettings, path);
   if (outcome == FileOutcome::Done) {
     RememberSettings();
+    source_ = QString::fromStdU16String(path.u16string());
+    sourceFile_ = source_.toStdString();
     SaveDialogData.Succeeded();
   }
   FileError(outcome);
@@ -714,6 +754,8 @@ void TFormMain::MenuFile_ResetClick() {
   if (!Confirm(QT_TRANSLATE_NOOP("Messages", "Сбросить форму в исходное состояние?"))) return;
   live_.Init_views(Binding());  // also clears the settings record
   RememberSettings();
+  source_ = tr("сброс формы");
+  sourceFile_.clear();
   RefreshViews(kRefreshLogic | kRefreshInterface | kRefreshLedTenu | kRefreshChanel);
   if (FormSetChanel != nullptr) FormSetChanel->setEnabled(true);
   for (int ch = 0; ch < 4; ++ch) {

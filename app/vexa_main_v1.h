@@ -15,13 +15,16 @@
 #include <array>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "comm/SioComm.h"
 #include "gui/file_dialog.h"
 #include "gui/lamp.h"
 #include "gui/text_edit.h"
 #include "guicall/gui_call_queue.h"
+#include "journal/journal.h"
 #include "link/exchange_record.h"
 #include "link/link_engine.h"
 #include "link/live_history.h"
@@ -41,6 +44,9 @@ inline constexpr const char* kSettingsFilter =
 class TFormLineMonitor;
 class TFormGuide;
 class TFormDiagram;
+class TFormCompare;
+class TFormJournal;
+class TWindowJournal;
 
 class TFormMain : public QMainWindow,
                   private ILinkPort,
@@ -61,11 +67,17 @@ class TFormMain : public QMainWindow,
   void Timer1Timer();
   void Timer2Timer();
   void SioComm1OnRxChar(int count) { engine_.SioComm1OnRxChar(count); }
-  void MenuExec_BlockClick() { ::MenuExec_BlockClick(engine_, *this); }
+  // The module commands; each one sent goes to the journal with its outcome.
+  void MenuExec_BlockClick();
   void MenuExec_ResetClick() { ::MenuExec_ResetClick(engine_, *this); }
-  void MenuExec_ReadParamClick() { ::MenuExec_ReadParamClick(engine_, *this); }
-  void MenuExec_WriteParamClick() { ::MenuExec_WriteParamClick(engine_, *this); }
-  void MenuExec_SaveEEPROMClick() { ::MenuExec_SaveEEPROMClick(engine_, *this); }
+  void MenuExec_ReadParamClick();
+  void MenuExec_WriteParamClick();
+  void MenuExec_SaveEEPROMClick();
+  // "Сравнить с модулем": the module's settings read aside (two reads that agree), then the fields
+  // that differ from the window's.
+  void MenuExec_CompareClick();
+  // "Журнал работ".
+  void MenuView_JournalClick();
   void MenuFile_OpenClick();
   // A settings file into the record, as "Открыть" loads it (the name as it stands).
   bool LoadSettingsFile(const std::filesystem::path& path);  // true when loaded
@@ -108,6 +120,12 @@ class TFormMain : public QMainWindow,
   TFormLineMonitor* LineMonitor() { return monitor_.get(); }
   TFormGuide* Guide() { return guide_.get(); }
   TFormDiagram* Diagram() { return diagram_; }
+  TFormCompare* Compare() { return compare_.get(); }
+  TFormJournal* JournalWindow() { return journalWindow_.get(); }
+  // The journal this window appends to (set before the first action; tests name their own).
+  void SetJournalPath(const std::filesystem::path& path);
+  // Where the window's settings came from, as the comparison names it.
+  const QString& SettingsSource() const { return source_; }
 
   // Controls, by their designer names.
   TLabel* Label_Version;
@@ -121,6 +139,8 @@ class TFormMain : public QMainWindow,
   QMenu *MenuFile, *MenuExec, *MenuSetup, *MenuConn, *MenuView, *MenuHelp, *MenuConn_COM1;
   QAction *MenuFile_Open, *MenuFile_Save, *N1, *MenuFile_Reset;
   QAction *MenuExec_Block, *MenuExec_Reset, *MenuExec_ReadParam, *MenuExec_WriteParam, *MenuExec_SaveEEPROM;
+  QAction* MenuExec_Compare;
+  QAction* MenuView_Journal;
   QAction *MenuSetup_Chanel, *MenuSetup_Interf, *MenuSetup_Logic, *Tenu1;
   QAction *MenuConn_Connect, *MenuConn_Discon;
   QAction* Menu_sel_COM[4];
@@ -161,6 +181,7 @@ class TFormMain : public QMainWindow,
   void MessageBox(std::string_view text, std::string_view caption) override;
   void Out_module_status(const std::uint8_t* data) override { live_.Out_module_status(data); }
   void Out_chanel_status(int ch, const std::uint8_t* data) override;
+  void StoredNumberAndYear(const ModuleIdentity& identity) override { stored_ = identity; }
   std::string NumberText() override { return MaskEdit_Number->Text(); }
   std::string YearText() override { return MaskEdit_Year->Text(); }
   void ShowNumberAndYear(const std::string& number, const std::string& year) override;
@@ -193,6 +214,28 @@ class TFormMain : public QMainWindow,
   TFormDiagram* diagram_ = nullptr;
   bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
+
+  // The comparison and the journal (main_compare_journal.cpp).
+  journal::Record JournalRecord(const char* action) const;
+  // An action sent to the module, kept until its outcome is known.
+  void BeginAction(int command, const char* action);
+  void EndAction(const std::string& failure = {});
+  void ActionExchange(const Exchange& exchange);
+  void ActionLinkLost(const std::string& message);
+  void CompareReadDone(bool whole);
+  void ShowComparison();
+  void TakeModuleValues(const TModuleSettings& module);
+  std::optional<ModuleIdentity> stored_;  // as the module reported them last
+  QString source_;                        // where the record came from, as the comparison says it
+  std::string sourceFile_;                // the settings file it came from, if it did (UTF-8)
+  std::unique_ptr<TWindowJournal> journal_;
+  std::optional<journal::Record> action_;  // the action under way
+  int actionCommand_ = 0;
+  std::vector<TModuleSettings> compareReads_;
+  TModuleSettings compareRead_{};
+  bool comparing_ = false;
+  std::unique_ptr<TFormCompare> compare_;
+  std::unique_ptr<TFormJournal> journalWindow_;
 };
 
 inline constexpr const char* kCloseWhileWriting =

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/link_engine.h"
 
+#include <algorithm>
 #include <span>
+#include <utility>
 
 #include "settings/settings_codec.h"
 
@@ -20,6 +22,17 @@ constexpr std::uint8_t kHeaderRead[] = {0x44, 0x28, 0x00, 0xC0, 0x03, 0x00};
 constexpr int kEndlessReplyTicks = 300;  // 3 s
 
 }  // namespace
+
+int CommandOfRequest(std::span<const std::uint8_t> request) {
+  const auto is = [&](std::span<const std::uint8_t> frame) {
+    return request.size() == frame.size() && std::equal(frame.begin(), frame.end(), request.begin());
+  };
+  if (is(kBlock)) return Req_block;
+  if (is(kUnblock)) return Req_unblock;
+  if (is(kSaveEeprom)) return Req_save_eeprom;
+  if (is(kReset)) return Req_reset;
+  return 0;
+}
 
 void LinkEngine::Send_messages(const std::uint8_t* data, int length) {
   if (holdChains_ && dispatching_) return;
@@ -121,11 +134,16 @@ void LinkEngine::Status_no_connect() {
   Wait_reply = 0;
   Rx_len = 0;
   Connected = 0;
+  EndAside(false);
   window_.SetExchangeLamp(kColorSilver);
   window_.Status_no_connect();
 }
 
 void LinkEngine::SendRequest(int code) {
+  // A read aside that has not gone out, or whose chain ended short (a refused or cut answer ends
+  // it silently), is over once anything else is asked: a later read is the window's own.
+  if (aside_ != nullptr && (code != Req_read_param || asideSent_)) EndAside(false);
+  asideSent_ = aside_ != nullptr && code == Req_read_param;
   switch (code) {
     case Req_setup:
       Send_messages(kSetup1, 3);
@@ -289,30 +307,54 @@ void LinkEngine::DispatchRead() {
     }
     return;
   }
+  // The set-up's header read always goes to the window.
+  const bool aside = aside_ != nullptr && !Head_only;
+  TModuleSettings& target = aside ? *aside_ : record_;
   if (block == 0xC0) {
     const DecodeOutcome outcome = Decode_sys_settings(
-        record_.SysSet, std::span<const std::uint8_t, kSysPayloadSize>(payload, kSysPayloadSize),
+        target.SysSet, std::span<const std::uint8_t, kSysPayloadSize>(payload, kSysPayloadSize),
         Head_only != 0);
-    window_.StoredNumberAndYear(*outcome.stored);
-    window_.ShowNumberAndYear(*outcome.numberText, *outcome.yearText);
-    window_.RefreshViews(outcome.refresh);
+    if (aside) {
+      target.SysSet.Number = outcome.stored->number;
+      target.SysSet.Year = outcome.stored->year;
+    } else {
+      window_.StoredNumberAndYear(*outcome.stored);
+      window_.ShowNumberAndYear(*outcome.numberText, *outcome.yearText);
+      window_.RefreshViews(outcome.refresh);
+    }
     if (!Head_only) {
       frame[4] = 0x2C;
       Send_messages(frame, 6);
     }
   } else if (ch >= 0) {
     const DecodeOutcome outcome = Decode_chan_settings(
-        record_.ChanSet[ch], std::span<const std::uint8_t, kChanPayloadSize>(payload, kChanPayloadSize));
-    window_.RefreshViews(outcome.refresh);
+        target.ChanSet[ch], std::span<const std::uint8_t, kChanPayloadSize>(payload, kChanPayloadSize));
+    if (!aside) window_.RefreshViews(outcome.refresh);
     if (ch < 3) {
       frame[3] = static_cast<std::uint8_t>(0x30 * (ch + 1));
       frame[4] = 0x2C;
       Send_messages(frame, 6);
+    } else if (aside) {
+      Rx_buf[3] = 0x95;
+      EndAside(true);
     } else {
       Rx_buf[3] = 0x95;
       Done_message = 1;
     }
   }
+}
+
+void LinkEngine::ReadAside(TModuleSettings& into, std::function<void(bool)> done) {
+  aside_ = &into;
+  asideDone_ = std::move(done);
+  asideSent_ = false;
+  Request_code = Req_read_param;
+}
+
+void LinkEngine::EndAside(bool whole) {
+  aside_ = nullptr;
+  asideSent_ = false;
+  if (const auto done = std::exchange(asideDone_, nullptr)) done(whole);
 }
 
 void LinkEngine::SendChannelWrite(int ch) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 
 #include "link/exchange_record.h"
 #include "link/link_interfaces.h"
@@ -34,6 +36,10 @@ inline constexpr const char* kReadDoneText =
 inline constexpr const char* kWriteDoneText =
     VEXA_TR_NOOP("Messages", "Параметры работы в модуль загружены.");
 
+// The module command a request frame carries (Req_block, Req_unblock, Req_save_eeprom, Req_reset),
+// 0 for any other frame: how a window tells which exchange answered its command.
+int CommandOfRequest(std::span<const std::uint8_t> request);
+
 class LinkEngine {
  public:
   LinkEngine(ILinkPort& port, ILinkWindow& window, TModuleSettings& record = ModuleSettings)
@@ -60,6 +66,12 @@ class LinkEngine {
   // so whatever runs ends with the exchange under way; requests set later still go out. What a
   // command that is given up uses to stop a settings write between blocks.
   void HoldChains(bool hold) { holdChains_ = hold; }
+  // A read into another record than the window's: the dialogs, the number and year fields and the
+  // completion message are left alone, and the number and year are kept as the module holds them.
+  // done(true) when the last block is in; done(false) when the read ends short (the link lost, an
+  // answer refused or cut, another request sent in its place).
+  void ReadAside(TModuleSettings& into, std::function<void(bool)> done);
+  bool ReadingAside() const { return aside_ != nullptr; }
   // Where every exchange goes as it ends (none by default).
   void SetExchangeRecord(ExchangeRecord* record) { exchanges_ = record; }
 
@@ -92,4 +104,8 @@ class LinkEngine {
   int replyTicks_ = 0;          // ticks since the request last sent
   unsigned linkDowns_ = 0;      // calls of Status_no_connect so far
   ExchangeRecord* exchanges_ = nullptr;
+  TModuleSettings* aside_ = nullptr;
+  bool asideSent_ = false;  // its first request has gone out
+  std::function<void(bool)> asideDone_;
+  void EndAside(bool whole);
 };

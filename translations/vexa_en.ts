@@ -69,6 +69,80 @@
     </message>
 </context>
 <context>
+    <name>FieldWords</name>
+    <message>
+        <source>да</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>ни одного</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>не показывается в диалогах</source>
+        <translation>not shown in the dialogs</translation>
+    </message>
+</context>
+<context>
+    <name>JournalModel</name>
+    <message>
+        <source>выполнено</source>
+        <translation>done</translation>
+    </message>
+    <message>
+        <source>, совпадает</source>
+        <translation>, matches</translation>
+    </message>
+    <message>
+        <source>, различий: %1</source>
+        <translation>, differences: %1</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Действие</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>Модуль</source>
+        <translation>Module</translation>
+    </message>
+    <message>
+        <source>Год</source>
+        <translation>Year</translation>
+    </message>
+    <message>
+        <source>Версия ПО</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Результат</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Порт</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Файл настроек</source>
+        <translation>Settings file</translation>
+    </message>
+    <message>
+        <source>Программа</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>Пользователь</source>
+        <translation>User</translation>
+    </message>
+</context>
+<context>
     <name>Messages</name>
     <message>
         <source>Данные формы были изменены. Принять изменения?</source>
@@ -398,6 +472,18 @@ User&apos;s guide: %3</translation>
         <source>Правила работы</source>
         <translation>User&apos;s guide</translation>
     </message>
+    <message>
+        <source>Настройки окна совпадают с настройками модуля %1.</source>
+        <translation>The window&apos;s settings match those of module %1.</translation>
+    </message>
+    <message>
+        <source>Настройки модуля прочитаны трижды по-разному (линия искажает байты?). Сравнение не выполнено.</source>
+        <translation>The module&apos;s settings read differently three times (is the line changing bytes?). Nothing was compared.</translation>
+    </message>
+    <message>
+        <source>Изменения, не загруженные в модуль и не сохраненные в файл, будут потеряны. Заменить настройки окна значениями модуля?</source>
+        <translation>Changes neither written to the module nor saved to a file will be lost. Replace the window&apos;s settings with the module&apos;s values?</translation>
+    </message>
 </context>
 <context>
     <name>TEdit</name>
@@ -432,6 +518,77 @@ User&apos;s guide: %3</translation>
     <message>
         <source>Выделить все</source>
         <translation>Select all</translation>
+    </message>
+</context>
+<context>
+    <name>TFormCompare</name>
+    <message>
+        <source>Поле</source>
+        <translation>Field</translation>
+    </message>
+    <message>
+        <source>Диалог</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>В окне</source>
+        <translation>In the window</translation>
+    </message>
+    <message>
+        <source>Откуда</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>В модуле</source>
+        <translation>In the module</translation>
+    </message>
+    <message>
+        <source>изменено</source>
+        <translation>edited</translation>
+    </message>
+    <message>
+        <source>Сравнение настроек окна с модулем VEXA</source>
+        <translation>The window&apos;s settings compared with the VEXA module</translation>
+    </message>
+    <message>
+        <source>Время: %1</source>
+        <translation>Time: %1</translation>
+    </message>
+    <message>
+        <source>Порт: %1</source>
+        <translation>Port: %1</translation>
+    </message>
+    <message>
+        <source>Модуль: %1</source>
+        <translation>Module: %1</translation>
+    </message>
+    <message>
+        <source>Настройки окна: %1</source>
+        <translation>The window&apos;s settings: %1</translation>
+    </message>
+    <message>
+        <source>Различий: %1</source>
+        <translation>Differences: %1</translation>
+    </message>
+    <message>
+        <source>Сравнение с модулем</source>
+        <translation>Comparison with the module</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>Взять значения модуля</source>
+        <translation>Take the module&apos;s values</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Модуль %1, порт %2, %3. Настройки окна: %4. Различий: %5.</source>
+        <translation>Module %1, port %2, %3. The window&apos;s settings: %4. Differences: %5.</translation>
     </message>
 </context>
 <context>
@@ -562,6 +719,85 @@ User&apos;s guide: %3</translation>
     <message>
         <source>Передавать данные по каналам</source>
         <translation>Send channel data</translation>
+    </message>
+</context>
+<context>
+    <name>TFormJournal</name>
+    <message>
+        <source>чтение настроек</source>
+        <translation>read settings</translation>
+    </message>
+    <message>
+        <source>загрузка настроек</source>
+        <translation>write settings</translation>
+    </message>
+    <message>
+        <source>сохранение в памяти</source>
+        <translation>store in memory</translation>
+    </message>
+    <message>
+        <source>проверка по файлу</source>
+        <translation>verify against a file</translation>
+    </message>
+    <message>
+        <source>сравнение</source>
+        <translation>compare</translation>
+    </message>
+    <message>
+        <source>блокировка выходов</source>
+        <translation>block outputs</translation>
+    </message>
+    <message>
+        <source>снятие блокировки</source>
+        <translation>unblock outputs</translation>
+    </message>
+    <message>
+        <source>Журнал работ</source>
+        <translation>Work journal</translation>
+    </message>
+    <message>
+        <source>Модуль:</source>
+        <translation>Module:</translation>
+    </message>
+    <message>
+        <source>С даты:</source>
+        <translation>Since:</translation>
+    </message>
+    <message>
+        <source>Обновить</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV</source>
+        <translation>Save CSV…</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>строка %1 файла %2 повреждена и пропущена</source>
+        <translation>line %1 of %2 is damaged and was skipped</translation>
+    </message>
+    <message>
+        <source>Записей: %1 из %2. Журнал: %3</source>
+        <translation>Records: %1 of %2. Journal: %3</translation>
+    </message>
+    <message>
+        <source>Прежние настройки этого модуля в журнале не найдены.</source>
+        <translation>The journal holds no earlier settings of this module.</translation>
+    </message>
+    <message>
+        <source>Загрузка не изменила ни одного поля.</source>
+        <translation>The write changed no field.</translation>
+    </message>
+    <message>
+        <source>Изменено против настроек модуля по записи от %1 (было → стало):</source>
+        <translation>Changed from the module&apos;s settings of the record of %1 (before → after):</translation>
+    </message>
+    <message>
+        <source>Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*</source>
+        <translation>CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
     </message>
 </context>
 <context>
@@ -908,6 +1144,54 @@ User&apos;s guide: %3</translation>
         <source>Блокировка выходов</source>
         <comment>menu command</comment>
         <translation>Block outputs</translation>
+    </message>
+    <message>
+        <source>Журнал работ не ведется: %1</source>
+        <translation>The work journal is not being kept: %1</translation>
+    </message>
+    <message>
+        <source>не выполнено: дана следующая команда</source>
+        <translation>not done: the next command was given</translation>
+    </message>
+    <message>
+        <source>отказ модуля</source>
+        <translation>refused by the module</translation>
+    </message>
+    <message>
+        <source>Чтение настроек модуля для сравнения…</source>
+        <translation>Reading the module&apos;s settings to compare…</translation>
+    </message>
+    <message>
+        <source>не загружались</source>
+        <translation>none loaded</translation>
+    </message>
+    <message>
+        <source>модуль %1</source>
+        <translation>module %1</translation>
+    </message>
+    <message>
+        <source>связь прервана</source>
+        <translation>the link was lost</translation>
+    </message>
+    <message>
+        <source>Сравнить с модулем</source>
+        <translation>Compare with the module…</translation>
+    </message>
+    <message>
+        <source>Журнал работ</source>
+        <translation>Work journal</translation>
+    </message>
+    <message>
+        <source>сброс формы</source>
+        <translation>form reset</translation>
+    </message>
+    <message>
+        <source>Сравнение не выполнено: настройки модуля не прочитаны.</source>
+        <translation>Nothing was compared: the module&apos;s settings were not read.</translation>
+    </message>
+    <message>
+        <source>настройки модуля не прочитаны</source>
+        <translation>the module&apos;s settings were not read</translation>
     </message>
 </context>
 <context>

@@ -12,6 +12,8 @@
 #include <QTest>
 
 #include "app/forms.h"
+#include "app/journal_window.h"
+#include "app/module_compare.h"
 #include "app/vexa_main_v1.h"
 #include "gui/message_box.h"
 #include "link/module_commands.h"
@@ -220,6 +222,26 @@ TEST_F(LanguageTest, EnglishScreenshots) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_TRUE(window->grab().save(QString(VEXA_SHOT_DIR) + "/en_" + name + ".png")) << name;
   }
+  // The comparison of an edited value and the journal it leaves, in English throughout: the
+  // dialogs' words, the values, the list's columns.
+  QTemporaryDir journalDir;
+  FormMain->SetJournalPath(journalDir.filePath("journal.jsonl").toStdString());
+  ModuleSettings.ChanSet[0].Point0 = 12.5F;
+  ModuleSettings.SysSet.CAN_Time = 7;
+  FormMain->MenuExec_Compare->trigger();
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return FormMain->Compare() != nullptr && FormMain->Compare()->isVisible(); },
+                      testing_support::kPatienceMs));
+  FormMain->MenuView_Journal->trigger();
+  for (const auto& [window, name] : std::initializer_list<std::pair<QWidget*, const char*>>{
+           {FormMain->Compare(), "compare"}, {FormMain->JournalWindow(), "journal"}}) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ExpectEnglish(window);
+    EXPECT_TRUE(window->grab().save(QString(VEXA_SHOT_DIR) + "/en_" + name + ".png")) << name;
+  }
+  EXPECT_EQ(FormMain->Compare()->Table_Differences->item(0, 0)->text(),
+            QString("Channel 1 · General · Set-point 1"));
+  EXPECT_EQ(FormMain->JournalWindow()->Model().Text(0, JournalModel::kAction), "compare");
   FormMain->MenuConn_Discon->trigger();
   ASSERT_TRUE(
       QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, testing_support::kPatienceMs));
