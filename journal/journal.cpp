@@ -12,6 +12,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/kernel.h"
 #include "settings/c_format.h"
 #include "settings/field_table.h"
 #include "settings/settings_file.h"
@@ -86,9 +87,21 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+#ifdef _WIN32
+// A wide text of the system's as UTF-8: the names may be in any alphabet.
+std::string Utf8Of(const wchar_t* wide) {
+  if (wide == nullptr || *wide == L'\0') return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+#endif
+
 std::string UserName() {
 #ifdef _WIN32
-  if (const char* name = std::getenv("USERNAME")) return name;
+  return Utf8Of(_wgetenv(L"USERNAME"));
 #else
   std::array<char, 4096> buffer{};
   passwd entry{};
@@ -96,14 +109,13 @@ std::string UserName() {
   if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr)
     return found->pw_name;
   if (const char* name = std::getenv("USER")) return name;
-#endif
   return {};
+#endif
 }
 
 std::string MachineName() {
 #ifdef _WIN32
-  if (const char* name = std::getenv("COMPUTERNAME")) return name;
-  return {};
+  return Utf8Of(_wgetenv(L"COMPUTERNAME"));
 #else
   std::array<char, 256> name{};
   if (gethostname(name.data(), name.size() - 1) != 0) return {};
@@ -116,22 +128,32 @@ std::string Utf8(const std::filesystem::path& path) {
   return {text.begin(), text.end()};
 }
 
-std::string SystemReason(int code) { return std::system_category().message(code); }
+#ifdef _WIN32
+std::string LastReason() { return platform::ErrorText(GetLastError()); }
+#else
+std::string LastReason() { return platform::ErrorText(static_cast<platform::DWORD>(errno)); }
+#endif
+
+// A lock held by a program that hangs must not hang this one: it is tried for this long.
+constexpr int kLockTries = 200, kLockPauseMs = 10;
 
 // The lock, the file and the calls on them, for the system at hand.
 class AppendFile {
  public:
   ~AppendFile() { Close(); }
-  std::string Lock(const std::filesystem::path& lockPath);
+  // exclusive: to append; else shared, to read.
+  std::string Lock(const std::filesystem::path& lockPath, bool exclusive);
   std::string Open(const std::filesystem::path& path);
   // The file's length, and whether it ends a line (an empty file does).
   std::string State(std::uintmax_t& size, bool& endsLine);
+  // One call on the file opened for appending.
   std::string Write(const std::string& bytes);
   void TruncateTo(std::uintmax_t size);
   std::string Flush();
   void Close();
 
  private:
+  std::filesystem::path path_;
 #ifdef _WIN32
   HANDLE lock_ = INVALID_HANDLE_VALUE, file_ = INVALID_HANDLE_VALUE;
 #else
@@ -141,88 +163,123 @@ class AppendFile {
 
 #ifdef _WIN32
 
-std::string AppendFile::Lock(const std::filesystem::path& lockPath) {
+std::string AppendFile::Lock(const std::filesystem::path& lockPath, bool exclusive) {
   lock_ = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (lock_ == INVALID_HANDLE_VALUE) return SystemReason(static_cast<int>(GetLastError()));
-  OVERLAPPED whole{};
-  if (!LockFileEx(lock_, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
-    return SystemReason(static_cast<int>(GetLastError()));
-  return {};
+  if (lock_ == INVALID_HANDLE_VALUE) return LastReason();
+  for (int tried = 0;; ++tried) {
+    OVERLAPPED whole{};
+    if (LockFileEx(lock_, (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                   MAXDWORD, &whole))
+      return {};
+    if (GetLastError() != ERROR_LOCK_VIOLATION || tried == kLockTries) {
+      const std::string why = LastReason();
+      CloseHandle(lock_);
+      lock_ = INVALID_HANDLE_VALUE;
+      return why;
+    }
+    Sleep(kLockPauseMs);
+  }
 }
 
 std::string AppendFile::Open(const std::filesystem::path& path) {
-  file_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+  path_ = path;
+  // Appending only: every write goes to the end, whatever else has the file open.
+  file_ = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  return file_ == INVALID_HANDLE_VALUE ? SystemReason(static_cast<int>(GetLastError())) : std::string();
+  return file_ == INVALID_HANDLE_VALUE ? LastReason() : std::string();
 }
 
 std::string AppendFile::State(std::uintmax_t& size, bool& endsLine) {
   LARGE_INTEGER length{};
-  if (!GetFileSizeEx(file_, &length)) return SystemReason(static_cast<int>(GetLastError()));
+  if (!GetFileSizeEx(file_, &length)) return LastReason();
   size = static_cast<std::uintmax_t>(length.QuadPart);
   endsLine = true;
   if (size == 0) return {};
-  LARGE_INTEGER last{};
-  last.QuadPart = length.QuadPart - 1;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(size - 1);
+  at.OffsetHigh = static_cast<DWORD>((size - 1) >> 32);
   char c = '\n';
   DWORD got = 0;
-  if (!SetFilePointerEx(file_, last, nullptr, FILE_BEGIN) || !ReadFile(file_, &c, 1, &got, nullptr))
-    return SystemReason(static_cast<int>(GetLastError()));
+  if (!ReadFile(file_, &c, 1, &got, &at)) return LastReason();
   endsLine = got == 1 && c == '\n';
   return {};
 }
 
 std::string AppendFile::Write(const std::string& bytes) {
-  LARGE_INTEGER zero{};
   DWORD written = 0;
-  if (!SetFilePointerEx(file_, zero, nullptr, FILE_END) ||
-      !WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-    return SystemReason(static_cast<int>(GetLastError()));
-  return written == bytes.size() ? std::string() : SystemReason(ERROR_DISK_FULL);
+  if (!WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    return LastReason();
+  return written == bytes.size() ? std::string() : platform::ErrorText(ERROR_DISK_FULL);
 }
 
 void AppendFile::TruncateTo(std::uintmax_t size) {
+  // An appending handle cannot cut: one for writing, for this alone.
+  const HANDLE cut =
+      CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (cut == INVALID_HANDLE_VALUE) return;  // the part written stays a damaged line that reading skips
   LARGE_INTEGER at{};
   at.QuadPart = static_cast<LONGLONG>(size);
-  if (SetFilePointerEx(file_, at, nullptr, FILE_BEGIN)) SetEndOfFile(file_);
+  if (SetFilePointerEx(cut, at, nullptr, FILE_BEGIN)) SetEndOfFile(cut);
+  CloseHandle(cut);
 }
 
-std::string AppendFile::Flush() {
-  return FlushFileBuffers(file_) ? std::string() : SystemReason(static_cast<int>(GetLastError()));
-}
+std::string AppendFile::Flush() { return FlushFileBuffers(file_) ? std::string() : LastReason(); }
 
 void AppendFile::Close() {
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  if (lock_ != INVALID_HANDLE_VALUE) CloseHandle(lock_);  // closing ends the lock
+  if (lock_ != INVALID_HANDLE_VALUE) {
+    OVERLAPPED whole{};
+    UnlockFileEx(lock_, 0, MAXDWORD, MAXDWORD, &whole);  // at once, not when the system gets to it
+    CloseHandle(lock_);
+  }
   file_ = lock_ = INVALID_HANDLE_VALUE;
 }
 
+// A rename that never replaces: an older journal is never lost to a newer one.
+bool RenameOnly(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why) {
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  why = LastReason();
+  return false;
+}
+
+// Windows keeps a new or renamed file's entry with the file itself.
+void FlushFolder(const std::filesystem::path&) {}
+
 #else
 
-std::string AppendFile::Lock(const std::filesystem::path& lockPath) {
+std::string AppendFile::Lock(const std::filesystem::path& lockPath, bool exclusive) {
   lock_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lock_ < 0) return SystemReason(errno);
-  while (flock(lock_, LOCK_EX) != 0)
-    if (errno != EINTR) return SystemReason(errno);
-  return {};
+  if (lock_ < 0) return LastReason();
+  for (int tried = 0;; ++tried) {
+    if (flock(lock_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return {};
+    if ((errno != EWOULDBLOCK && errno != EINTR) || tried == kLockTries) {
+      const std::string why = LastReason();
+      ::close(lock_);
+      lock_ = -1;
+      return why;
+    }
+    ::usleep(kLockPauseMs * 1000);
+  }
 }
 
 std::string AppendFile::Open(const std::filesystem::path& path) {
+  path_ = path;
   file_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  return file_ < 0 ? SystemReason(errno) : std::string();
+  return file_ < 0 ? LastReason() : std::string();
 }
 
 std::string AppendFile::State(std::uintmax_t& size, bool& endsLine) {
   struct stat st {};
-  if (fstat(file_, &st) != 0) return SystemReason(errno);
+  if (fstat(file_, &st) != 0) return LastReason();
   size = static_cast<std::uintmax_t>(st.st_size);
   endsLine = true;
   if (size == 0) return {};
   char c = '\n';
-  if (pread(file_, &c, 1, st.st_size - 1) != 1) return SystemReason(errno);
+  if (pread(file_, &c, 1, st.st_size - 1) != 1) return LastReason();
   endsLine = c == '\n';
   return {};
 }
@@ -231,8 +288,9 @@ std::string AppendFile::Write(const std::string& bytes) {
   for (;;) {
     const ssize_t n = ::write(file_, bytes.data(), bytes.size());
     if (n == static_cast<ssize_t>(bytes.size())) return {};
-    if (n >= 0) return SystemReason(ENOSPC);  // a part: the disk is full or the file at its limit
-    if (errno != EINTR) return SystemReason(errno);
+    // A part: the disk is full or the file at its limit.
+    if (n >= 0) return platform::ErrorText(ENOSPC);
+    if (errno != EINTR) return LastReason();
   }
 }
 
@@ -242,12 +300,32 @@ void AppendFile::TruncateTo(std::uintmax_t size) {
   }
 }
 
-std::string AppendFile::Flush() { return fdatasync(file_) == 0 ? std::string() : SystemReason(errno); }
+std::string AppendFile::Flush() { return fdatasync(file_) == 0 ? std::string() : LastReason(); }
 
 void AppendFile::Close() {
   if (file_ >= 0) ::close(file_);
   if (lock_ >= 0) ::close(lock_);  // closing ends the lock
   file_ = lock_ = -1;
+}
+
+bool RenameOnly(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why) {
+  // Under the journal's lock no program of ours makes the target between the look and the move.
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) {
+    why = platform::ErrorText(EEXIST);
+    return false;
+  }
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  why = LastReason();
+  return false;
+}
+
+// A file made or renamed is on the disk only once its folder's entry is.
+void FlushFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 #endif
@@ -408,14 +486,18 @@ std::string Journal::Append(const Record& record) const {
   std::filesystem::path lockPath = path_;
   lockPath += ".lock";
   AppendFile file;
-  if (std::string why = file.Lock(lockPath); !why.empty()) return Utf8(lockPath) + ": " + why;
-  // Past its size, the journal is moved aside, and so is each older one: none is ever replaced.
+  if (std::string why = file.Lock(lockPath, true); !why.empty()) return Utf8(lockPath) + ": " + why;
+  bool newEntry = !std::filesystem::exists(path_, ec);
+  // Past its size, the journal is moved aside, and so is each older one: none is ever replaced,
+  // and a step that fails stops the moving there.
   if (const auto size = std::filesystem::file_size(path_, ec); !ec && size >= kRotateBytes) {
     int last = 1;
     while (std::filesystem::exists(Older(last), ec)) ++last;
-    for (int n = last; n > 1; --n) std::filesystem::rename(Older(n - 1), Older(n), ec);
-    if (!ec) std::filesystem::rename(path_, Older(1), ec);
-    if (ec) return Utf8(path_) + ": " + ec.message();
+    std::string why;
+    for (int n = last; n > 1; --n)
+      if (!RenameOnly(Older(n - 1), Older(n), why)) return Utf8(Older(n - 1)) + ": " + why;
+    if (!RenameOnly(path_, Older(1), why)) return Utf8(path_) + ": " + why;
+    newEntry = true;
   }
   if (std::string why = file.Open(path_); !why.empty()) return Utf8(path_) + ": " + why;
   std::uintmax_t size = 0;
@@ -428,6 +510,7 @@ std::string Journal::Append(const Record& record) const {
     return Utf8(path_) + ": " + why;
   }
   if (std::string why = file.Flush(); !why.empty()) return Utf8(path_) + ": " + why;
+  if (newEntry) FlushFolder(path_.parent_path());
   return {};
 }
 
@@ -455,6 +538,13 @@ void ReadText(std::string_view text, int part, Contents& into) {
 
 Contents Read(const Journal& journal) {
   Contents contents;
+  // While no record is half written or the journal half moved aside; a lock that cannot be had
+  // (a folder without write permission) does not stop the reading.
+  AppendFile lock;
+  std::filesystem::path lockPath = journal.Path();
+  lockPath += ".lock";
+  std::error_code ec;
+  if (std::filesystem::exists(lockPath, ec)) (void)lock.Lock(lockPath, false);
   for (const int part : {1, 0}) {
     const std::filesystem::path path = part == 0 ? journal.Path() : journal.Older(1);
     std::ifstream in(path, std::ios::binary);
