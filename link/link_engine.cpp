@@ -31,6 +31,11 @@ int CommandOfRequest(std::span<const std::uint8_t> request) {
   if (is(kUnblock)) return Req_unblock;
   if (is(kSaveEeprom)) return Req_save_eeprom;
   if (is(kReset)) return Req_reset;
+  // A settings block read (not the set-up's header read) or written, by its address's high byte.
+  if (request.size() >= 5 && request[1] == 0x28 && request[2] == 0x00) {
+    if (request[0] == 0x44 && request[4] != kHeaderRead[4]) return Req_read_param;
+    if (request[0] == 0x42) return Req_write_param;
+  }
   return 0;
 }
 
@@ -134,16 +139,23 @@ void LinkEngine::Status_no_connect() {
   Wait_reply = 0;
   Rx_len = 0;
   Connected = 0;
-  EndAside(false);
+  End(active_, false);
+  End(pending_, false);
   window_.SetExchangeLamp(kColorSilver);
   window_.Status_no_connect();
 }
 
 void LinkEngine::SendRequest(int code) {
-  // A read aside that has not gone out, or whose chain ended short (a refused or cut answer ends
-  // it silently), is over once anything else is asked: a later read is the window's own.
-  if (aside_ != nullptr && (code != Req_read_param || asideSent_)) EndAside(false);
-  asideSent_ = aside_ != nullptr && code == Req_read_param;
+  // A chain read aside that is still open when anything else is asked ended short (a refused or cut
+  // answer ends it without a word); one asked for goes out now, unless something else took its place.
+  End(active_, false);
+  if (pending_.into != nullptr) {
+    if (code == Req_read_param) {
+      active_ = std::exchange(pending_, {});
+    } else {
+      End(pending_, false);
+    }
+  }
   switch (code) {
     case Req_setup:
       Send_messages(kSetup1, 3);
@@ -308,8 +320,8 @@ void LinkEngine::DispatchRead() {
     return;
   }
   // The set-up's header read always goes to the window.
-  const bool aside = aside_ != nullptr && !Head_only;
-  TModuleSettings& target = aside ? *aside_ : record_;
+  const bool aside = active_.into != nullptr && !Head_only;
+  TModuleSettings& target = aside ? *active_.into : record_;
   if (block == 0xC0) {
     const DecodeOutcome outcome = Decode_sys_settings(
         target.SysSet, std::span<const std::uint8_t, kSysPayloadSize>(payload, kSysPayloadSize),
@@ -336,7 +348,7 @@ void LinkEngine::DispatchRead() {
       Send_messages(frame, 6);
     } else if (aside) {
       Rx_buf[3] = 0x95;
-      EndAside(true);
+      End(active_, true);
     } else {
       Rx_buf[3] = 0x95;
       Done_message = 1;
@@ -345,16 +357,16 @@ void LinkEngine::DispatchRead() {
 }
 
 void LinkEngine::ReadAside(TModuleSettings& into, std::function<void(bool)> done) {
-  aside_ = &into;
-  asideDone_ = std::move(done);
-  asideSent_ = false;
+  End(pending_, false);
+  pending_ = {&into, std::move(done)};
   Request_code = Req_read_param;
 }
 
-void LinkEngine::EndAside(bool whole) {
-  aside_ = nullptr;
-  asideSent_ = false;
-  if (const auto done = std::exchange(asideDone_, nullptr)) done(whole);
+void LinkEngine::End(Aside& aside, bool whole) {
+  if (aside.into == nullptr) return;
+  const auto done = std::move(aside.done);
+  aside = {};
+  if (done) done(whole);
 }
 
 void LinkEngine::SendChannelWrite(int ch) {

@@ -36,8 +36,9 @@ inline constexpr const char* kReadDoneText =
 inline constexpr const char* kWriteDoneText =
     VEXA_TR_NOOP("Messages", "Параметры работы в модуль загружены.");
 
-// The module command a request frame carries (Req_block, Req_unblock, Req_save_eeprom, Req_reset),
-// 0 for any other frame: how a window tells which exchange answered its command.
+// The module command a request frame belongs to (Req_block, Req_unblock, Req_save_eeprom, Req_reset,
+// and Req_read_param or Req_write_param for each frame of those chains), 0 for any other frame:
+// how a window tells which exchange answered its command.
 int CommandOfRequest(std::span<const std::uint8_t> request);
 
 class LinkEngine {
@@ -70,8 +71,10 @@ class LinkEngine {
   // completion message are left alone, and the number and year are kept as the module holds them.
   // done(true) when the last block is in; done(false) when the read ends short (the link lost, an
   // answer refused or cut, another request sent in its place).
+  // The read is the next request to go out: a read of the window's already under way ends as the
+  // window's.
   void ReadAside(TModuleSettings& into, std::function<void(bool)> done);
-  bool ReadingAside() const { return aside_ != nullptr; }
+  bool ReadingAside() const { return active_.into != nullptr || pending_.into != nullptr; }
   // Where every exchange goes as it ends (none by default).
   void SetExchangeRecord(ExchangeRecord* record) { exchanges_ = record; }
 
@@ -104,8 +107,11 @@ class LinkEngine {
   int replyTicks_ = 0;          // ticks since the request last sent
   unsigned linkDowns_ = 0;      // calls of Status_no_connect so far
   ExchangeRecord* exchanges_ = nullptr;
-  TModuleSettings* aside_ = nullptr;
-  bool asideSent_ = false;  // its first request has gone out
-  std::function<void(bool)> asideDone_;
-  void EndAside(bool whole);
+  struct Aside {
+    TModuleSettings* into = nullptr;
+    std::function<void(bool)> done;
+  };
+  Aside pending_;  // asked for, its request not yet sent
+  Aside active_;   // its chain under way
+  static void End(Aside& aside, bool whole);
 };

@@ -280,6 +280,96 @@ TEST(LinkEngine, SettingsReadAndWriteChains) {
   EXPECT_EQ(r.window.lamp, kColorYellow);
 }
 
+// A read aside fills its own record and tells its end; the window's record, fields, dialogs and
+// completion box stay out of it, and it never takes over a read or a command of the window's.
+TEST(LinkEngine, AReadAsideKeepsToItsOwnRecord) {
+  const auto readAll = [](Harness& h) {
+    h.Tick();
+    h.Sent();
+    h.Reply(ReadAnswer(0x00, 0xC0, 54, 0xFF));  // number 0xFFFF: kept as the module holds it
+    for (const std::uint8_t block : {0x00, 0x30, 0x60}) h.Reply(ReadAnswer(0x00, block, 44, 0x05));
+    h.Answer(ReadAnswer(0x00, 0x90, 44, 0x05));
+    h.Tick(4);
+  };
+  Harness h;
+  h.Connect();
+  TModuleSettings aside{};
+  std::vector<bool> ends;
+  h.engine.ReadAside(aside, [&](bool whole) { ends.push_back(whole); });
+  readAll(h);
+  EXPECT_EQ(ends, (std::vector<bool>{true}));
+  EXPECT_EQ(aside.SysSet.Number, 0xFFFF);
+  EXPECT_EQ(aside.ChanSet[3].Aprox, 0x05);
+  EXPECT_EQ(h.record.ChanSet[3].Aprox, 0) << "the window's record untouched";
+  EXPECT_TRUE(h.window.log.empty()) << ::testing::PrintToString(h.window.log);
+  EXPECT_EQ(h.engine.Done_message, 0);
+  // The next read is the window's again.
+  h.engine.Request_code = Req_read_param;
+  readAll(h);
+  EXPECT_EQ(h.engine.Done_message, 1);
+  EXPECT_EQ(h.record.ChanSet[3].Aprox, 0x05);
+
+  // Asked while the window's read runs: that read ends as the window's, then the aside one goes.
+  Harness w;
+  w.Connect();
+  w.engine.Request_code = Req_read_param;
+  w.Tick();
+  w.Sent();
+  w.Reply(ReadAnswer(0x00, 0xC0, 54, 0x01));
+  TModuleSettings second{};
+  ends.clear();
+  w.engine.ReadAside(second, [&](bool whole) { ends.push_back(whole); });
+  for (const std::uint8_t block : {0x00, 0x30, 0x60}) w.Reply(ReadAnswer(0x00, block, 44, 0x02));
+  w.Answer(ReadAnswer(0x00, 0x90, 44, 0x02));
+  w.Tick(4);
+  EXPECT_EQ(w.engine.Done_message, 1);
+  EXPECT_EQ(w.record.ChanSet[3].Aprox, 0x02);
+  EXPECT_TRUE(ends.empty());
+  w.engine.Timer2Timer();
+  readAll(w);
+  EXPECT_EQ(ends, (std::vector<bool>{true}));
+  EXPECT_EQ(second.ChanSet[3].Aprox, 0x05);
+
+  // Ended short: a refused block (said at the next request), a command put in its place, the link lost.
+  Harness r;
+  r.Connect();
+  ends.clear();
+  r.engine.ReadAside(aside, [&](bool whole) { ends.push_back(whole); });
+  r.Tick();
+  r.Sent();
+  r.Reply(ReadAnswer(0x00, 0xC0, 54));
+  r.Reply({0xC4, 0x28, 0x00, 0x00, 0x2C});
+  EXPECT_TRUE(ends.empty());
+  r.Tick(60);  // the next status poll
+  EXPECT_EQ(ends, (std::vector<bool>{false}));
+  Harness c;
+  c.Connect();
+  c.engine.ReadAside(aside, [&](bool whole) { ends.push_back(whole); });
+  c.engine.Request_code = Req_block;
+  c.Tick();
+  EXPECT_EQ(ends, (std::vector<bool>{false, false}));
+  c.Reply({0x42, 0x28, 0xFF, 0xE0, 0x01});
+  c.engine.ReadAside(aside, [&](bool whole) { ends.push_back(whole); });
+  c.engine.Status_no_connect();
+  EXPECT_EQ(ends, (std::vector<bool>{false, false, false}));
+  EXPECT_FALSE(c.engine.ReadingAside());
+}
+
+TEST(LinkEngine, RequestFramesNameTheirCommand) {
+  const std::pair<Bytes, int> frames[] = {
+      {{0x42, 0x28, 0xFF, 0xE0, 0x01, 0x40, 0x00}, Req_block},
+      {{0x42, 0x28, 0xFF, 0xE0, 0x01, 0x41, 0x00}, Req_unblock},
+      {{0x42, 0x28, 0xFF, 0xE2, 0x01, 0x53, 0x00}, Req_save_eeprom},
+      {{0x44, 0x28, 0x00, 0xC0, 0x36, 0x00}, Req_read_param},
+      {{0x44, 0x28, 0x00, 0x60, 0x2C, 0x00}, Req_read_param},
+      {{0x42, 0x28, 0x00, 0x30, 0x2C, 0x00}, Req_write_param},
+      {{0x44, 0x28, 0x00, 0xC0, 0x03, 0x00}, 0},  // the set-up's header read
+      {{0x44, 0x28, 0x01, 0xC0, 0x10, 0x00}, 0},  // a status read
+      {{0x10, 0x28, 0x30}, 0},
+  };
+  for (const auto& [frame, command] : frames) EXPECT_EQ(CommandOfRequest(frame), command);
+}
+
 TEST(LinkEngine, AcknowledgementsThatEndTheExchange) {
   Harness h;
   h.Connect();
