@@ -70,14 +70,6 @@ constexpr std::array<InterfLabel, 9> kInterfLabels = {{
     {kCanTime, kCan, QT_TRANSLATE_NOOP("TFormInterf", "Период отправки данных, с")},
 }};
 
-constexpr const char* kSystemEvents[8] = {QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Блокир. работы VEXA"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Резерв"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Резерв")};
 constexpr const char* kLeds[3] = {"W1", "W2", "Al"};
 
 QString Channel(int ch) { return Tr("TFormSetChanel", "Канал %1").arg(ch + 1); }
@@ -96,7 +88,9 @@ QString CheckedEvents(std::uint32_t bits, bool system) {
   QStringList names;
   for (int e = 0; e < 8; ++e)
     if ((bits >> e) & 1U)
-      names << (system ? DialogText(kSystemEvents[e]) : DialogText(kChanelEventCaptions[e]));
+      names << DialogText(!system ? kChanelEventCaptions[e]
+                          : e < 6 ? kLedSystemEventCaptions[e]
+                                  : QT_TRANSLATE_NOOP("Dialogs", "Резерв"));
   return names.isEmpty() ? Own(QT_TRANSLATE_NOOP("FieldWords", "ни одного")) : names.join(", ");
 }
 
@@ -148,7 +142,8 @@ FieldWords WordsOf(const std::string& fieldName) {
         return {dialog,
                 Tr("TFormLogic", "Логическая сигнализация каналов измерения") + " · " + Channel(group),
                 DialogText(kChanelEventCaptions[event])};
-      return {dialog, Tr("TFormLogic", "Логическая сигнализация системы"), DialogText(kSystemEvents[event])};
+      return {dialog, Tr("TFormLogic", "Логическая сигнализация системы"),
+              DialogText(kLogicSystemEventCaptions[event])};
     }
     case Rule::Led: {
       const int group = f->slot / 3;

@@ -214,7 +214,9 @@ QString TFormJournal::Details(std::size_t record) const {
   if (r.action != journal::kWrite || !r.settings) return {};
   const auto previous = journal::PreviousSettings(records, record);
   if (!previous) return tr("Прежние настройки этого модуля в журнале не найдены.");
-  const auto changes = ShownDifferences(*records[*previous].settings, *r.settings, CompareScope::Module);
+  auto changes = ShownDifferences(*records[*previous].settings, *r.settings, CompareScope::Module);
+  // A change below what the dialogs show would read "x → x".
+  std::erase_if(changes, [](const ShownDifference& d) { return d.a == d.b; });
   if (changes.empty()) return tr("Загрузка не изменила ни одного поля.");
   QString text = tr("Изменено против настроек модуля по записи от %1 (было → стало):")
                      .arg(QString::fromStdString(records[*previous].time)) +

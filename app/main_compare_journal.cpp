@@ -4,6 +4,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "app/journal_window.h"
 #include "app/module_compare.h"
 #include "app/vexa_main_v1.h"
@@ -11,6 +13,7 @@
 #include "gui/message_box.h"
 #include "journal/journal_place.h"
 #include "settings/settings_codec.h"
+#include "translations/language.h"
 
 namespace {
 
@@ -31,18 +34,41 @@ const char* ActionOfCommand(int command) {
   }
 }
 
+bool Answered(Verdict verdict) {
+  return verdict == Verdict::Answered || verdict == Verdict::Long || verdict == Verdict::Late;
+}
+
+// A write frame's block into the settings it sends, as the module will hold them.
+void TakeWrittenBlock(const std::vector<std::uint8_t>& frame, TModuleSettings& sent) {
+  const std::uint8_t address = frame[3];
+  if (address == 0xC0 && frame.size() >= 5 + kSysPayloadSize) {
+    const DecodeOutcome outcome = Decode_sys_settings(
+        sent.SysSet, std::span<const std::uint8_t, kSysPayloadSize>(frame.data() + 5, kSysPayloadSize),
+        false);
+    sent.SysSet.Number = outcome.stored->number;
+    sent.SysSet.Year = outcome.stored->year;
+  } else if (address % 0x30 == 0 && address <= 0x90 && frame.size() >= 5 + kChanPayloadSize) {
+    Decode_chan_settings(sent.ChanSet[address / 0x30],
+                         std::span<const std::uint8_t, kChanPayloadSize>(frame.data() + 5, kChanPayloadSize));
+  }
+}
+
 }  // namespace
 
 void TFormMain::SetJournalPath(const std::filesystem::path& path) {
   journal_ = std::make_unique<TWindowJournal>(path, [this](const QString& why) {
-    statusBar()->showMessage(tr("Журнал работ не ведется: %1").arg(why));
+    // Kept in view for the whole run: the engineer must not miss that nothing is being recorded.
+    journalWarning_->setText(tr("Журнал работ не ведется: %1").arg(why));
+    journalWarning_->setToolTip(journalWarning_->text());
+    journalWarning_->show();
   });
+  journalWarning_->hide();
   journalWindow_.reset();
 }
 
 journal::Record TFormMain::JournalRecord(const char* action) const {
   journal::Record r = journal::NewRecord("vexa_setup", action);
-  r.port = exchanges_.Port();
+  r.port = journalPort_;
   if (stored_) {
     r.module = stored_->number;
     r.year = stored_->year;
@@ -52,39 +78,48 @@ journal::Record TFormMain::JournalRecord(const char* action) const {
   return r;
 }
 
-// Each command the window sends: the one the engine is about to send is the one begun.
+// Each command the window sends: the one the engine is about to send is the one begun, and one it
+// replaces before it went out was never done.
 void TFormMain::MenuExec_BlockClick() {
+  const int before = engine_.Request_code;
   ::MenuExec_BlockClick(engine_, *this);
-  BeginAction(engine_.Request_code, ActionOfCommand(engine_.Request_code));
+  BeginAction(before);
 }
 void TFormMain::MenuExec_ReadParamClick() {
   if (comparing_) return;  // the module's settings are being read already, for the comparison
+  const int before = engine_.Request_code;
   ::MenuExec_ReadParamClick(engine_, *this);
-  BeginAction(engine_.Request_code, journal::kRead);
+  BeginAction(before);
 }
 void TFormMain::MenuExec_WriteParamClick() {
+  const int before = engine_.Request_code;
   ::MenuExec_WriteParamClick(engine_, *this);
-  if (engine_.Request_code == Req_write_param) BeginAction(Req_write_param, journal::kWrite);
+  BeginAction(before);
 }
 void TFormMain::MenuExec_SaveEEPROMClick() {
+  const int before = engine_.Request_code;
   ::MenuExec_SaveEEPROMClick(engine_, *this);
-  if (engine_.Request_code == Req_save_eeprom) BeginAction(Req_save_eeprom, journal::kStore);
+  BeginAction(before);
 }
 
-void TFormMain::BeginAction(int command, const char* action) {
+void TFormMain::BeginAction(int before) {
+  const int command = engine_.Request_code;
+  if (command == before) return;  // nothing new was asked (a question answered No, a refusal)
+  if (before != 0) EndAction(before, tr("не выполнено: дана следующая команда").toStdString());
+  const char* action = ActionOfCommand(command);
   if (action == nullptr) return;
-  // A command given while another waited for its answer replaces it on the line: the earlier one
-  // is kept as not answered.
-  if (action_) EndAction(tr("не выполнено: дана следующая команда").toStdString());
-  action_ = JournalRecord(action);
-  actionCommand_ = command;
-  if (command == Req_write_param) action_->file = sourceFile_;
+  WindowAction a{command, JournalRecord(action), ModuleSettings};
+  if (command == Req_write_param) a.record.file = sourceFile_;
+  actions_.push_back(std::move(a));
 }
 
-void TFormMain::EndAction(const std::string& failure) {
-  if (!action_) return;
-  journal::Record record = std::move(*action_);
-  action_.reset();
+void TFormMain::EndAction(int command, const std::string& failure) {
+  const auto it = std::find_if(actions_.begin(), actions_.end(),
+                               [&](const WindowAction& a) { return a.command == command; });
+  if (it == actions_.end()) return;
+  WindowAction action = std::move(*it);
+  actions_.erase(it);
+  journal::Record& record = action.record;
   if (!failure.empty()) record.result = failure;
   const journal::Record now = JournalRecord(record.action.c_str());
   if (!record.module) {
@@ -92,10 +127,11 @@ void TFormMain::EndAction(const std::string& failure) {
     record.year = now.year;
   }
   if (record.firmware.empty()) record.firmware = now.firmware;
-  if (record.action == journal::kWrite && failure.empty()) {
-    record.settings = journal::AsModuleHolds(ModuleSettings);
-    record.module = ModuleSettings.SysSet.Number;  // as the write gave them
-    record.year = ModuleSettings.SysSet.Year;
+  if (record.action == journal::kWrite) {
+    // What the frames carried, whether or not the write completed; blocks not sent as they stood.
+    record.settings = journal::AsModuleHolds(action.sent);
+    record.module = action.sent.SysSet.Number;
+    record.year = action.sent.SysSet.Year;
   } else if (record.action == journal::kRead && failure.empty()) {
     TModuleSettings held = journal::AsModuleHolds(ModuleSettings);
     if (stored_) {
@@ -107,44 +143,77 @@ void TFormMain::EndAction(const std::string& failure) {
   journal_->Append(record);
 }
 
+void TFormMain::EndAllActions(const std::string& failure) {
+  while (!actions_.empty()) EndAction(actions_.front().command, failure);
+}
+
 void TFormMain::ActionExchange(const Exchange& exchange) {
-  if (!action_) return;
   const int command = CommandOfRequest(exchange.request);
-  const bool answered = exchange.verdict == Verdict::Answered || exchange.verdict == Verdict::Long;
-  if (exchange.verdict == Verdict::Refused &&
-      (command == actionCommand_ || (actionCommand_ == Req_write_param && engine_.Writing()) ||
-       actionCommand_ == Req_read_param)) {
-    EndAction(tr("отказ модуля").toStdString());
+  const auto it = std::find_if(actions_.begin(), actions_.end(),
+                               [&](const WindowAction& a) { return a.command == command; });
+  if (command == 0 || it == actions_.end()) return;
+  if (command == Req_write_param) TakeWrittenBlock(exchange.request, it->sent);
+  if (!Answered(exchange.verdict)) {
+    // A refused, cut or garbled answer ends the command's chain without a box: said here.
+    EndAction(command, exchange.verdict == Verdict::Refused
+                           ? tr("отказ модуля").toStdString()
+                           : TranslatedMessage(VerdictText(exchange.verdict)));
     return;
   }
-  if (command != 0 && command == actionCommand_ && answered) EndAction();
+  // A read and a write end with their completion message; the others with their answer.
+  if (command != Req_read_param && command != Req_write_param) EndAction(command);
 }
 
 void TFormMain::ActionLinkLost(const std::string& message) {
-  if (action_) EndAction(message);
+  lastLinkError_ = message;
+  EndAllActions(message);
+}
+
+void TFormMain::SetComparing(bool comparing) {
+  comparing_ = comparing;
+  MenuExec_Compare->setEnabled(!comparing);
+  MenuExec_ReadParam->setEnabled(!comparing);
 }
 
 void TFormMain::MenuExec_CompareClick() {
   if (comparing_ || !engine_.Connected) return;
-  comparing_ = true;
+  // A command waiting to go out, or a write under way, keeps the line: the comparison would take
+  // its place or read settings half written.
+  if (engine_.Request_code != 0 || engine_.Writing()) {
+    statusBar()->showMessage(tr("Модуль занят другой командой: сравните, когда она закончится."), 5000);
+    return;
+  }
+  SetComparing(true);
   compareReads_.clear();
+  lastLinkError_.clear();
   statusBar()->showMessage(tr("Чтение настроек модуля для сравнения…"));
   engine_.ReadAside(compareRead_, [this](bool whole) { CompareReadDone(whole); });
 }
 
-void TFormMain::CompareReadDone(bool whole) {
-  if (!whole) {
-    // The link's own message, if any, says why; the comparison is over and can be asked again.
-    comparing_ = false;
+void TFormMain::CompareFailed() {
+  SetComparing(false);
+  // After the link's own box, if there is one, so that the record names its reason.
+  QTimer::singleShot(0, this, [this] {
     statusBar()->showMessage(tr("Сравнение не выполнено: настройки модуля не прочитаны."));
     journal::Record r = JournalRecord(journal::kCompare);
-    r.result = tr("настройки модуля не прочитаны").toStdString();
+    r.result = lastLinkError_.empty() ? tr("настройки модуля не прочитаны").toStdString() : lastLinkError_;
     journal_->Append(r);
+  });
+}
+
+void TFormMain::CompareReadDone(bool whole) {
+  if (!whole) {
+    CompareFailed();
     return;
   }
   compareReads_.push_back(compareRead_);
   switch (JudgeReads(compareReads_, 2)) {
     case ReadsVerdict::ReadAgain:
+      // A command given meanwhile goes first; the comparison gives way rather than replace it.
+      if (engine_.Request_code != 0) {
+        CompareFailed();
+        return;
+      }
       engine_.ReadAside(compareRead_, [this](bool again) { CompareReadDone(again); });
       return;
     case ReadsVerdict::Taken:
@@ -152,7 +221,7 @@ void TFormMain::CompareReadDone(bool whole) {
       QTimer::singleShot(0, this, [this] { ShowComparison(); });
       return;
     case ReadsVerdict::Undecided:
-      comparing_ = false;
+      SetComparing(false);
       statusBar()->clearMessage();
       QTimer::singleShot(0, this, [this] {
         journal::Record r = JournalRecord(journal::kCompare);
@@ -165,7 +234,7 @@ void TFormMain::CompareReadDone(bool whole) {
 }
 
 void TFormMain::ShowComparison() {
-  comparing_ = false;
+  SetComparing(false);
   statusBar()->clearMessage();
   Comparison c;
   c.window = ModuleSettings;

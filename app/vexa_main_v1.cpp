@@ -96,6 +96,9 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   BuildLayout();
   BuildMenus();
   statusBar()->setSizeGripEnabled(false);
+  journalWarning_ = new QLabel(this);
+  journalWarning_->setObjectName("Label_JournalWarning");
+  statusBar()->addPermanentWidget(journalWarning_, 1);
   SetJournalPath(JournalPath());
   move(340, 203);
 
@@ -449,6 +452,7 @@ void TFormMain::MenuConn_ConnectClick() {
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
   exchanges_.NewConnection(Menu_sel_Sim->isChecked() ? Menu_sel_Sim->text().toStdString()
                                                      : sioComm1_.DeviceName());
+  journalPort_ = Menu_sel_Sim->isChecked() ? "sim" : sioComm1_.DeviceName();
   if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   if (Menu_sel_Sim->isChecked()) {
     try {
@@ -500,8 +504,7 @@ void TFormMain::Timer2Timer() {
       sourceFile_.clear();
     }
     // On disk before the box reports it done.
-    if (action_ && actionCommand_ == (engine_.Done_message == 1 ? Req_read_param : Req_write_param))
-      EndAction();
+    EndAction(engine_.Done_message == 1 ? Req_read_param : Req_write_param);
   }
   engine_.Timer2Timer();
 }
@@ -527,6 +530,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   if (guide_ != nullptr) guide_->hide();
   if (compare_ != nullptr) compare_->hide();
   if (journalWindow_ != nullptr) journalWindow_->hide();
+  // A command still under way (a write the engineer chose to close through) is kept as such.
+  EndAllActions(tr("не завершено: программа закрыта").toStdString());
   event->accept();
 }
 
@@ -563,9 +568,10 @@ void TFormMain::Status_no_connect() {
   MenuExec_SaveEEPROM->setEnabled(false);
   sioComm1_.Close();
   StopSimulator();
-  // A link closed without a message (Отключить) ends the action under way as not done; one with a
-  // message has it said as its result first.
-  if (action_) QTimer::singleShot(0, this, [this] { EndAction(tr("связь прервана").toStdString()); });
+  // A link closed without a message (Отключить) ends the actions under way as not done; one with a
+  // message has it said as their result first.
+  if (!actions_.empty())
+    QTimer::singleShot(0, this, [this] { EndAllActions(tr("связь прервана").toStdString()); });
 }
 
 void TFormMain::StopSimulator() {

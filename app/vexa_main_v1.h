@@ -217,20 +217,31 @@ class TFormMain : public QMainWindow,
 
   // The comparison and the journal (main_compare_journal.cpp).
   journal::Record JournalRecord(const char* action) const;
-  // An action sent to the module, kept until its outcome is known.
-  void BeginAction(int command, const char* action);
-  void EndAction(const std::string& failure = {});
+  // A command just asked of the engine, kept until its outcome is known; before: the request it
+  // found waiting, which it may have replaced.
+  void BeginAction(int before);
+  void EndAction(int command, const std::string& failure = {});
+  void EndAllActions(const std::string& failure);
   void ActionExchange(const Exchange& exchange);
   void ActionLinkLost(const std::string& message);
+  void SetComparing(bool comparing);
   void CompareReadDone(bool whole);
+  void CompareFailed();
   void ShowComparison();
   void TakeModuleValues(const TModuleSettings& module);
   std::optional<ModuleIdentity> stored_;  // as the module reported them last
   QString source_;                        // where the record came from, as the comparison says it
   std::string sourceFile_;                // the settings file it came from, if it did (UTF-8)
+  std::string journalPort_;               // the port as the journal names it ("sim" for the simulator)
+  std::string lastLinkError_;             // the link's last message, for a comparison it ended
   std::unique_ptr<TWindowJournal> journal_;
-  std::optional<journal::Record> action_;  // the action under way
-  int actionCommand_ = 0;
+  QLabel* journalWarning_ = nullptr;  // in the status bar, for the whole run, once the journal fails
+  struct WindowAction {
+    int command;
+    journal::Record record;
+    TModuleSettings sent;  // a write's: the window's settings, then each block as its frame went
+  };
+  std::vector<WindowAction> actions_;  // commands sent and not yet ended
   std::vector<TModuleSettings> compareReads_;
   TModuleSettings compareRead_{};
   bool comparing_ = false;

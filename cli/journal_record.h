@@ -23,6 +23,8 @@ void NoteFailure(const std::string& text);
 // Appends the record with the command's outcome (its exit code before diff and verify map theirs).
 // A usage error did nothing and is not kept. A journal that cannot be written is said on stderr.
 void EndCommandRecord(int code);
+// The same at once, for a command about to print its outcome: on disk before it is reported.
+void KeepCommandRecord(int code);
 
 // A settings file as the journal names it: whole, so that it is found from anywhere.
 std::string JournalFileName(const std::filesystem::path& path);

@@ -24,6 +24,25 @@ inline constexpr const char* kChanelEventCaptions[8] = {QT_TRANSLATE_NOOP("Dialo
                                                         QT_TRANSLATE_NOOP("Dialogs", "Выход за уставку 3"),
                                                         QT_TRANSLATE_NOOP("Dialogs", "Выход за уставку 4")};
 
+// The system's events as the logic dialog's rows name them, and as the LED dialog's (events 6 and 7
+// are its reserve).
+inline constexpr const char* kLogicSystemEventCaptions[8] = {
+    QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
+    QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
+    QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
+    QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
+    QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
+    QT_TRANSLATE_NOOP("Dialogs", "Блокир. работы VEXA"),
+    QT_TRANSLATE_NOOP("Dialogs", "Резерв"),
+    QT_TRANSLATE_NOOP("Dialogs", "Резерв")};
+inline constexpr const char* kLedSystemEventCaptions[6] = {
+    QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
+    QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
+    QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
+    QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
+    QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
+    QT_TRANSLATE_NOOP("Dialogs", "Блокировка работы VEXA")};
+
 // A text of the tables above and the dialogs' shared pieces in the language of the window.
 inline QString DialogText(const char* text) { return QCoreApplication::translate("Dialogs", text); }
 

@@ -18,12 +18,7 @@ constexpr int kGroups = 5;
 constexpr int kSystem = 4;
 constexpr const char* kLeds[3] = {"y1", "y2", "rd"};
 constexpr std::uint32_t kLedColors[3] = {0x00FFFF, 0x00FFFF, 0x0000FF};  // yellow, yellow, red
-constexpr const char* kSystemEvents[6] = {QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка работы VEXA")};
+constexpr const auto& kSystemEvents = kLedSystemEventCaptions;
 constexpr int kHeadRow = 0, kLampRow = 1, kFirstEventRow = 2;
 constexpr int kLampSize = 14;
 constexpr int kGap = 12;

@@ -14,14 +14,7 @@ TFormLogic* FormLogic = nullptr;
 
 namespace {
 
-constexpr const char* kSystemEvents[8] = {QT_TRANSLATE_NOOP("Dialogs", "Ошибка параметров"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Коррекция параметров"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Ошибка  CAN интерф."),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Старт. блокир. выходов"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Блокировка выходов"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Блокир. работы VEXA"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Резерв"),
-                                          QT_TRANSLATE_NOOP("Dialogs", "Резерв")};
+constexpr const auto& kSystemEvents = kLogicSystemEventCaptions;
 // How each system event's row is shown.
 enum class RowState { Enabled, Disabled, Hidden };
 constexpr RowState kSystemRows[8] = {RowState::Disabled, RowState::Enabled,  RowState::Enabled,

@@ -793,7 +793,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Изменено против настроек модуля по записи от %1 (было → стало):</source>
-        <translation>Changed from the module&apos;s settings of the record of %1 (before → after):</translation>
+        <translation>Changes against the module&apos;s settings recorded at %1 (before → after):</translation>
     </message>
     <message>
         <source>Файлы CSV (*.csv)|*.csv|Все файлы (*.*)|*.*</source>
@@ -1175,7 +1175,7 @@ User&apos;s guide: %3</translation>
     </message>
     <message>
         <source>Сравнить с модулем</source>
-        <translation>Compare with the module…</translation>
+        <translation>Compare with the module</translation>
     </message>
     <message>
         <source>Журнал работ</source>
@@ -1192,6 +1192,14 @@ User&apos;s guide: %3</translation>
     <message>
         <source>настройки модуля не прочитаны</source>
         <translation>the module&apos;s settings were not read</translation>
+    </message>
+    <message>
+        <source>Модуль занят другой командой: сравните, когда она закончится.</source>
+        <translation>The module is busy with another command: compare once it is done.</translation>
+    </message>
+    <message>
+        <source>не завершено: программа закрыта</source>
+        <translation>not completed: the program was closed</translation>
     </message>
 </context>
 <context>

@@ -4,13 +4,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 
+#include <bit>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -95,7 +98,9 @@ TEST_F(CompareJournalTest, TheWindowComparesAsVerifyDoesAndKeepsTheJournal) {
   file.ChanSet[0].Point0 = 12.5F;
   file.ChanSet[1].AdcMax = 900;
   file.SysSet.CAN_Time = 7;
-  file.ChanSet[2].Point1 = std::nextafter(file.ChanSet[2].Point1, 1e9F);  // not shown by "%f"
+  // A bit the module keeps (byte 1) but "%f" does not show: 0 against 3.6e-43.
+  ASSERT_EQ(std::bit_cast<std::uint32_t>(+ModuleSettings.ChanSet[0].ParamCoff_A), 0U);
+  file.ChanSet[0].ParamCoff_A = std::bit_cast<float>(0x100U);
   ASSERT_EQ(SaveSettingsFile(file, (dir_ / "plant.vxa")).outcome, FileOutcome::Done);
   dialogs_.names = {P("plant.vxa")};
   w->MenuFile_Open->trigger();
@@ -188,6 +193,7 @@ TEST_F(CompareJournalTest, TheWindowComparesAsVerifyDoesAndKeepsTheJournal) {
   EXPECT_EQ(model.rowCount(), 0);
   journal->Edit_Module->clear();
   EXPECT_EQ(model.rowCount(), 5);
+  journal->Table_Records->selectRow(0);  // the write, for the picture
   dialogs_.names = {P("journal")};
   QTest::mouseClick(journal->Button_SaveCsv, Qt::LeftButton);
   QFile csv(P("journal.csv"));
@@ -200,6 +206,49 @@ TEST_F(CompareJournalTest, TheWindowComparesAsVerifyDoesAndKeepsTheJournal) {
   journal->resize(1000, 420);
   QTest::qWait(200);
   EXPECT_TRUE(journal->grab().save(QString(VEXA_SHOT_DIR) + "/journal.png"));
+}
+
+// The ways an action or a comparison ends short, each kept with its reason; a journal that cannot
+// be written stops nothing and is said once, for the whole run.
+TEST_F(CompareJournalTest, FailuresAreKeptAndAJournalThatCannotBeWrittenStopsNothing) {
+  Connect();
+  sim::Faults faults;
+  faults.refuseReadAt = 0x0030;  // channel 2's block
+  w->Simulator()->SetFaults(faults);
+  w->MenuExec_Compare->trigger();
+  EXPECT_FALSE(w->MenuExec_ReadParam->isEnabled()) << "one read of the settings at a time";
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return w->MenuExec_Compare->isEnabled(); }, testing_support::kPatienceMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, testing_support::kPatienceMs));
+  w->MenuExec_ReadParam->trigger();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Idle() && w->Engine().Done_message == 0; }, testing_support::kPatienceMs));
+  QTest::qWait(100);
+  const journal::Contents kept = journal::Read(journal::Journal(dir_ / "journal.jsonl"));
+  ASSERT_EQ(kept.records.size(), 2U);
+  EXPECT_EQ(kept.records[0].action + ": " + kept.records[0].result, "compare: настройки модуля не прочитаны");
+  EXPECT_EQ(kept.records[1].action + ": " + kept.records[1].result, "read: отказ модуля");
+  EXPECT_TRUE(boxes_.shown.empty()) << Last();
+  w->Simulator()->SetFaults({});
+
+  // A journal in a folder that cannot be: the write completes and is reported; one warning stays.
+  const fs::path blocked = dir_ / "a file";
+  { std::ofstream(blocked) << "not a folder"; }
+  w->SetJournalPath(blocked / "journal.jsonl");
+  auto* warning = w->findChild<QLabel*>("Label_JournalWarning");
+  ASSERT_NE(warning, nullptr);
+  EXPECT_TRUE(warning->isHidden());
+  w->MenuExec_Block->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
+  EXPECT_FALSE(warning->isHidden());
+  const QString said = warning->text();
+  EXPECT_TRUE(said.startsWith("Журнал работ не ведется: ")) << said.toStdString();
+  boxes_.answers = {BoxAnswer::Yes};
+  w->MenuExec_WriteParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Last() == "Параметры работы в модуль загружены."; },
+                              testing_support::kPatienceMs));
+  EXPECT_EQ(warning->text(), said);
+  EXPECT_FALSE(warning->isHidden());
 }
 
 // A field edited since the file was loaded is told apart from one that came from it.

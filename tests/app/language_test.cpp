@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -199,6 +201,8 @@ TEST_F(LanguageTest, AChoiceThatCannotBeKeptSaysSo) {
 TEST_F(LanguageTest, EnglishScreenshots) {
   ASSERT_TRUE(InstallLanguage(UiLanguage::English));
   CreateForms();
+  QTemporaryDir journalDir;
+  FormMain->SetJournalPath(journalDir.filePath("journal.jsonl").toStdString());
   FormMain->show();
   FormMain->SimulatorChoice()->trigger();
   FormMain->MenuConn_Connect->trigger();
@@ -224,15 +228,23 @@ TEST_F(LanguageTest, EnglishScreenshots) {
   }
   // The comparison of an edited value and the journal it leaves, in English throughout: the
   // dialogs' words, the values, the list's columns.
-  QTemporaryDir journalDir;
-  FormMain->SetJournalPath(journalDir.filePath("journal.jsonl").toStdString());
   ModuleSettings.ChanSet[0].Point0 = 12.5F;
   ModuleSettings.SysSet.CAN_Time = 7;
   FormMain->MenuExec_Compare->trigger();
   ASSERT_TRUE(
       QTest::qWaitFor([] { return FormMain->Compare() != nullptr && FormMain->Compare()->isVisible(); },
                       testing_support::kPatienceMs));
+  // A write, so that the journal's picture shows one with what it changed.
+  FormMain->MenuExec_Block->trigger();
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return FormMain->MenuExec_Block->isChecked(); }, testing_support::kPatienceMs));
+  boxes.answers = {BoxAnswer::Yes};
+  FormMain->MenuExec_WriteParam->trigger();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes.shown.back().text == "The settings have been written to the module."; },
+      testing_support::kPatienceMs));
   FormMain->MenuView_Journal->trigger();
+  FormMain->JournalWindow()->Table_Records->selectRow(0);
   for (const auto& [window, name] : std::initializer_list<std::pair<QWidget*, const char*>>{
            {FormMain->Compare(), "compare"}, {FormMain->JournalWindow(), "journal"}}) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -241,7 +253,10 @@ TEST_F(LanguageTest, EnglishScreenshots) {
   }
   EXPECT_EQ(FormMain->Compare()->Table_Differences->item(0, 0)->text(),
             QString("Channel 1 · General · Set-point 1"));
-  EXPECT_EQ(FormMain->JournalWindow()->Model().Text(0, JournalModel::kAction), "compare");
+  EXPECT_EQ(FormMain->JournalWindow()->Model().Text(1, JournalModel::kAction), "compare");
+  EXPECT_TRUE(FormMain->JournalWindow()->Memo_Details->toPlainText().contains(
+      "VEXA module interfaces · CAN2.0B interface · Data sending period, s: 1.0 → 4.0"))
+      << FormMain->JournalWindow()->Memo_Details->toPlainText().toStdString();
   FormMain->MenuConn_Discon->trigger();
   ASSERT_TRUE(
       QTest::qWaitFor([] { return FormMain->MenuConn_Connect->isEnabled(); }, testing_support::kPatienceMs));
