@@ -474,7 +474,10 @@ std::string RecordJson(const std::vector<Record>& records, std::size_t index) {
 std::filesystem::path Journal::Older(int n) const {
   std::filesystem::path older = path_;
   older.replace_extension();
-  older += "." + std::to_string(n) + path_.extension().string();
+  std::string suffix = ".";
+  suffix += std::to_string(n);
+  suffix += path_.extension().string();
+  older += suffix;
   return older;
 }
 
