@@ -96,6 +96,11 @@ void TFormMain::MenuExec_WriteParamClick() {
   ::MenuExec_WriteParamClick(engine_, *this);
   BeginAction(before);
 }
+void TFormMain::MenuExec_ResetClick() {
+  const int before = engine_.Request_code;
+  ::MenuExec_ResetClick(engine_, *this);
+  BeginAction(before);
+}
 void TFormMain::MenuExec_SaveEEPROMClick() {
   const int before = engine_.Request_code;
   ::MenuExec_SaveEEPROMClick(engine_, *this);

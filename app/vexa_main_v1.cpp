@@ -452,7 +452,9 @@ void TFormMain::MenuConn_ConnectClick() {
     sioComm1_.SetDeviceName(other->data().toString().toStdString());
   exchanges_.NewConnection(Menu_sel_Sim->isChecked() ? Menu_sel_Sim->text().toStdString()
                                                      : sioComm1_.DeviceName());
+  // As the engineer chose it: "\\.\COM5" is the system's way to a port above COM9, "COM5" the name.
   journalPort_ = Menu_sel_Sim->isChecked() ? "sim" : sioComm1_.DeviceName();
+  if (journalPort_.rfind("\\\\.\\", 0) == 0) journalPort_.erase(0, 4);
   if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   if (Menu_sel_Sim->isChecked()) {
     try {

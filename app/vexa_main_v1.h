@@ -69,7 +69,7 @@ class TFormMain : public QMainWindow,
   void SioComm1OnRxChar(int count) { engine_.SioComm1OnRxChar(count); }
   // The module commands; each one sent goes to the journal with its outcome.
   void MenuExec_BlockClick();
-  void MenuExec_ResetClick() { ::MenuExec_ResetClick(engine_, *this); }
+  void MenuExec_ResetClick();  // not journalled, but it may replace a command that is
   void MenuExec_ReadParamClick();
   void MenuExec_WriteParamClick();
   void MenuExec_SaveEEPROMClick();
