@@ -68,6 +68,9 @@ or "sim" (a built-in simulator; for demonstrations its faults: --sim-no-module, 
 --sim-refuse-read ADDR, --sim-refuse-write ADDR, --sim-delay MS, --sim-hang-up-after N,
 --sim-fault-rate P with --sim-seed N; ADDR as four hex digits such as 00C0). --trace prints every
 exchange on stderr as it ends: time, request and answer in hex, verdict, round trip.
+--wait-port SECONDS waits up to that long for the port to appear and open (an adapter being
+plugged), with "waiting for PORT…" on a terminal; exit 2 if it never does. A batch can then loop
+"plug the next module, write, verify" without timing the plugging.
 
 --lang ru|en (or --lang=ru|en), before or after the command, gives the module's and the link's
 messages in Russian or English; without it they are Russian, whatever the system's locale and the
@@ -113,6 +116,7 @@ const std::map<std::string, OptionSpec>& Options() {
   static const std::map<std::string, OptionSpec> options = {
       {"--port", {1, Value::Text}},
       {"--trace", {}},
+      {"--wait-port", {1, Value::Whole, 1, 86400, "seconds from 1 to 86400"}},
       {"--cycles", {1, Value::Whole, 1, 1000000000, "a whole number from 1 to 1000000000"}},
       {"--json", {}},
       {"--once", {}},
@@ -151,6 +155,7 @@ const std::set<std::string> kSimOptions = {"--sim-no-module",    "--sim-no-answe
 std::set<std::string> Link(std::set<std::string> more) {
   more.insert("--port");
   more.insert("--trace");
+  more.insert("--wait-port");
   more.insert(kSimOptions.begin(), kSimOptions.end());
   return more;
 }

@@ -13,6 +13,8 @@
 #include "cli/link_session.h"
 #include "link/live_values.h"
 #include "link/module_commands.h"
+#include "platform/kernel.h"
+#include "platform/port_wait.h"
 #include "platform/ports.h"
 #include "platform/serial.h"
 #include "settings/settings_file.h"
@@ -80,7 +82,8 @@ class Target {
     if (device_.find('/') != std::string::npos && device_.front() != '/')
       device_ = (std::filesystem::current_path() / device_).lexically_normal().string();
 #endif
-    if (device_ != "sim") return kDone;
+    if (device_ != "sim")
+      return args.Has("--wait-port") ? WaitForDevice(WholeOption(args, "--wait-port", 0)) : kDone;
     sim::Options options;
     sim::Faults& f = options.faults;
     f.noModule = args.Has("--sim-no-module");
@@ -106,6 +109,27 @@ class Target {
     }
     return kDone;
   }
+  // The port's device may not be there yet: an adapter still to be plugged. kDone once it opens;
+  // exit 2 when it never does, 130 or 143 on Ctrl-C or SIGTERM.
+  int WaitForDevice(unsigned long long seconds) {
+    const bool terminal = platform::StderrIsTerminal();
+    std::uint32_t refusal = 0;
+    if (terminal && platform::ProbePort(device_) != platform::PortState::Free)
+      std::fprintf(stderr, "waiting for %s\u2026", device_.c_str());
+    const platform::PortWait waited =
+        platform::WaitForPort(device_, static_cast<int>(seconds * 1000), Interrupted, &refusal);
+    if (terminal) std::fputs("\r\033[K", stderr);
+    if (waited == platform::PortWait::Ready) return kDone;
+    if (waited == platform::PortWait::Stopped) return InterruptedExit();
+    std::string why =
+        "the port " + device_ + " did not appear and open within " + std::to_string(seconds) + " s";
+    if (refusal != 0) why += " (" + platform::ErrorText(refusal) + ")";
+    const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(refusal));
+    if (!hint.empty()) why += "\n" + hint;
+    Fail(why);
+    return kUsageError;
+  }
+
   bool Connect(LinkSession& session) {
     if (trace_) session.Trace(ProgressLine::PrintLine);
     if (line_) return session.Connect(*line_);
