@@ -19,6 +19,7 @@
 #include "app/journal_window.h"
 #include "app/module_compare.h"
 #include "app/other_port.h"
+#include "app/remembered_port.h"
 #include "app/window_journal.h"
 #include "comm/Siodisplay.h"
 #include "gui/error_box.h"
@@ -95,6 +96,7 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   setFont(font);
   BuildLayout();
   BuildMenus();
+  ChooseRememberedPort();
   statusBar()->setSizeGripEnabled(false);
   journalWarning_ = new QLabel(this);
   journalWarning_->setObjectName("Label_JournalWarning");
@@ -443,6 +445,7 @@ void TFormMain::Menu_sel_OtherClick() {
 }
 
 void TFormMain::MenuConn_ConnectClick() {
+  RememberPort(ChosenPort());  // chosen at the next start, while it is there
   MenuConn_Connect->setEnabled(false);
   MenuConn_COM1->setEnabled(false);
   for (int i = 0; i < 4; ++i)

@@ -168,6 +168,10 @@ class TFormMain : public QMainWindow,
   void FileError(const FileResult& result);
   void BuildMenus();
   void RefreshPortChoices();
+  // The port of the last connection, when it is still there (remembered_port.cpp); and the one
+  // chosen now, as it is remembered.
+  void ChooseRememberedPort();
+  QString ChosenPort() const;
   void StopSimulator();
 
   // ILinkPort

@@ -21,6 +21,7 @@
 #include "app/forms.h"
 #include "app/journal_window.h"
 #include "app/module_compare.h"
+#include "app/remembered_port.h"
 #include "app/vexa_main_v1.h"
 #include "gui/file_dialog.h"
 #include "gui/message_box.h"
@@ -44,6 +45,7 @@ class CompareJournalTest : public ::testing::Test {
     TSioCustomComm::SetClosePause(0);
     SetMessageBoxService(&boxes_);
     SetFileDialogService(&dialogs_);
+    RememberPort("");
     CreateForms();
     w = FormMain;
     w->SetJournalPath(dir_ / "journal.jsonl");

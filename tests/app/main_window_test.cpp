@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -29,6 +30,7 @@
 #include <QToolButton>
 #include "app/forms.h"
 #include "app/other_port.h"
+#include "app/remembered_port.h"
 #include "app/vexa_main_v1.h"
 #include "comm/Siodisplay.h"
 #include "dialogs/vexa_chanel_setup.h"
@@ -58,6 +60,7 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     TSioCustomComm::SetClosePause(0);
     SetMessageBoxService(&boxes_);
+    RememberPort("");  // each test starts as at the first start, whatever an earlier one chose
     CreateForms();
     FormMain->show();
     w = FormMain;
@@ -218,6 +221,37 @@ TEST_F(MainWindowTest, ConnectedToTheSimulator) {
   EXPECT_FALSE(w->MenuExec_WriteParam->isEnabled());
   EXPECT_FALSE(w->MenuExec_SaveEEPROM->isEnabled());
   EXPECT_EQ(w->Shape_LedUpdate->Color(), 0xC0C0C0U);
+}
+
+// The port of the last connection is chosen at the next start while it is there; otherwise COM 1.
+TEST_F(MainWindowTest, ThePortOfTheLastConnectionIsChosenAtTheNextStart) {
+  sim::PtySimulator adapter;  // a device file that stays while the window restarts
+  const std::string device = adapter.DevicePath();
+  w->SimulatorChoice()->trigger();
+  w->MenuConn_Connect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, testing_support::kPatienceMs));
+  const auto restart = [&] {
+    DestroyForms();
+    CreateForms();
+    w = FormMain;
+  };
+  restart();
+  EXPECT_TRUE(w->SimulatorChoice()->isChecked());
+  struct Case {
+    QString remembered;
+    QString checked;  // the checked item's text
+  };
+  const Case cases[] = {{"COM3", "COM 3"},
+                        {QString::fromStdString(device), QString::fromStdString(device)},
+                        {"/dev/vexa-gone", "COM 1"},
+                        {"", "COM 1"}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(RememberPort(c.remembered));
+    restart();
+    const QAction* checked = w->findChild<QAction*>("Menu_sel_COM1")->actionGroup()->checkedAction();
+    ASSERT_NE(checked, nullptr) << c.remembered.toStdString();
+    EXPECT_EQ(checked->text(), c.checked) << c.remembered.toStdString();
+  }
 }
 
 // After a disconnection, write and store come back only with a status answer that reports the
@@ -1079,6 +1113,11 @@ TEST(GuiCallQueueTest, ManyCallsFromTwoWorkersAllComeBack) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  // What the window remembers between runs (its port) goes to a folder of this run's, never the
+  // user's, and no test finds what another left.
+  const QString remembered =
+      QDir::tempPath() + "/vexa_app_tests_" + QString::number(QCoreApplication::applicationPid());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, remembered);
   testing_support::NameOffscreenFontFolder();
   QApplication app(argc, argv);
   testing_support::UseOffscreenFonts();
