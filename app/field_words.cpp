@@ -24,7 +24,8 @@ constexpr const char* kLogicDialog =
 constexpr const char* kLedDialog =
     QT_TRANSLATE_NOOP("TForm_Led_tenu", "Управление светодиодами варианта 'Tenu'");
 
-struct ChanelLabel {
+// A control of a dialog: its slot, its group box and its label, in the dialog's translation context.
+struct Label {
   int slot;
   const char* group;
   const char* label;
@@ -33,7 +34,7 @@ constexpr const char* kGeneral = QT_TRANSLATE_NOOP("TFormSetChanel", "Общие
 constexpr const char* kSensor = QT_TRANSLATE_NOOP("TFormSetChanel", "Тест датчика");
 constexpr const char* kParameter = QT_TRANSLATE_NOOP("TFormSetChanel", "Параметр измерения");
 constexpr const char* kOutput = QT_TRANSLATE_NOOP("TFormSetChanel", "Аналоговый выход");
-constexpr std::array<ChanelLabel, 15> kChanelLabels = {{
+constexpr std::array<Label, 15> kChanelLabels = {{
     {kPointHist, kGeneral, QT_TRANSLATE_NOOP("TFormSetChanel", "Гистерезис по уставкам")},
     {kPointTime, kGeneral, QT_TRANSLATE_NOOP("TFormSetChanel", "Время реакции выхода за уставки")},
     {kAdcMin, kSensor, QT_TRANSLATE_NOOP("TFormSetChanel", "Мин. уровень АЦП")},
@@ -53,12 +54,7 @@ constexpr std::array<ChanelLabel, 15> kChanelLabels = {{
 
 constexpr const char* kRs485 = QT_TRANSLATE_NOOP("TFormInterf", "Интерфейс RS485");
 constexpr const char* kCan = QT_TRANSLATE_NOOP("TFormInterf", "Интерфейс CAN2.0B");
-struct InterfLabel {
-  int slot;
-  const char* group;
-  const char* label;
-};
-constexpr std::array<InterfLabel, 9> kInterfLabels = {{
+constexpr std::array<Label, 9> kInterfLabels = {{
     {kWrLock, kRs485, QT_TRANSLATE_NOOP("TFormInterf", "Разрешить изменение парам. модуля")},
     {kRs485En, kRs485, QT_TRANSLATE_NOOP("TFormInterf", "Включить интерфейс RS485")},
     {kRs485Speed, kRs485, QT_TRANSLATE_NOOP("TFormInterf", "Скорость обмена, бит/с")},
@@ -116,14 +112,14 @@ FieldWords WordsOf(const std::string& fieldName) {
         return {dialog, Channel(f->ch) + " · " + Tr("TFormSetChanel", kGeneral),
                 Tr("TFormSetChanel", "Уставка %1").arg(f->slot - kInvertedSlot + 1) + " · " +
                     Tr("TFormSetChanel", "Флаг инверсии уставки")};
-      for (const ChanelLabel& l : kChanelLabels)
+      for (const Label& l : kChanelLabels)
         if (l.slot == f->slot)
           return {dialog, Channel(f->ch) + " · " + Tr("TFormSetChanel", l.group),
                   Tr("TFormSetChanel", l.label)};
       break;
     }
     case Rule::Interface:
-      for (const InterfLabel& l : kInterfLabels)
+      for (const Label& l : kInterfLabels)
         if (l.slot == f->slot)
           return {Tr("TFormInterf", kInterfDialog), Tr("TFormInterf", l.group), Tr("TFormInterf", l.label)};
       if (f->slot >= kCan0 && f->slot < kCan0 + 4)

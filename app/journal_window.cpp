@@ -3,14 +3,12 @@
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIntValidator>
 #include <QItemSelectionModel>
 #include <QVBoxLayout>
 
 #include "app/field_words.h"
-#include "gui/message_box.h"
-#include "settings/file_io.h"
+#include "gui/list_table.h"
 
 QString ActionText(const std::string& action) {
   if (action == journal::kRead) return TFormJournal::tr("чтение настроек");
@@ -141,12 +139,8 @@ TFormJournal::TFormJournal(std::filesystem::path path) : journal_(std::move(path
   Table_Records = new QTableView(this);
   Table_Records->setObjectName("Table_Records");
   Table_Records->setModel(&model_);
-  Table_Records->setSelectionBehavior(QAbstractItemView::SelectRows);
+  MakeListTable(Table_Records);
   Table_Records->setSelectionMode(QAbstractItemView::SingleSelection);
-  Table_Records->verticalHeader()->hide();
-  Table_Records->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-  Table_Records->setWordWrap(false);
-  Table_Records->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(Table_Records, 3);
   Memo_Details = new QPlainTextEdit(this);
   Memo_Details->setObjectName("Memo_Details");
@@ -232,13 +226,5 @@ void TFormJournal::ShowSelected() {
 }
 
 void TFormJournal::SaveCsv() {
-  if (!CsvDialog.Execute() || CsvDialog.FileName().isEmpty()) return;
-  const std::string csv = model_.Csv();
-  const FileResult result = ReplaceWholeFile(PathWithExtension(CsvDialog.FileName().toStdString(), ".csv"),
-                                             {reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size()});
-  if (result == FileOutcome::Done) {
-    CsvDialog.Succeeded();
-  } else {
-    MessageBoxes().Show(FileResultText(result), kFileErrorCaption, BoxButtons::Ok);
-  }
+  SaveTextAs(CsvDialog, ".csv", [this] { return model_.Csv(); });
 }

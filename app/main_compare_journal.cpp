@@ -80,32 +80,18 @@ journal::Record TFormMain::JournalRecord(const char* action) const {
 
 // Each command the window sends: the one the engine is about to send is the one begun, and one it
 // replaces before it went out was never done.
-void TFormMain::MenuExec_BlockClick() {
+void TFormMain::SendCommand(void (*command)(LinkEngine&, ICommandHost&)) {
   const int before = engine_.Request_code;
-  ::MenuExec_BlockClick(engine_, *this);
+  command(engine_, *this);
   BeginAction(before);
 }
+void TFormMain::MenuExec_BlockClick() { SendCommand(::MenuExec_BlockClick); }
 void TFormMain::MenuExec_ReadParamClick() {
-  if (comparing_) return;  // the module's settings are being read already, for the comparison
-  const int before = engine_.Request_code;
-  ::MenuExec_ReadParamClick(engine_, *this);
-  BeginAction(before);
+  if (!comparing_) SendCommand(::MenuExec_ReadParamClick);  // else the settings are being read already
 }
-void TFormMain::MenuExec_WriteParamClick() {
-  const int before = engine_.Request_code;
-  ::MenuExec_WriteParamClick(engine_, *this);
-  BeginAction(before);
-}
-void TFormMain::MenuExec_ResetClick() {
-  const int before = engine_.Request_code;
-  ::MenuExec_ResetClick(engine_, *this);
-  BeginAction(before);
-}
-void TFormMain::MenuExec_SaveEEPROMClick() {
-  const int before = engine_.Request_code;
-  ::MenuExec_SaveEEPROMClick(engine_, *this);
-  BeginAction(before);
-}
+void TFormMain::MenuExec_WriteParamClick() { SendCommand(::MenuExec_WriteParamClick); }
+void TFormMain::MenuExec_ResetClick() { SendCommand(::MenuExec_ResetClick); }
+void TFormMain::MenuExec_SaveEEPROMClick() { SendCommand(::MenuExec_SaveEEPROMClick); }
 
 void TFormMain::BeginAction(int before) {
   const int command = engine_.Request_code;

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/module_compare.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstring>
 
+#include "gui/list_table.h"
 #include "gui/message_box.h"
 #include "link/module_commands.h"
-#include "settings/file_io.h"
 #include "settings/text_report.h"
 
 namespace {
@@ -89,12 +86,7 @@ TFormCompare::TFormCompare(std::function<void(const TModuleSettings&)> take) : t
   layout->addWidget(Label_Heading);
   Table_Differences = new QTableWidget(0, kColumns, this);
   Table_Differences->setObjectName("Table_Differences");
-  Table_Differences->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  Table_Differences->setSelectionBehavior(QAbstractItemView::SelectRows);
-  Table_Differences->verticalHeader()->hide();
-  Table_Differences->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-  Table_Differences->setWordWrap(false);
-  Table_Differences->horizontalHeader()->setStretchLastSection(true);
+  MakeListTable(Table_Differences);
   QStringList heads;
   for (int column = 0; column < kColumns; ++column) heads << Heading(column);
   Table_Differences->setHorizontalHeaderLabels(heads);
@@ -145,16 +137,7 @@ void TFormCompare::Show(const Comparison& comparison) {
 }
 
 void TFormCompare::Save() {
-  if (!SaveDialog.Execute() || SaveDialog.FileName().isEmpty()) return;
-  const std::string text = ComparisonText(comparison_, rows_);
-  const FileResult result =
-      ReplaceWholeFile(PathWithExtension(SaveDialog.FileName().toStdString(), kReportExtension),
-                       {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  if (result == FileOutcome::Done) {
-    SaveDialog.Succeeded();
-  } else {
-    MessageBoxes().Show(FileResultText(result), kFileErrorCaption, BoxButtons::Ok);
-  }
+  SaveTextAs(SaveDialog, kReportExtension, [this] { return ComparisonText(comparison_, rows_); });
 }
 
 void TFormCompare::Take() {

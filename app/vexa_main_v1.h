@@ -224,6 +224,7 @@ class TFormMain : public QMainWindow,
   // A command just asked of the engine, kept until its outcome is known; before: the request it
   // found waiting, which it may have replaced.
   void BeginAction(int before);
+  void SendCommand(void (*command)(LinkEngine&, ICommandHost&));
   void EndAction(int command, const std::string& failure = {});
   void EndAllActions(const std::string& failure);
   void ActionExchange(const Exchange& exchange);

@@ -118,10 +118,7 @@ int WriteOutput(const Output& out, std::span<const std::uint8_t> bytes) {
   return result == FileOutcome::Done ? kDone : FileFailure(out.path, result);
 }
 
-std::string Shown(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
+std::string Shown(const fs::path& path) { return Utf8Path(path); }
 
 int FileFailure(const fs::path& path, const FileResult& result) {
   return Fail(Shown(path) + ": " + FileResultText(result) +

@@ -157,7 +157,7 @@ int CmdDiff(const Args& args) {
   if (journal::Record* r = CommandRecord()) {
     r->file = JournalFileName(InputFile(args.positional[0], kSettingsFileExtension));
     r->differences = static_cast<unsigned>(differences.size());
-    KeepCommandRecord(differences.empty() ? kDone : kDiffers);
+    EndCommandRecord(differences.empty() ? kDone : kDiffers);
   }
   for (const FieldDifference& d : differences)
     std::printf("%s: %s | %s\n", d.name.c_str(), d.a.c_str(), d.b.c_str());

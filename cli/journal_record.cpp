@@ -81,8 +81,6 @@ void NoteFailure(const std::string& text) {
   gRecord->result = text;
 }
 
-void KeepCommandRecord(int code) { EndCommandRecord(code); }
-
 void EndCommandRecord(int code) {
   if (!gRecord || code == kUsageError) return;
   if (code != kDone && code != kDiffers && !gFailureNoted) gRecord->result = "failed";

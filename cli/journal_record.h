@@ -22,9 +22,9 @@ void NoteModule(const LinkSession& session);
 void NoteFailure(const std::string& text);
 // Appends the record with the command's outcome (its exit code before diff and verify map theirs).
 // A usage error did nothing and is not kept. A journal that cannot be written is said on stderr.
+// A command that prints its outcome calls it first, so that the record is on disk before the
+// outcome is reported; the call after the command then finds nothing left to append.
 void EndCommandRecord(int code);
-// The same at once, for a command about to print its outcome: on disk before it is reported.
-void KeepCommandRecord(int code);
 
 // A settings file as the journal names it: whole, so that it is found from anywhere.
 std::string JournalFileName(const std::filesystem::path& path);

@@ -294,7 +294,7 @@ int CmdRead(const Args& args) {
     if (!out.empty() && !output.toStdout) r->file = JournalFileName(output.path);
   }
   if (args.Has("--json")) {
-    KeepCommandRecord(kDone);
+    EndCommandRecord(kDone);
     std::fputs(SettingsJson(record).c_str(), stdout);
     if (!OutputWritten() && !ReaderGone()) return kFailed;
   }
@@ -448,7 +448,7 @@ int CmdVerify(const Args& args) {
   if (const int code = ReadModule(args, module)) return code;
   const auto differences = CompareSettings(module, file, CompareScope::Written);
   if (journal::Record* r = CommandRecord()) r->differences = static_cast<unsigned>(differences.size());
-  KeepCommandRecord(differences.empty() ? kDone : kDiffers);
+  EndCommandRecord(differences.empty() ? kDone : kDiffers);
   const unsigned number = module.SysSet.Number;
   if (differences.empty()) {
     std::printf("module %u matches %s\n", number, Shown(path).c_str());

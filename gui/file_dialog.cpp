@@ -4,6 +4,9 @@
 #include <QFileDialog>
 #include <QStringList>
 
+#include "gui/message_box.h"
+#include "settings/file_io.h"
+
 namespace {
 
 class QtFileDialogs : public FileDialogService {
@@ -51,4 +54,17 @@ QString ScriptedFileDialogs::Ask(FileDialogKind kind, const QString& qtFilter, c
   const QString name = names.front();
   names.pop_front();
   return name;
+}
+
+void SaveTextAs(TFileDialog& dialog, std::string_view extension, const std::function<std::string()>& text) {
+  if (!dialog.Execute() || dialog.FileName().isEmpty()) return;
+  const std::string bytes = text();
+  const FileResult result =
+      ReplaceWholeFile(PathWithExtension(dialog.FileName().toStdString(), extension),
+                       {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+  if (result == FileOutcome::Done) {
+    dialog.Succeeded();
+  } else {
+    MessageBoxes().Show(FileResultText(result), kFileErrorCaption, BoxButtons::Ok);
+  }
 }

@@ -7,7 +7,9 @@
 #include <QCoreApplication>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <string>
+#include <string_view>
 
 enum class FileDialogKind { Open, Save };
 
@@ -27,6 +29,11 @@ inline constexpr const char* kTextFileFilter =
 
 // "text|pattern|text|pattern" as Qt writes filters: "text (pattern);;text (pattern)".
 QString QtFilter(const QString& pairs);
+
+class TFileDialog;
+// Asks for a file with the dialog, then writes text() there whole (the name gets extension as the
+// window's files do); a failure is told in the error box with the system's reason.
+void SaveTextAs(TFileDialog& dialog, std::string_view extension, const std::function<std::string()>& text);
 
 class TFileDialog {
  public:

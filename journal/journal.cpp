@@ -15,6 +15,7 @@
 #include "platform/kernel.h"
 #include "settings/c_format.h"
 #include "settings/field_table.h"
+#include "settings/file_io.h"
 #include "settings/settings_file.h"
 
 #ifdef _WIN32
@@ -121,11 +122,6 @@ std::string MachineName() {
   if (gethostname(name.data(), name.size() - 1) != 0) return {};
   return name.data();
 #endif
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
 }
 
 #ifdef _WIN32
@@ -489,7 +485,7 @@ std::string Journal::Append(const Record& record) const {
   std::filesystem::path lockPath = path_;
   lockPath += ".lock";
   AppendFile file;
-  if (std::string why = file.Lock(lockPath, true); !why.empty()) return Utf8(lockPath) + ": " + why;
+  if (std::string why = file.Lock(lockPath, true); !why.empty()) return Utf8Path(lockPath) + ": " + why;
   bool newEntry = !std::filesystem::exists(path_, ec);
   // Past its size, the journal is moved aside, and so is each older one: none is ever replaced,
   // and a step that fails stops the moving there.
@@ -498,21 +494,21 @@ std::string Journal::Append(const Record& record) const {
     while (std::filesystem::exists(Older(last), ec)) ++last;
     std::string why;
     for (int n = last; n > 1; --n)
-      if (!RenameOnly(Older(n - 1), Older(n), why)) return Utf8(Older(n - 1)) + ": " + why;
-    if (!RenameOnly(path_, Older(1), why)) return Utf8(path_) + ": " + why;
+      if (!RenameOnly(Older(n - 1), Older(n), why)) return Utf8Path(Older(n - 1)) + ": " + why;
+    if (!RenameOnly(path_, Older(1), why)) return Utf8Path(path_) + ": " + why;
     newEntry = true;
   }
-  if (std::string why = file.Open(path_); !why.empty()) return Utf8(path_) + ": " + why;
+  if (std::string why = file.Open(path_); !why.empty()) return Utf8Path(path_) + ": " + why;
   std::uintmax_t size = 0;
   bool endsLine = true;
-  if (std::string why = file.State(size, endsLine); !why.empty()) return Utf8(path_) + ": " + why;
+  if (std::string why = file.State(size, endsLine); !why.empty()) return Utf8Path(path_) + ": " + why;
   // A line cut by a crash stays as it is; the new record starts on a line of its own.
   const std::string bytes = endsLine ? line : "\n" + line;
   if (std::string why = file.Write(bytes); !why.empty()) {
     file.TruncateTo(size);
-    return Utf8(path_) + ": " + why;
+    return Utf8Path(path_) + ": " + why;
   }
-  if (std::string why = file.Flush(); !why.empty()) return Utf8(path_) + ": " + why;
+  if (std::string why = file.Flush(); !why.empty()) return Utf8Path(path_) + ": " + why;
   if (newEntry) FlushFolder(path_.parent_path());
   return {};
 }
@@ -553,7 +549,7 @@ Contents Read(const Journal& journal) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
       std::error_code ec;
-      if (std::filesystem::exists(path, ec)) contents.error = Utf8(path) + ": " + std::strerror(errno);
+      if (std::filesystem::exists(path, ec)) contents.error = Utf8Path(path) + ": " + std::strerror(errno);
       continue;
     }
     std::string text;

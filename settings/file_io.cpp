@@ -159,6 +159,11 @@ std::string WithExtension(std::string_view name, std::string_view ext) {
 
 fs::path PathFromUtf8(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
+std::string Utf8Path(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
 fs::path PathWithExtension(std::string_view utf8Name, std::string_view ext) {
   return PathFromUtf8(WithExtension(utf8Name, ext));
 }

@@ -46,6 +46,8 @@ std::string WithExtension(std::string_view name, std::string_view ext);
 // A path from UTF-8 text (what Qt and vexa_cli's arguments give). On Windows a path made from a
 // plain std::string reads it in the C locale's code page, which garbles any name beyond ASCII.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// And back: a path as UTF-8 text, for a message or a record, whatever the code page.
+std::string Utf8Path(const std::filesystem::path& path);
 // The file a user named in UTF-8, with WithExtension's rule.
 std::filesystem::path PathWithExtension(std::string_view utf8Name, std::string_view ext);
 
