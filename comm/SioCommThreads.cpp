@@ -52,6 +52,7 @@ void EndWorkerIo(CommCore& core, unsigned generation, HANDLE h, std::unique_ptr<
 void TSioCommEventThread::Execute() {
   auto io = std::make_unique<TSioIo>();
   io->ov.hEvent = waitEvent_.Handle();
+  bool told = false;  // that the device is gone
   while (!Terminated()) {
     BOOL started = FALSE;
     DWORD error = 0;
@@ -64,7 +65,16 @@ void TSioCommEventThread::Execute() {
     if (!started && error == ERROR_IO_PENDING) {
       fire = waitEvent_.WaitFor(INFINITE) == wrSignaled;
     } else if (!started) {
-      // A wait that cannot start (the device is gone): pause rather than spin until stopped.
+      // A wait that cannot start: the device is gone (an adapter pulled, a line hung up). Said once,
+      // as a failed step is, since nothing else may ever ask the device again; then a pause rather
+      // than a spin until stopped.
+      if (!told) {
+        told = true;
+        RunOnGui(core_, sync_, generation_, [error](TSioCustomComm* comm) {
+          SetLastError(error);
+          comm->Error("Error waiting for port events (%d), %s");
+        });
+      }
       waitEvent_.WaitFor(250);
       continue;
     }
