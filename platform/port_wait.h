@@ -10,6 +10,33 @@ namespace platform {
 
 enum class PortWait { Ready, TimedOut, Stopped };
 
+// The longest between two tries at a port that is awaited, whatever the system tells.
+inline constexpr int kPortLookMs = 500;
+
+// Told of what happens in the folder a port's device file would appear in: the nearest one there is
+// (/dev for /dev/serial/by-id/... before any USB adapter was plugged). Where the system tells nothing
+// (Windows), the port is looked at every kPortLookMs.
+class PortWatch {
+ public:
+  explicit PortWatch(std::string name);
+  ~PortWatch();
+  PortWatch(const PortWatch&) = delete;
+  PortWatch& operator=(const PortWatch&) = delete;
+  // Readable when the folder changed; -1 where there is none to wait on.
+  int Descriptor() const { return fd_; }
+  // Takes what it was told and watches anew: a nearer folder may have appeared meanwhile.
+  void Drain();
+  // Sleeps until something changed or ms passed; a signal ends it early.
+  void Wait(int ms);
+
+ private:
+  void Arm();
+  std::string name_;
+  int fd_ = -1;
+  int watch_ = -1;
+  std::string folder_;
+};
+
 // Tries the port at once and again whenever its folder changes (Linux: inotify) or at the latest
 // every half second, until it opens, timeoutMs passes or stop() holds. lastError: the system's
 // code of the last refusal (not there, no permission, busy), for saying why.

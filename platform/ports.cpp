@@ -38,6 +38,27 @@ OpenRefusal ClassifyOpenError(std::uint32_t code) {
   return OpenRefusal::Other;
 }
 
+bool DeviceGoneError(std::uint32_t code) {
+#ifdef _WIN32
+  // A USB adapter pulled fails its handle's calls with any of these, depending on its driver.
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+#else
+  return code == EIO || code == ENXIO || code == ENODEV || code == ENOENT;
+#endif
+}
+
 std::string OpenRefusalHint(OpenRefusal refusal) {
   switch (refusal) {
     case OpenRefusal::Busy:

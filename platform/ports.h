@@ -30,6 +30,16 @@ OpenRefusal ClassifyOpenError(std::uint32_t code);
 // What the user can do about a refusal, as the window and vexa_cli say it; empty for Other.
 std::string OpenRefusalHint(OpenRefusal refusal);
 
+// Whether a port's failure says that its device went away (an adapter unplugged, a line hung up)
+// rather than that it refused a request.
+bool DeviceGoneError(std::uint32_t code);
+
+// The name under which a device comes back once it is plugged again: for a USB adapter its
+// /dev/serial/by-id link (it may return as another ttyUSB), else the name itself. And the device
+// such a name leads to now. root replaces "/" for tests.
+std::string StableDeviceName(const std::string& name, const std::filesystem::path& root = "/");
+std::string DeviceBehind(const std::string& stable, const std::filesystem::path& root = "/");
+
 // ports without the repeats of a name (the first kept), for a list a person reads.
 std::vector<SerialPortInfo> EachNameOnce(std::vector<SerialPortInfo> ports);
 

@@ -120,4 +120,22 @@ PathKind KindOfPath(const std::string& name) {
   return PathKind::Other;
 }
 
+std::string StableDeviceName(const std::string& name, const fs::path& root) {
+  const std::string file = DeviceFileName(name);
+  if (file.rfind("/dev/", 0) != 0 || file.rfind("/dev/serial/", 0) == 0) return name;
+  std::error_code ec;
+  for (const auto& link : fs::directory_iterator(root / "dev/serial/by-id", ec))
+    if (const fs::path target = fs::read_symlink(link.path(), ec);
+        !ec && "/dev/" + target.filename().string() == file)
+      return "/dev/serial/by-id/" + link.path().filename().string();
+  return name;
+}
+
+std::string DeviceBehind(const std::string& stable, const fs::path& root) {
+  if (stable.rfind("/dev/serial/by-id/", 0) != 0) return stable;
+  std::error_code ec;
+  const fs::path target = fs::read_symlink(root / stable.substr(1), ec);
+  return ec ? stable : "/dev/" + target.filename().string();
+}
+
 }  // namespace platform

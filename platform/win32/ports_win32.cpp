@@ -77,4 +77,8 @@ PathKind KindOfPath(const std::string& name) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::RegularFile;
 }
 
+// A COM name is the port's own: an adapter plugged again gets it back.
+std::string StableDeviceName(const std::string& name, const std::filesystem::path&) { return name; }
+std::string DeviceBehind(const std::string& stable, const std::filesystem::path&) { return stable; }
+
 }  // namespace platform

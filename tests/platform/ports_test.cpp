@@ -57,6 +57,18 @@ TEST(Ports, DiscoveryReadsSysfs) {
   fs::create_symlink("../../ttyUSB9", root / "dev/serial/by-id/usb-gone-if00-port0");  // unplugged
 
   const auto ports = ListSerialPorts(root);
+  // Awaited after a pull under its by-id name, which may come back leading to another ttyUSB.
+  const std::string stable = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+  EXPECT_EQ(StableDeviceName("/dev/ttyUSB0", root), stable);
+  EXPECT_EQ(StableDeviceName("ttyUSB0", root), stable) << "a bare name is /dev's";
+  EXPECT_EQ(StableDeviceName(stable, root), stable);
+  EXPECT_EQ(StableDeviceName("/dev/ttyS0", root), "/dev/ttyS0") << "no link: its own name";
+  EXPECT_EQ(StableDeviceName("/tmp/sim-port", root), "/tmp/sim-port");
+  EXPECT_EQ(DeviceBehind(stable, root), "/dev/ttyUSB0");
+  fs::remove(root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+  EXPECT_EQ(DeviceBehind(stable, root), stable) << "unplugged: nothing behind it";
+  fs::create_symlink("../../ttyUSB1", root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+  EXPECT_EQ(DeviceBehind(stable, root), "/dev/ttyUSB1");
   fs::remove_all(root);
   ASSERT_EQ(ports.size(), 2U) << "the adapter once, not again through its link";
   EXPECT_EQ(ports[0].name, "COM1");
