@@ -13,16 +13,22 @@ namespace {
 // it aside with QSettings::setPath.
 QSettings Stored() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "vexa-setup", "port"); }
 
+bool Keep(const char* key, const QVariant& value) {
+  QSettings stored = Stored();
+  stored.setValue(key, value);
+  stored.sync();
+  return stored.status() == QSettings::NoError;
+}
+
 }  // namespace
 
 QString RememberedPort() { return Stored().value("port").toString(); }
 
-bool RememberPort(const QString& port) {
-  QSettings stored = Stored();
-  stored.setValue("port", port);
-  stored.sync();
-  return stored.status() == QSettings::NoError;
-}
+bool RememberPort(const QString& port) { return Keep("port", port); }
+
+bool RememberedReconnect() { return Stored().value("reconnect", false).toBool(); }
+
+bool RememberReconnect(bool on) { return Keep("reconnect", on); }
 
 void TFormMain::ChooseRememberedPort() {
   const QString port = RememberedPort();

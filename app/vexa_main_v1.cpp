@@ -139,15 +139,25 @@ void TFormMain::PortError(std::exception_ptr error) {
   }
   if (portErrorShown_) return;
   portErrorShown_ = true;
+  std::string message = tr("связь прервана").toStdString();
+  std::uint32_t code = 0;
   try {
     std::rethrow_exception(error);
+  } catch (const ESioCommError& e) {
+    message = TranslatedMessage(e.what());
+    code = e.SystemCode();
   } catch (const std::exception& e) {
-    ActionLinkLost(TranslatedMessage(e.what()));
+    message = TranslatedMessage(e.what());
   } catch (...) {
-    ActionLinkLost(tr("связь прервана").toStdString());
   }
+  ActionLinkLost(message);
+  const bool writing = engine_.Writing();
+  const bool await =
+      MenuConn_Reconnect->isChecked() && !awaitedPort_.empty() && platform::DeviceGoneError(code);
   if (sioComm1_.Active()) engine_.Status_no_connect();
-  ShowException(error);
+  if (await) AwaitAdapter(message);
+  // A write cut short is said in a box whatever follows: the module may hold part of it.
+  if (!await || writing) ShowException(error);
 }
 
 TFormMain::~TFormMain() {
@@ -313,6 +323,9 @@ void TFormMain::BuildMenus() {
   MenuConn_Connect = action(MenuConn, tr("Соединить"), "MenuConn_Connect");
   MenuConn_Discon = action(MenuConn, tr("Отключить"), "MenuConn_Discon");
   MenuConn_Discon->setEnabled(false);
+  MenuConn_Reconnect = action(MenuConn, tr("Переподключать автоматически"), "MenuConn_Reconnect");
+  MenuConn_Reconnect->setCheckable(true);
+  MenuConn_Reconnect->setChecked(RememberedReconnect());
   MenuConn->addSeparator();
   MenuConn_COM1 = Named(MenuConn->addMenu(tr("Выбор COM порта")), "MenuConn_COM1");
   portGroup_ = new QActionGroup(this);
@@ -359,6 +372,10 @@ void TFormMain::BuildMenus() {
   const auto guarded = [](auto handler) { return [handler] { Guarded(handler); }; };
   connect(MenuConn_Connect, &QAction::triggered, this, guarded([this] { MenuConn_ConnectClick(); }));
   connect(MenuConn_Discon, &QAction::triggered, this, guarded([this] { MenuConn_DisconClick(); }));
+  connect(MenuConn_Reconnect, &QAction::toggled, this, [this](bool on) {
+    RememberReconnect(on);
+    if (!on && portReturn_.Waiting()) StopAwaiting(tr("Ожидание адаптера прекращено."));
+  });
   connect(MenuExec_Block, &QAction::triggered, this, guarded([this] {
             MenuExec_Block->setChecked(!MenuExec_Block->isChecked());  // only the module's answer moves it
             MenuExec_BlockClick();
@@ -446,6 +463,7 @@ void TFormMain::Menu_sel_OtherClick() {
 
 void TFormMain::MenuConn_ConnectClick() {
   RememberPort(ChosenPort());  // chosen at the next start, while it is there
+  LinkNote({});
   MenuConn_Connect->setEnabled(false);
   MenuConn_COM1->setEnabled(false);
   for (int i = 0; i < 4; ++i)
@@ -457,6 +475,8 @@ void TFormMain::MenuConn_ConnectClick() {
                                                      : sioComm1_.DeviceName());
   // As the engineer chose it: "\\.\COM5" is the system's way to a port above COM9, "COM5" the name.
   journalPort_ = Menu_sel_Sim->isChecked() ? "sim" : sioComm1_.DeviceName();
+  // Looked up while the adapter is there: its by-id name is gone with it.
+  awaitedPort_ = Menu_sel_Sim->isChecked() ? "" : platform::StableDeviceName(sioComm1_.DeviceName());
   if (journalPort_.rfind("\\\\.\\", 0) == 0) journalPort_.erase(0, 4);
   if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   if (Menu_sel_Sim->isChecked()) {
@@ -497,6 +517,10 @@ void TFormMain::MenuConn_ConnectClick() {
 }
 
 void TFormMain::MenuConn_DisconClick() {
+  if (portReturn_.Waiting()) {
+    StopAwaiting(tr("Ожидание адаптера прекращено."));
+    return;
+  }
   engine_.Request_code = Req_setup;
   engine_.Disconnect_req = 1;
 }

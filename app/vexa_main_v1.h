@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/port_return.h"
 #include "comm/SioComm.h"
 #include "gui/file_dialog.h"
 #include "gui/lamp.h"
@@ -143,6 +144,7 @@ class TFormMain : public QMainWindow,
   QAction* MenuView_Journal;
   QAction *MenuSetup_Chanel, *MenuSetup_Interf, *MenuSetup_Logic, *Tenu1;
   QAction *MenuConn_Connect, *MenuConn_Discon;
+  QAction* MenuConn_Reconnect;  // "Переподключать автоматически", kept between runs
   QAction* Menu_sel_COM[4];
   QAction* Menu_sel_Sim;
   QAction* Menu_sel_Other;
@@ -161,6 +163,12 @@ class TFormMain : public QMainWindow,
 
  private:
   void PortError(std::exception_ptr error);
+  // A link whose adapter went away, with the option on (main_reconnect.cpp): said once in the status
+  // bar and the line monitor, then its port awaited and connected again on its return.
+  void AwaitAdapter(const std::string& reason);
+  void AdapterReturned(const std::string& device);
+  void StopAwaiting(const QString& note);
+  void LinkNote(const QString& note);
   void BuildLayout();
   // The record as last read, written, saved, loaded or reset: what closing would not lose.
   void RememberSettings() { kept_ = ModuleSettings; }
@@ -216,6 +224,8 @@ class TFormMain : public QMainWindow,
   // Held as a plain widget, so that this header needs none of the chart's.
   std::unique_ptr<QWidget> diagramWindow_;
   TFormDiagram* diagram_ = nullptr;
+  TPortReturn portReturn_;
+  std::string awaitedPort_;      // the connection's port as it comes back: empty for the simulator
   bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
 

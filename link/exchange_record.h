@@ -11,6 +11,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/exchange_verdict.h"
@@ -55,6 +56,11 @@ class ExchangeRecord {
   // counts and what it lists are of one connection, whose port and start the journal names.
   void NewConnection(std::string port);
 
+  // What the window last had to say of the link itself (an adapter gone, back again), for the monitor;
+  // kept across connections, since one is what it speaks of.
+  void SetNote(std::string note) { note_ = std::move(note); }
+  const std::string& Note() const { return note_; }
+
   const ExchangeCounters& Counters() const { return counters_; }
   const std::deque<Exchange>& Entries() const { return entries_; }
   // Exchanges recorded since the record was made, over all connections: Entries()[i] is number
@@ -87,6 +93,7 @@ class ExchangeRecord {
   std::uint64_t recorded_ = 0;
   ExchangeCounters counters_;
   std::string port_;
+  std::string note_;
   std::chrono::system_clock::time_point connectedAt_{};
 };
 

@@ -1201,6 +1201,26 @@ User&apos;s guide: %3</translation>
         <source>не завершено: программа закрыта</source>
         <translation>not completed: the program was closed</translation>
     </message>
+    <message>
+        <source>Адаптер отключен: %1. Ожидание его возвращения на %2…</source>
+        <translation>The adapter is gone: %1. Waiting for it to come back on %2…</translation>
+    </message>
+    <message>
+        <source>Адаптер на месте, но порт не открывается: %1</source>
+        <translation>The adapter is back, but the port does not open: %1</translation>
+    </message>
+    <message>
+        <source>Адаптер снова на месте: %1</source>
+        <translation>The adapter is back: %1</translation>
+    </message>
+    <message>
+        <source>Переподключать автоматически</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+    <message>
+        <source>Ожидание адаптера прекращено.</source>
+        <translation>No longer waiting for the adapter.</translation>
+    </message>
 </context>
 <context>
     <name>TFormOtherPort</name>

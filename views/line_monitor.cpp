@@ -167,6 +167,13 @@ TFormLineMonitor::TFormLineMonitor(const ExchangeRecord& record, QWidget* parent
   setWindowTitle(tr("Состояние индикации"));
   auto* layout = new QVBoxLayout(this);
 
+  Label_Note = new QLabel(this);
+  Label_Note->setObjectName("Label_Note");
+  Label_Note->setWordWrap(true);
+  Label_Note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Label_Note->hide();
+  layout->addWidget(Label_Note);
+
   auto* lines = new QGroupBox(tr("Линии порта"), this);
   auto* linesLayout = new QVBoxLayout(lines);
   Leds = new TSioLEDDisplay(lines);
@@ -254,6 +261,8 @@ void TFormLineMonitor::hideEvent(QHideEvent* event) {
 
 void TFormLineMonitor::Refresh() {
   if (!isVisible()) return;
+  Label_Note->setText(QString::fromStdString(record_.Note()));
+  Label_Note->setVisible(!record_.Note().empty());
   const ExchangeCounters& n = record_.Counters();
   const std::uint64_t values[] = {n.exchanges, n.answered, n.noAnswer, n.cut,      n.late,
                                   n.garbled,   n.tooLong,  n.refused,  n.bytesOut, n.bytesIn};

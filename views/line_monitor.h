@@ -44,6 +44,7 @@ class TFormLineMonitor : public QWidget {
   // the last round trip.
   static constexpr int kCounters = 11;
   TSioLEDDisplay* Leds;  // the owner binds it to the port
+  QLabel* Label_Note;    // the record's note, hidden while there is none
   std::array<QLabel*, kCounters> Label_Count;
   QTableView* Table_Exchanges;
   QCheckBox* CheckBox_FailuresOnly;

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's side of a pulled adapter: the loss said once without a box, the port awaited, and
+// the link connected again with the usual steps once the port opens.
+#include <QStatusBar>
+
+#include "app/vexa_main_v1.h"
+#include "platform/kernel.h"
+#include "platform/ports.h"
+#include "views/line_monitor.h"
+
+void TFormMain::AwaitAdapter(const std::string& reason) {
+  Timer1.stop();  // nothing is on the line: waiting costs no ticks
+  MenuConn_Connect->setEnabled(false);
+  MenuConn_COM1->setEnabled(false);
+  MenuConn_Discon->setEnabled(true);  // stops the waiting
+  LinkNote(tr("Адаптер отключен: %1. Ожидание его возвращения на %2…")
+               .arg(QString::fromStdString(reason), QString::fromStdString(awaitedPort_)));
+  portReturn_.Refused = [this](std::uint32_t code) {
+    std::string why = platform::ErrorText(code);
+    if (const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(code)); !hint.empty())
+      why += ". " + QCoreApplication::translate("Messages", hint.c_str()).toStdString();
+    LinkNote(tr("Адаптер на месте, но порт не открывается: %1").arg(QString::fromStdString(why)));
+  };
+  portReturn_.Returned = [this](const std::string& device) { AdapterReturned(device); };
+  portReturn_.Start(awaitedPort_);
+}
+
+void TFormMain::AdapterReturned(const std::string& device) {
+  Timer1.start();
+  // A USB adapter may come back as another ttyUSB: the choice that named the old one follows it.
+  if (QAction* chosen = portGroup_->checkedAction();
+      chosen != nullptr && chosen->data().isValid() &&
+      chosen->data().toString().toStdString() != awaitedPort_ &&
+      chosen->data().toString().toStdString() != device) {
+    chosen->setData(QString::fromStdString(device));
+    chosen->setText(QString::fromStdString(device + "  (" + awaitedPort_ + ")"));
+  }
+  MenuConn_ConnectClick();
+  LinkNote(tr("Адаптер снова на месте: %1").arg(QString::fromStdString(device)));
+}
+
+void TFormMain::StopAwaiting(const QString& note) {
+  portReturn_.Stop();
+  Timer1.start();
+  Status_no_connect();
+  LinkNote(note);
+}
+
+void TFormMain::LinkNote(const QString& note) {
+  if (note.isEmpty())
+    statusBar()->clearMessage();
+  else
+    statusBar()->showMessage(note);
+  exchanges_.SetNote(note.toStdString());
+  if (monitor_ != nullptr) monitor_->Refresh();
+}
