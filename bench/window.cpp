@@ -5,13 +5,19 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QSettings>
 #include <QTest>
+
+#include <filesystem>
 
 #include "app/forms.h"
 #include "app/vexa_main_v1.h"
 #include "bench/diagram_day.h"
 #include "bench/process_stats.h"
 #include "bench/qt_main.h"
+#include "gui/message_box.h"
+#include "sim/pty_simulator.h"
 
 namespace {
 
@@ -65,6 +71,42 @@ void ConnectedIdle(benchmark::State& state) {
   DestroyForms();
 }
 
+// Connected to an adapter (a simulator on a pseudo-terminal, at a path of its own) that is then pulled
+// with "Переподключать автоматически" on: the window waiting for it to come back. Argument 0: the
+// option off, the window simply closed after the loss, for comparison.
+void WaitingForThePulledAdapter(benchmark::State& state) {
+  namespace fs = std::filesystem;
+  const fs::path link = fs::temp_directory_path() /
+                        ("vexa_bench_adapter_" + std::to_string(QCoreApplication::applicationPid()));
+  fs::remove(link);
+  // The option and the port are remembered: in a folder of the benchmark's, not the user's.
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QDir::tempPath() + "/vexa_bench_settings");
+  ScriptedMessageBoxes boxes;  // the loss's box, with the option off
+  SetMessageBoxService(&boxes);
+  auto adapter = std::make_unique<sim::PtySimulator>();
+  fs::create_symlink(adapter->DevicePath(), link);
+  CreateForms();
+  FormMain->show();
+  if (FormMain->MenuConn_Reconnect->isChecked() != (state.range(0) != 0))
+    FormMain->MenuConn_Reconnect->trigger();
+  FormMain->AddPortChoice("adapter", link.string())->trigger();
+  FormMain->MenuConn_Connect->trigger();
+  const bool connected = QTest::qWaitFor([] { return FormMain->MenuExec->isEnabled(); }, 3000);
+  fs::remove(link);
+  sim::Faults pulled;
+  pulled.hangUpAfter = 0;
+  adapter->SetFaults(pulled);
+  if (!connected || !QTest::qWaitFor([] { return !FormMain->MenuExec->isEnabled(); }, 5000)) {
+    state.SkipWithError("no connection, or no loss of it");
+  } else {
+    adapter.reset();  // a pulled adapter costs the computer nothing: only the window is measured
+    QTest::qWait(500);
+    MeasureCpuForTenSeconds(state);
+  }
+  DestroyForms();
+  SetMessageBoxService(nullptr);
+}
+
 BENCHMARK(StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(ConnectedIdle)
     ->Arg(0)
@@ -73,6 +115,7 @@ BENCHMARK(ConnectedIdle)
     ->Arg(kDiagram | kMonitor)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
+BENCHMARK(WaitingForThePulledAdapter)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 
