@@ -15,14 +15,14 @@ void TFormMain::AwaitAdapter(const std::string& reason) {
   MenuConn_Discon->setEnabled(true);  // stops the waiting
   LinkNote(tr("Адаптер отключен: %1. Ожидание его возвращения на %2…")
                .arg(QString::fromStdString(reason), QString::fromStdString(awaitedPort_)));
-  portReturn_.Refused = [this](std::uint32_t code) {
-    std::string why = platform::ErrorText(code);
-    if (const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(code)); !hint.empty())
-      why += ". " + QCoreApplication::translate("Messages", hint.c_str()).toStdString();
-    LinkNote(tr("Адаптер на месте, но порт не открывается: %1").arg(QString::fromStdString(why)));
-  };
-  portReturn_.Returned = [this](const std::string& device) { AdapterReturned(device); };
   portReturn_.Start(awaitedPort_);
+}
+
+void TFormMain::AdapterRefused(std::uint32_t code) {
+  std::string why = platform::ErrorText(code);
+  if (const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(code)); !hint.empty())
+    why += ". " + QCoreApplication::translate("Messages", hint.c_str()).toStdString();
+  LinkNote(tr("Адаптер на месте, но порт не открывается: %1").arg(QString::fromStdString(why)));
 }
 
 void TFormMain::AdapterReturned(const std::string& device) {
@@ -35,8 +35,21 @@ void TFormMain::AdapterReturned(const std::string& device) {
     chosen->setData(QString::fromStdString(device));
     chosen->setText(QString::fromStdString(device + "  (" + awaitedPort_ + ")"));
   }
+  returnedDevice_ = device;
   MenuConn_ConnectClick();
-  LinkNote(tr("Адаптер снова на месте: %1").arg(QString::fromStdString(device)));
+  returnedDevice_.clear();
+}
+
+void TFormMain::ReturnedPortOpened(bool opened, std::uint32_t refusal) {
+  if (opened) {
+    LinkNote(tr("Адаптер снова на месте: %1").arg(QString::fromStdString(returnedDevice_)));
+    return;
+  }
+  // Taken between the look and the open (a service that grabs new ports, a node made twice): no
+  // box, the waiting goes on.
+  Timer_TimeOut.stop();
+  Timer1.stop();
+  portReturn_.Refuse(refusal);
 }
 
 void TFormMain::StopAwaiting(const QString& note) {

@@ -25,6 +25,9 @@ class TPortReturn : public QObject {
   // Waits for the port name (a device path, a /dev/serial/by-id name, "COMn") to open.
   void Start(const std::string& name);
   void Stop();
+  // The port opened for a look refused the open that followed: waiting goes on, the refusal told as
+  // a look's is.
+  void Refuse(std::uint32_t code);
   bool Waiting() const { return watch_ != nullptr; }
   const std::string& Name() const { return name_; }
 
@@ -34,11 +37,14 @@ class TPortReturn : public QObject {
   std::function<void(std::uint32_t code)> Refused;
 
  private:
+  void Watch(const std::string& name);
   void Look();
+  void Tell(std::uint32_t code);
 
   std::string name_;
   std::unique_ptr<platform::PortWatch> watch_;
-  std::unique_ptr<QSocketNotifier> notifier_;
+  QSocketNotifier* notifier_ = nullptr;  // a child, on watch_'s descriptor
   QTimer look_;
   std::uint32_t told_ = 0;  // the refusal last told
+  std::uint32_t seen_ = 0;  // the refusal of the last look
 };

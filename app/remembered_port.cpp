@@ -43,7 +43,10 @@ void TFormMain::ChooseRememberedPort() {
     }
   // A device that is gone (an adapter not plugged in) leaves "COM 1", as at the first start.
   if (port.isEmpty() || platform::KindOfPath(port.toStdString()) != platform::PathKind::Device) return;
-  QAction* choice = AddPortChoice(port, port.toStdString());
+  // "\\.\COM5" names a device whether or not its adapter is plugged: only an open tells.
+  const bool comName = port.startsWith("\\\\.\\");
+  if (comName && platform::ProbePort(port.toStdString()) == platform::PortState::NotFound) return;
+  QAction* choice = AddPortChoice(comName ? port.mid(4) : port, port.toStdString());
   choice->setProperty("discovered", false);
   choice->setProperty("typed", true);
   choice->setChecked(true);

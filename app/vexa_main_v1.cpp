@@ -122,6 +122,8 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   live_.Init_views(Binding());
   RememberSettings();
   SetSioApplicationErrorHandler([this](std::exception_ptr error) { PortError(error); });
+  portReturn_.Refused = [this](std::uint32_t code) { AdapterRefused(code); };
+  portReturn_.Returned = [this](const std::string& device) { AdapterReturned(device); };
 }
 
 // A device that vanishes fails every later step of the component, each with its error: the first
@@ -152,8 +154,9 @@ void TFormMain::PortError(std::exception_ptr error) {
   }
   ActionLinkLost(message);
   const bool writing = engine_.Writing();
-  const bool await =
-      MenuConn_Reconnect->isChecked() && !awaitedPort_.empty() && platform::DeviceGoneError(code);
+  // Not for a link the user is ending: "Отключить" closes, whatever the line does meanwhile.
+  const bool await = MenuConn_Reconnect->isChecked() && !awaitedPort_.empty() &&
+                     engine_.Disconnect_req == 0 && platform::DeviceGoneError(code);
   if (sioComm1_.Active()) engine_.Status_no_connect();
   if (await) AwaitAdapter(message);
   // A write cut short is said in a box whatever follows: the module may hold part of it.
@@ -463,7 +466,7 @@ void TFormMain::Menu_sel_OtherClick() {
 
 void TFormMain::MenuConn_ConnectClick() {
   RememberPort(ChosenPort());  // chosen at the next start, while it is there
-  LinkNote({});
+  if (returnedDevice_.empty()) LinkNote({});
   MenuConn_Connect->setEnabled(false);
   MenuConn_COM1->setEnabled(false);
   for (int i = 0; i < 4; ++i)
@@ -504,6 +507,7 @@ void TFormMain::MenuConn_ConnectClick() {
   try {
     sioComm1_.Open();
   } catch (const ESioCommError& e) {
+    if (!returnedDevice_.empty()) return ReturnedPortOpened(false, e.SystemCode());
     // The error box; Timer_TimeOut stays running and brings the window back to Closed.
     std::string text = e.what();
     const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
@@ -514,6 +518,7 @@ void TFormMain::MenuConn_ConnectClick() {
   engine_.Request_code = Req_setup;
   engine_.Disconnect_req = 0;
   Timer_TimeOut.stop();
+  if (!returnedDevice_.empty()) ReturnedPortOpened(true);
 }
 
 void TFormMain::MenuConn_DisconClick() {

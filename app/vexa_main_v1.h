@@ -167,6 +167,9 @@ class TFormMain : public QMainWindow,
   // bar and the line monitor, then its port awaited and connected again on its return.
   void AwaitAdapter(const std::string& reason);
   void AdapterReturned(const std::string& device);
+  void AdapterRefused(std::uint32_t code);
+  // The connect steps' open of a port that came back: done, or refused with the system's code.
+  void ReturnedPortOpened(bool opened, std::uint32_t refusal = 0);
   void StopAwaiting(const QString& note);
   void LinkNote(const QString& note);
   void BuildLayout();
@@ -226,6 +229,7 @@ class TFormMain : public QMainWindow,
   TFormDiagram* diagram_ = nullptr;
   TPortReturn portReturn_;
   std::string awaitedPort_;      // the connection's port as it comes back: empty for the simulator
+  std::string returnedDevice_;   // while the connect steps run for a port that came back
   bool portErrorShown_ = false;  // the component's first error of this connection was shown
   TModuleSettings kept_{};
 

@@ -87,8 +87,9 @@ The journal is journal.jsonl in the user's data folder (~/.local/share/vexa-setu
 %LOCALAPPDATA%\vexa-setup on Windows), or the file VEXA_JOURNAL names. A journal that cannot be
 written never fails a command: a line on stderr says so once.
 
-Exit codes: 0 done; 1 failed (the reason on stderr); 2 usage error. diff and verify: 0 equal,
-1 different, 2 trouble (a usage error, a file, the port or the link failed). A reader that stops
+Exit codes: 0 done; 1 failed (the reason on stderr); 2 usage error, or no port within --wait-port.
+diff and verify: 0 equal, 1 different, 2 trouble (a usage error, a file, the port or the link
+failed). A reader that stops
 reading early (| head) is no failure. 130 interrupted by Ctrl-C, 143 by SIGTERM: the link is closed
 within half a second and no file is written; a write stopped part-way says which blocks the module
 acknowledged. The next command drops what an interrupted one left on the line.

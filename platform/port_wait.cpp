@@ -25,7 +25,7 @@ namespace platform {
 PortWatch::PortWatch(std::string name) : name_(std::move(name)) {}
 PortWatch::~PortWatch() = default;
 void PortWatch::Arm() {}
-void PortWatch::Drain() {}
+bool PortWatch::Drain() { return false; }
 // Windows names a plugged adapter's port in its COM list; a half-second look is all it costs.
 void PortWatch::Wait(int ms) { ::Sleep(static_cast<DWORD>(ms)); }
 #else
@@ -41,25 +41,33 @@ PortWatch::~PortWatch() {
 void PortWatch::Arm() {
   if (fd_ < 0) return;
   std::error_code ec;
-  for (std::filesystem::path folder = std::filesystem::path(DeviceFileName(name_)).parent_path();
-       !folder.empty(); folder = folder.parent_path()) {
-    if (std::filesystem::is_directory(folder, ec)) {
-      if (folder.string() == folder_) return;
-      if (watch_ >= 0) inotify_rm_watch(fd_, watch_);
-      watch_ = inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_ATTRIB | IN_MOVED_TO | IN_CLOSE_WRITE);
-      folder_ = folder.string();
-      return;
-    }
-    if (folder == folder.parent_path()) return;
+  const std::filesystem::path file = DeviceFileName(name_);
+  for (std::filesystem::path way = file; way.has_parent_path() && way != way.parent_path();
+       way = way.parent_path()) {
+    const std::filesystem::path folder = way.parent_path();
+    if (!std::filesystem::is_directory(folder, ec)) continue;
+    next_ = way.filename().string();
+    if (folder.string() == folder_) return;
+    if (watch_ >= 0) inotify_rm_watch(fd_, watch_);
+    // Made, moved in, or its permissions changed (udev sets them after it makes the node).
+    watch_ = inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB);
+    folder_ = folder.string();
+    return;
   }
 }
 
-void PortWatch::Drain() {
-  if (fd_ < 0) return;
-  char events[4096];
-  while (::read(fd_, events, sizeof events) > 0) {
-  }
+bool PortWatch::Drain() {
+  if (fd_ < 0) return false;
+  bool ours = false;
+  alignas(inotify_event) char events[4096];
+  for (ssize_t n; (n = ::read(fd_, events, sizeof events)) > 0;)
+    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+      ours = ours || (event->len > 0 && next_ == event->name) || (event->mask & IN_Q_OVERFLOW) != 0;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
   Arm();
+  return ours;
 }
 
 void PortWatch::Wait(int ms) {
@@ -67,8 +75,14 @@ void PortWatch::Wait(int ms) {
     ::usleep(static_cast<useconds_t>(ms) * 1000);
     return;
   }
-  pollfd p{fd_, POLLIN, 0};
-  if (::poll(&p, 1, ms) > 0) Drain();
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
+            .count();
+    pollfd p{fd_, POLLIN, 0};
+    if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0 || Drain()) return;
+  }
 }
 #endif
 

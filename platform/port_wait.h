@@ -13,9 +13,10 @@ enum class PortWait { Ready, TimedOut, Stopped };
 // The longest between two tries at a port that is awaited, whatever the system tells.
 inline constexpr int kPortLookMs = 500;
 
-// Told of what happens in the folder a port's device file would appear in: the nearest one there is
-// (/dev for /dev/serial/by-id/... before any USB adapter was plugged). Where the system tells nothing
-// (Windows), the port is looked at every kPortLookMs.
+// Told when the port's device file, or the folder on its way to it, appears or changes in the
+// nearest folder there is (/dev for /dev/serial/by-id/... before any USB adapter was plugged); what
+// else happens there (/dev is busy) is passed over. Where the system tells nothing (Windows), the
+// port is looked at every kPortLookMs.
 class PortWatch {
  public:
   explicit PortWatch(std::string name);
@@ -24,9 +25,10 @@ class PortWatch {
   PortWatch& operator=(const PortWatch&) = delete;
   // Readable when the folder changed; -1 where there is none to wait on.
   int Descriptor() const { return fd_; }
-  // Takes what it was told and watches anew: a nearer folder may have appeared meanwhile.
-  void Drain();
-  // Sleeps until something changed or ms passed; a signal ends it early.
+  // Takes what it was told and watches anew when a nearer folder appeared; true when any of it was
+  // of the port's way.
+  bool Drain();
+  // Sleeps until the port's way changed or ms passed; a signal ends it early.
   void Wait(int ms);
 
  private:
@@ -35,6 +37,7 @@ class PortWatch {
   int fd_ = -1;
   int watch_ = -1;
   std::string folder_;
+  std::string next_;  // the name in folder_ on the way to the port
 };
 
 // Tries the port at once and again whenever its folder changes (Linux: inotify) or at the latest

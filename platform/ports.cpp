@@ -44,10 +44,13 @@ bool DeviceGoneError(std::uint32_t code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_ACCESS_DENIED:
+    case ERROR_NOT_READY:  // Wine's, for a line that hung up
     case ERROR_INVALID_HANDLE:
     case ERROR_BAD_COMMAND:
     case ERROR_GEN_FAILURE:
     case ERROR_OPERATION_ABORTED:
+    case ERROR_DEV_NOT_EXIST:
+    case 433:  // ERROR_NO_SUCH_DEVICE, which mingw's headers leave out
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED:
       return true;

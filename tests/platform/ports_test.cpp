@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/kernel.h"
+#include "platform/port_wait.h"
 #include "platform/ports.h"
 #include "platform/serial.h"
 #include "tests/support/pty.h"
@@ -130,6 +131,32 @@ TEST(Ports, NodeWithoutAPortIsNotFound) {
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   fs::remove(node);
+}
+
+// Waiting for a port wakes for its own way only: its folder made, then its file, not whatever else
+// happens beside them (as in a busy /dev); the device errors that mean it is gone.
+TEST(Ports, AnAwaitedPortsWatchWakesForItsOwnWay) {
+  const fs::path dir = fs::temp_directory_path() / ("vexa_watch_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  PortWatch watch((dir / "by-id" / "adapter").string());
+  ASSERT_GE(watch.Descriptor(), 0);
+  const auto woken = [&] { return watch.Drain(); };
+  std::ofstream(dir / "neighbour") << "x";
+  EXPECT_FALSE(woken()) << "a neighbour written";
+  fs::create_directory(dir / "by-id");
+  EXPECT_TRUE(woken()) << "the folder on the way made";
+  std::ofstream(dir / "by-id" / "other") << "x";
+  EXPECT_FALSE(woken()) << "watched in the nearer folder now";
+  fs::create_symlink("/dev/null", dir / "by-id" / "adapter.new");
+  EXPECT_FALSE(woken());
+  fs::rename(dir / "by-id" / "adapter.new", dir / "by-id" / "adapter");
+  EXPECT_TRUE(woken()) << "the port moved into place";
+  fs::remove_all(dir);
+
+  for (const std::uint32_t gone : {EIO, ENXIO, ENODEV, ENOENT}) EXPECT_TRUE(DeviceGoneError(gone)) << gone;
+  for (const std::uint32_t refused : {EBUSY, EACCES, EINVAL, EAGAIN})
+    EXPECT_FALSE(DeviceGoneError(refused)) << refused;
 }
 
 }  // namespace
