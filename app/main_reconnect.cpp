@@ -13,8 +13,9 @@ void TFormMain::AwaitAdapter(const std::string& reason) {
   MenuConn_Connect->setEnabled(false);
   MenuConn_COM1->setEnabled(false);
   MenuConn_Discon->setEnabled(true);  // stops the waiting
-  LinkNote(tr("Адаптер отключен: %1. Ожидание его возвращения на %2…")
-               .arg(QString::fromStdString(reason), QString::fromStdString(awaitedPort_)));
+  // The port first: the status bar is as wide as the window, and the reason may be long.
+  LinkNote(tr("Адаптер отключен, ожидание его возвращения на %1… (%2)")
+               .arg(QString::fromStdString(awaitedPort_), QString::fromStdString(reason)));
   portReturn_.Start(awaitedPort_);
 }
 

@@ -1202,8 +1202,8 @@ User&apos;s guide: %3</translation>
         <translation>not completed: the program was closed</translation>
     </message>
     <message>
-        <source>Адаптер отключен: %1. Ожидание его возвращения на %2…</source>
-        <translation>The adapter is gone: %1. Waiting for it to come back on %2…</translation>
+        <source>Адаптер отключен, ожидание его возвращения на %1… (%2)</source>
+        <translation>The adapter is gone, waiting for it to come back on %1… (%2)</translation>
     </message>
     <message>
         <source>Адаптер на месте, но порт не открывается: %1</source>

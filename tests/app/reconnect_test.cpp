@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -113,12 +114,11 @@ class ReconnectTest : public ::testing::Test {
     w->MenuConn_Connect->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Connected() && Samples() > 0; }, kPatienceMs));
   }
-  // "Адаптер отключен: <the port's error>. Ожидание его возвращения на <port>…"
+  // "Адаптер отключен, ожидание его возвращения на <port>… (<the port's error>)"
   bool IsGoneNote(const std::string& note) const {
-    const std::string end = ". Ожидание его возвращения на " + adapter_->Path().string() + "…";
-    const std::string start = "Адаптер отключен: ";
-    return note.size() > start.size() + end.size() + 1 && note.rfind(start, 0) == 0 &&
-           note.compare(note.size() - end.size(), end.size(), end) == 0;
+    const std::string start =
+        "Адаптер отключен, ожидание его возвращения на " + adapter_->Path().string() + "… (";
+    return note.size() > start.size() + 1 && note.rfind(start, 0) == 0 && note.back() == ')';
   }
   // Pulls the adapter and waits until the window has let the link go.
   void PullAndWait(bool waiting) {
@@ -152,7 +152,11 @@ TEST_F(ReconnectTest, TimedThePulledAdapterIsConnectedAgainOnItsReturn) {
   const auto plugged = std::chrono::steady_clock::now();
   adapter_->Plug();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, kPatienceMs));
-  EXPECT_LT(std::chrono::steady_clock::now() - plugged, std::chrono::seconds(2));
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - plugged);
+  EXPECT_LT(took.count(), 2000);
+  std::printf("connected again %lld ms after the adapter was plugged\n",
+              static_cast<long long>(took.count()));
   ASSERT_TRUE(QTest::qWaitFor([&] { return Samples() > before + 1; }, kPatienceMs))
       << "live values move again";
   int gaps = 0;
