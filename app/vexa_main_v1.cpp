@@ -478,9 +478,9 @@ void TFormMain::MenuConn_ConnectClick() {
                                                      : sioComm1_.DeviceName());
   // As the engineer chose it: "\\.\COM5" is the system's way to a port above COM9, "COM5" the name.
   journalPort_ = Menu_sel_Sim->isChecked() ? "sim" : sioComm1_.DeviceName();
+  if (journalPort_.rfind("\\\\.\\", 0) == 0) journalPort_.erase(0, 4);
   // Looked up while the adapter is there: its by-id name is gone with it.
   awaitedPort_ = Menu_sel_Sim->isChecked() ? "" : platform::StableDeviceName(sioComm1_.DeviceName());
-  if (journalPort_.rfind("\\\\.\\", 0) == 0) journalPort_.erase(0, 4);
   if (monitor_ != nullptr && monitor_->isVisible()) monitor_->Refresh();
   if (Menu_sel_Sim->isChecked()) {
     try {
