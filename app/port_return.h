@@ -29,7 +29,6 @@ class TPortReturn : public QObject {
   // a look's is.
   void Refuse(std::uint32_t code);
   bool Waiting() const { return watch_ != nullptr; }
-  const std::string& Name() const { return name_; }
 
   // It opens now: waiting is over; device is where the name leads now.
   std::function<void(const std::string& device)> Returned;

@@ -8,10 +8,8 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QThread>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -124,43 +122,6 @@ TFormMain::TFormMain() : engine_(*this, *this), live_(*this) {
   SetSioApplicationErrorHandler([this](std::exception_ptr error) { PortError(error); });
   portReturn_.Refused = [this](std::uint32_t code) { AdapterRefused(code); };
   portReturn_.Returned = [this](const std::string& device) { AdapterReturned(device); };
-}
-
-// A device that vanishes fails every later step of the component, each with its error: the first
-// one is shown and ends the link at once, before its box opens, so that neither the later ones nor
-// the engine's no-answer watch add boxes of their own.
-void TFormMain::PortError(std::exception_ptr error) {
-  if (QThread::currentThread() != thread()) {  // not from a step handed to the window: no box
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s\n", e.what());
-    } catch (...) {
-    }
-    return;
-  }
-  if (portErrorShown_) return;
-  portErrorShown_ = true;
-  std::string message = tr("связь прервана").toStdString();
-  std::uint32_t code = 0;
-  try {
-    std::rethrow_exception(error);
-  } catch (const ESioCommError& e) {
-    message = TranslatedMessage(e.what());
-    code = e.SystemCode();
-  } catch (const std::exception& e) {
-    message = TranslatedMessage(e.what());
-  } catch (...) {
-  }
-  ActionLinkLost(message);
-  const bool writing = engine_.Writing();
-  // Not for a link the user is ending: "Отключить" closes, whatever the line does meanwhile.
-  const bool await = MenuConn_Reconnect->isChecked() && !awaitedPort_.empty() &&
-                     engine_.Disconnect_req == 0 && platform::DeviceGoneError(code);
-  if (sioComm1_.Active()) engine_.Status_no_connect();
-  if (await) AwaitAdapter(message);
-  // A write cut short is said in a box whatever follows: the module may hold part of it.
-  if (!await || writing) ShowException(error);
 }
 
 TFormMain::~TFormMain() {
@@ -377,7 +338,7 @@ void TFormMain::BuildMenus() {
   connect(MenuConn_Discon, &QAction::triggered, this, guarded([this] { MenuConn_DisconClick(); }));
   connect(MenuConn_Reconnect, &QAction::toggled, this, [this](bool on) {
     RememberReconnect(on);
-    if (!on && portReturn_.Waiting()) StopAwaiting(tr("Ожидание адаптера прекращено."));
+    if (!on && portReturn_.Waiting()) StopAwaiting();
   });
   connect(MenuExec_Block, &QAction::triggered, this, guarded([this] {
             MenuExec_Block->setChecked(!MenuExec_Block->isChecked());  // only the module's answer moves it
@@ -510,7 +471,7 @@ void TFormMain::MenuConn_ConnectClick() {
     if (!returnedDevice_.empty()) return ReturnedPortOpened(false, e.SystemCode());
     // The error box; Timer_TimeOut stays running and brings the window back to Closed.
     std::string text = e.what();
-    const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
+    const std::string hint = platform::OpenRefusalHint(e.SystemCode());
     if (!hint.empty()) text += "\n" + hint;
     MessageBoxes().ShowError(text);
     return;
@@ -523,7 +484,7 @@ void TFormMain::MenuConn_ConnectClick() {
 
 void TFormMain::MenuConn_DisconClick() {
   if (portReturn_.Waiting()) {
-    StopAwaiting(tr("Ожидание адаптера прекращено."));
+    StopAwaiting();
     return;
   }
   engine_.Request_code = Req_setup;

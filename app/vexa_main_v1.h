@@ -170,7 +170,7 @@ class TFormMain : public QMainWindow,
   void AdapterRefused(std::uint32_t code);
   // The connect steps' open of a port that came back: done, or refused with the system's code.
   void ReturnedPortOpened(bool opened, std::uint32_t refusal = 0);
-  void StopAwaiting(const QString& note);
+  void StopAwaiting();  // "Отключить", or the option turned off, while waiting
   void LinkNote(const QString& note);
   void BuildLayout();
   // The record as last read, written, saved, loaded or reset: what closing would not lose.

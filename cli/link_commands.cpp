@@ -124,7 +124,7 @@ class Target {
     std::string why =
         "the port " + device_ + " did not appear and open within " + std::to_string(seconds) + " s";
     if (refusal != 0) why += " (" + platform::ErrorText(refusal) + ")";
-    const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(refusal));
+    const std::string hint = platform::OpenRefusalHint(refusal);
     if (!hint.empty()) why += "\n" + hint;
     Fail(why);
     return kUsageError;

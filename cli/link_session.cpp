@@ -151,7 +151,7 @@ bool LinkSession::Connect(const std::string& device) {
       }
     } catch (const ESioCommError& e) {
       failure_ = e.what();
-      const std::string hint = platform::OpenRefusalHint(platform::ClassifyOpenError(e.SystemCode()));
+      const std::string hint = platform::OpenRefusalHint(e.SystemCode());
       if (!hint.empty()) failure_ += "\n" + Translated("Messages", hint.c_str());
       CloseLine();
       return false;

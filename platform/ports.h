@@ -29,6 +29,8 @@ enum class OpenRefusal { Other, Busy, NoPermission };
 OpenRefusal ClassifyOpenError(std::uint32_t code);
 // What the user can do about a refusal, as the window and vexa_cli say it; empty for Other.
 std::string OpenRefusalHint(OpenRefusal refusal);
+// The same for the system's code of a refused open.
+inline std::string OpenRefusalHint(std::uint32_t code) { return OpenRefusalHint(ClassifyOpenError(code)); }
 
 // Whether a port's failure says that its device went away (an adapter unplugged, a line hung up)
 // rather than that it refused a request.
